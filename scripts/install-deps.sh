@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs that are not installed yet.
+# Idempotent: when nothing is missing it only checks and returns.
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake ninja-build pkg-config libgtk-3-dev
+  libwebkit2gtk-4.1-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
+  libgdk-pixbuf-2.0-dev libglib2.0-dev libcurl4-openssl-dev libpcre2-dev
+  libgif-dev libcpp-httplib-dev libxtst-dev libgtest-dev libgmock-dev
+  libbenchmark-dev ca-certificates fonts-wqy-zenhei
+)
+test_packages=(xvfb xauth xdotool xclip imagemagick python3 curl)
+
+missing=()
+for package in "${build_packages[@]}" "${test_packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo_cmd=()
+if ((EUID != 0)); then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
