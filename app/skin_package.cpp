@@ -1,0 +1,267 @@
+#include "app/skin_package.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace app {
+namespace {
+
+constexpr std::size_t kSeparatorLength = 7;
+constexpr std::uint32_t kHeaderNumber = 330388837;  // 0x13B15565
+
+// Each attempt costs one pass over the package; a random 7-byte marker almost
+// never occurs in real data, so the bound is only reached by a broken RNG.
+constexpr int kSeparatorAttempts = 4096;
+
+const char kMessageMalformed[] = "格式不规范";
+const char kMessageBadHeader[] = "校验头部未成功";
+const char kMessageBadChecksum[] = "校验数据失败";
+const char kMessageLoaded[] = "解包成功";
+
+template <auto Free>
+struct CDeleter {
+    template <class T>
+    void operator()(T* p) const noexcept { Free(p); }
+};
+using ChecksumPtr = std::unique_ptr<GChecksum, CDeleter<g_checksum_free>>;
+
+// Cuts `block` at every non-overlapping occurrence of `separator`, scanning
+// from the start. Bytes after the last occurrence form a final piece only
+// when there is at least one.
+std::vector<std::string_view> SplitBySeparator(std::string_view block,
+                                               std::string_view separator) {
+    std::vector<std::string_view> pieces;
+    if (block.empty() || separator.empty()) return pieces;
+    std::size_t start = 0;
+    while (start <= block.size()) {
+        std::size_t match = block.find(separator, start);
+        if (match == std::string_view::npos) break;
+        pieces.push_back(block.substr(start, match - start));
+        start = match + separator.size();
+    }
+    if (start < block.size()) pieces.push_back(block.substr(start));
+    return pieces;
+}
+
+void SetError(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+}
+
+// splitmix64: a fixed, well-mixed sequence so the same resources always get
+// the same separator.
+std::uint64_t NextCandidate(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+std::string AssemblePackage(const std::vector<std::string_view>& pieces,
+                            std::string_view separator) {
+    std::size_t total = 0;
+    for (std::string_view piece : pieces) total += piece.size() + separator.size();
+    std::string package;
+    package.reserve(total);
+    for (std::string_view piece : pieces) {
+        package.append(piece);
+        package.append(separator);
+    }
+    return package;
+}
+
+bool SplitsBackExactly(std::string_view package, std::string_view separator,
+                       const std::vector<std::string_view>& pieces) {
+    std::vector<std::string_view> again = SplitBySeparator(package, separator);
+    if (again.size() != pieces.size()) return false;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (again[i] != pieces[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SkinPackage::Resource(int number) const {
+    if (number < 1 || static_cast<std::size_t>(number) > resources.size()) return {};
+    return resources[static_cast<std::size_t>(number) - 1];
+}
+
+std::string SkinPackageHeader() {
+    std::string header = "Skin_res";
+    for (int shift = 0; shift < 32; shift += 8) {
+        header.push_back(static_cast<char>((kHeaderNumber >> shift) & 0xFFu));
+    }
+    return header;
+}
+
+std::string Md5Hex(const std::string& data) {
+    ChecksumPtr checksum(g_checksum_new(G_CHECKSUM_MD5));
+    // GChecksum takes gssize lengths; feed large blocks in slices.
+    constexpr std::size_t kSlice = 1u << 30;
+    for (std::size_t offset = 0; offset < data.size(); offset += kSlice) {
+        std::size_t length = std::min(kSlice, data.size() - offset);
+        g_checksum_update(checksum.get(),
+                          reinterpret_cast<const guchar*>(data.data() + offset),
+                          static_cast<gssize>(length));
+    }
+    // GLib already formats the digest as lowercase hexadecimal, two digits a
+    // byte; copy it so the text outlives the checksum object.
+    return std::string(g_checksum_get_string(checksum.get()));
+}
+
+bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& content) {
+    // Non-blocking open: a FIFO without a writer must not stall the caller.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uint64_t>(info.st_size) > limit) {
+        ::close(fd);
+        return false;
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    std::array<char, 65536> buffer{};
+    bool ok = true;
+    for (;;) {
+        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        // The file may grow while it is read; the limit still holds.
+        if (data.size() + static_cast<std::size_t>(got) > limit) {
+            ok = false;
+            break;
+        }
+        data.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    if (!ok) return false;
+    content = std::move(data);
+    return true;
+}
+
+bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& message) {
+    std::string block;
+    if (!ReadWholeFile(path, kMaxSkinPackageBytes, block)) block.clear();
+
+    // Shorter than one separator: there is no separator to split by.
+    if (block.size() < kSeparatorLength) {
+        message = kMessageMalformed;
+        return false;
+    }
+    std::string_view whole(block);
+    std::string_view separator = whole.substr(block.size() - kSeparatorLength);
+    std::vector<std::string_view> pieces = SplitBySeparator(whole, separator);
+    if (pieces.empty()) {
+        message = kMessageMalformed;
+        return false;
+    }
+    if (pieces.front() != SkinPackageHeader()) {
+        message = kMessageBadHeader;
+        return false;
+    }
+    // A header with nothing after it has no checksum to verify.
+    if (pieces.size() < 2) {
+        message = kMessageMalformed;
+        return false;
+    }
+
+    std::string data;
+    std::size_t data_size = 0;
+    for (std::size_t i = 2; i < pieces.size(); ++i) data_size += pieces[i].size();
+    data.reserve(data_size);
+    for (std::size_t i = 2; i < pieces.size(); ++i) data.append(pieces[i]);
+
+    std::string_view stored = pieces[1];
+    std::size_t zero = stored.find('\0');
+    if (zero != std::string_view::npos) stored = stored.substr(0, zero);
+    if (stored != Md5Hex(data)) {
+        message = kMessageBadChecksum;
+        return false;
+    }
+
+    std::vector<std::string> resources;
+    resources.reserve(pieces.size() - 2);
+    for (std::size_t i = 2; i < pieces.size(); ++i) resources.emplace_back(pieces[i]);
+    table.resources = std::move(resources);
+    message = kMessageLoaded;
+    return true;
+}
+
+bool BuildSkinPackage(const std::vector<std::string>& resources, std::string& package,
+                      std::string* error) {
+    std::string data;
+    for (const std::string& resource : resources) data.append(resource);
+    const std::string header = SkinPackageHeader();
+    const std::string checksum = Md5Hex(data);
+
+    std::vector<std::string_view> pieces;
+    pieces.reserve(resources.size() + 2);
+    pieces.push_back(header);
+    pieces.push_back(checksum);
+    for (const std::string& resource : resources) pieces.push_back(resource);
+
+    std::uint64_t state = 0x536B696E5F726573ull;  // "Skin_res"
+    for (int attempt = 0; attempt < kSeparatorAttempts; ++attempt) {
+        std::uint64_t bits = NextCandidate(state);
+        char separator[kSeparatorLength];
+        for (std::size_t i = 0; i < kSeparatorLength; ++i) {
+            separator[i] = static_cast<char>((bits >> (8 * i)) & 0xFFu);
+        }
+        std::string_view marker(separator, kSeparatorLength);
+        // Cheap rejection first; the full re-split also catches occurrences
+        // that straddle a piece and its separator.
+        bool inside = false;
+        for (std::string_view piece : pieces) {
+            if (piece.find(marker) != std::string_view::npos) {
+                inside = true;
+                break;
+            }
+        }
+        if (inside) continue;
+        std::string candidate = AssemblePackage(pieces, marker);
+        if (!SplitsBackExactly(candidate, marker, pieces)) continue;
+        package = std::move(candidate);
+        return true;
+    }
+    SetError(error, "no separator found that splits the package back exactly");
+    return false;
+}
+
+bool WriteSkinPackage(const std::string& path, const std::vector<std::string>& resources,
+                      std::string* error) {
+    std::string package;
+    if (!BuildSkinPackage(resources, package, error)) return false;
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        SetError(error, "cannot open " + path + " for writing: " + std::strerror(errno));
+        return false;
+    }
+    std::size_t written = std::fwrite(package.data(), 1, package.size(), file);
+    int write_errno = errno;
+    bool closed = std::fclose(file) == 0;
+    if (written != package.size() || !closed) {
+        int reason = written != package.size() ? write_errno : errno;
+        SetError(error, "cannot write " + path + ": " + std::strerror(reason));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace app

@@ -1,0 +1,271 @@
+#include "app/skin_package.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/paths.h"
+
+namespace {
+
+using app::LoadSkinPackage;
+using app::SkinPackage;
+using app::WriteSkinPackage;
+
+const std::string kMalformed = "格式不规范";
+const std::string kBadHeader = "校验头部未成功";
+const std::string kBadChecksum = "校验数据失败";
+const std::string kLoaded = "解包成功";
+
+const std::string kSeparator = std::string("\xF0\x01|sep|", 7);
+const std::string kEmptyMd5 = "d41d8cd98f00b204e9800998ecf8427e";
+
+std::string Header() {
+    return std::string("Skin_res\x65\x55\xB1\x13", 12);
+}
+
+// Lays out pieces the way a package writer does: every piece followed by the
+// separator, so the file ends with it.
+std::string Layout(const std::vector<std::string>& pieces,
+                   const std::string& separator = kSeparator) {
+    std::string out;
+    for (const std::string& piece : pieces) out += piece + separator;
+    return out;
+}
+
+std::string Concat(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& part : parts) out += part;
+    return out;
+}
+
+class SkinPackageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("skin_package_test_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir);
+        // Every failing load must leave this table exactly as it was.
+        m_table.resources = {"keep", "me"};
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    std::string WriteBytes(const std::string& bytes, const std::string& name = "skin.dll") {
+        std::string path = Path(name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    bool Load(const std::string& bytes) {
+        return LoadSkinPackage(WriteBytes(bytes), m_table, m_message);
+    }
+
+    void ExpectTableUntouched() const {
+        EXPECT_EQ(m_table.resources, (std::vector<std::string>{"keep", "me"}));
+    }
+
+    std::filesystem::path m_dir;
+    SkinPackage m_table;
+    std::string m_message;
+};
+
+// --- Reading ---------------------------------------------------------------
+
+TEST_F(SkinPackageTest, WellFormedPackageYieldsResourcesInFileOrder) {
+    std::vector<std::string> resources = {"first", std::string("\0\x89PNG", 5), "third"};
+    ASSERT_TRUE(Load(Layout({Header(), app::Md5Hex(Concat(resources)), resources[0],
+                             resources[1], resources[2]})));
+    EXPECT_EQ(m_message, kLoaded);
+    EXPECT_EQ(m_table.resources, resources);
+    EXPECT_EQ(m_table.Resource(1), "first");
+    EXPECT_EQ(m_table.Resource(3), "third");
+}
+
+TEST_F(SkinPackageTest, NumbersOutsideTheTableGiveEmptyData) {
+    m_table.resources = {"a", "b"};
+    EXPECT_EQ(m_table.Resource(0), "");
+    EXPECT_EQ(m_table.Resource(-1), "");
+    EXPECT_EQ(m_table.Resource(3), "");
+    EXPECT_EQ(m_table.Resource(8), "");
+}
+
+TEST_F(SkinPackageTest, HeaderMustBeExactlyTheTwelveBytes) {
+    std::string md5 = app::Md5Hex("x");
+    std::string other_integer = std::string("Skin_res\x66\x55\xB1\x13", 12);
+    EXPECT_FALSE(Load(Layout({other_integer, md5, "x"})));
+    EXPECT_EQ(m_message, kBadHeader);
+    EXPECT_FALSE(Load(Layout({Header() + "!", md5, "x"})));
+    EXPECT_EQ(m_message, kBadHeader);
+    EXPECT_FALSE(Load(Layout({Header().substr(0, 11), md5, "x"})));
+    EXPECT_EQ(m_message, kBadHeader);
+    EXPECT_FALSE(Load(Layout({std::string("skin_res\x65\x55\xB1\x13", 12), md5, "x"})));
+    EXPECT_EQ(m_message, kBadHeader);
+    ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, ChecksumIsCompared) {
+    std::string lower = app::Md5Hex("image");
+    std::string upper = lower;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_NE(lower, upper);
+    EXPECT_FALSE(Load(Layout({Header(), upper, "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+    EXPECT_FALSE(Load(Layout({Header(), lower, "imagf"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+    EXPECT_FALSE(Load(Layout({Header(), lower.substr(0, 31), "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+    EXPECT_FALSE(Load(Layout({Header(), lower + "0", "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+    ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, ChecksumTextEndsAtAZeroByte) {
+    std::string md5 = app::Md5Hex("image");
+    EXPECT_TRUE(Load(Layout({Header(), md5 + std::string("\0junk", 5), "image"})));
+    EXPECT_EQ(m_message, kLoaded);
+    // A zero inside the digits cuts the text short of 32 digits.
+    std::string cut = md5;
+    cut[10] = '\0';
+    EXPECT_FALSE(Load(Layout({Header(), cut, "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+}
+
+TEST_F(SkinPackageTest, ChecksumCoversResourcesOnlyWithoutSeparators) {
+    // Two separators in a row make an empty resource that keeps its number.
+    std::string md5 = app::Md5Hex("ab");
+    ASSERT_TRUE(Load(Layout({Header(), md5, "a", "", "b"})));
+    EXPECT_EQ(m_table.resources, (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(m_table.Resource(2), "");
+}
+
+TEST_F(SkinPackageTest, EmptyResourceSetLoadsAsEmptyTable) {
+    ASSERT_TRUE(Load(Layout({Header(), kEmptyMd5})));
+    EXPECT_EQ(m_message, kLoaded);
+    EXPECT_TRUE(m_table.resources.empty());
+}
+
+TEST_F(SkinPackageTest, UnreadableOrFormlessFilesAreMalformed) {
+    EXPECT_FALSE(LoadSkinPackage(Path("missing.dll"), m_table, m_message));
+    EXPECT_EQ(m_message, kMalformed);
+    EXPECT_FALSE(LoadSkinPackage(m_dir.string(), m_table, m_message));
+    EXPECT_EQ(m_message, kMalformed);
+    for (std::size_t size = 0; size < 7; ++size) {
+        EXPECT_FALSE(Load(std::string(size, 'S'))) << size;
+        EXPECT_EQ(m_message, kMalformed) << size;
+    }
+    // A header and nothing else: there is no checksum to verify.
+    EXPECT_FALSE(Load(Layout({Header()})));
+    EXPECT_EQ(m_message, kMalformed);
+    ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, ArbitraryBytesFailTheHeaderCheck) {
+    // The last 7 bytes are taken as the separator, so any file of 7 or more
+    // bytes has at least one piece, which here is no header.
+    EXPECT_FALSE(Load("1234567"));
+    EXPECT_EQ(m_message, kBadHeader);
+    EXPECT_FALSE(Load("this is not a skin package at all"));
+    EXPECT_EQ(m_message, kBadHeader);
+    ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, SpecialFilesAreRefusedWithoutBlocking) {
+    std::string fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(LoadSkinPackage(fifo, m_table, m_message));
+    EXPECT_EQ(m_message, kMalformed);
+    EXPECT_FALSE(LoadSkinPackage("/dev/zero", m_table, m_message));
+    EXPECT_EQ(m_message, kMalformed);
+    ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, OversizedFileIsRefused) {
+    std::string path = Path("huge.dll");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << Layout({Header(), kEmptyMd5});
+    }
+    std::filesystem::resize_file(path, app::kMaxSkinPackageBytes + 1);
+    EXPECT_FALSE(LoadSkinPackage(path, m_table, m_message));
+    EXPECT_EQ(m_message, kMalformed);
+    ExpectTableUntouched();
+}
+
+// --- Writing ---------------------------------------------------------------
+
+class SkinWriterTest : public SkinPackageTest {
+protected:
+    // Writes, reloads and expects the same resources back.
+    std::string RoundTrip(const std::vector<std::string>& resources) {
+        std::string path = Path("written.dll");
+        std::string error;
+        EXPECT_TRUE(WriteSkinPackage(path, resources, &error)) << error;
+        SkinPackage table;
+        std::string message;
+        EXPECT_TRUE(LoadSkinPackage(path, table, message));
+        EXPECT_EQ(message, kLoaded);
+        EXPECT_EQ(table.resources, resources);
+        return testing_support::ReadFile(path);
+    }
+};
+
+TEST_F(SkinWriterTest, WritesHeaderLowercaseChecksumAndTrailingSeparator) {
+    std::vector<std::string> resources = {"one", "two"};
+    std::string file = RoundTrip(resources);
+    ASSERT_GE(file.size(), 12u + 7u + 32u + 7u);
+    std::string separator = file.substr(file.size() - 7);
+    EXPECT_EQ(file.substr(0, 12), Header());
+    EXPECT_EQ(file.substr(12, 7), separator);
+    EXPECT_EQ(file.substr(19, 32), app::Md5Hex("onetwo"));
+    EXPECT_EQ(file, Layout({Header(), app::Md5Hex("onetwo"), "one", "two"}, separator));
+}
+
+TEST_F(SkinWriterTest, SameInputGivesSameBytes) {
+    std::vector<std::string> resources = {"a", std::string(300, '\xAA'), ""};
+    EXPECT_EQ(RoundTrip(resources), RoundTrip(resources));
+}
+
+TEST_F(SkinWriterTest, AvoidsASeparatorThatOccursInTheData) {
+    std::string plain = RoundTrip({"x"});
+    std::string first_choice = plain.substr(plain.size() - 7);
+    std::string file = RoundTrip({"x" + first_choice + "y", first_choice});
+    EXPECT_NE(file.substr(file.size() - 7), first_choice);
+}
+
+TEST_F(SkinWriterTest, AvoidsSeparatorsFormedAcrossPieceBoundaries) {
+    std::string plain = RoundTrip({"x"});
+    std::string sep = plain.substr(plain.size() - 7);
+    // Pieces ending in a prefix of the separator or starting with a suffix of
+    // it would shift the split by a few bytes if the writer were careless.
+    for (std::size_t cut = 1; cut < 7; ++cut) {
+        RoundTrip({sep.substr(0, cut), sep.substr(cut), sep.substr(cut) + "z",
+                   "z" + sep.substr(0, cut)});
+    }
+}
+
+TEST_F(SkinWriterTest, RoundTripsBinaryEmptyAndManyPieces) {
+    std::string every_byte;
+    for (int i = 0; i < 256; ++i) every_byte.push_back(static_cast<char>(i));
+    RoundTrip({every_byte, std::string(1000, '\0'), every_byte + every_byte});
+    RoundTrip({});
+    RoundTrip({"", "", ""});
+    std::vector<std::string> many;
+    for (int i = 0; i < 2000; ++i) many.push_back(std::string(static_cast<std::size_t>(i % 17), static_cast<char>(i)));
+    RoundTrip(many);
+}
+
+TEST_F(SkinWriterTest, ReportsAnUnwritablePath) {
+    std::string error;
+    EXPECT_FALSE(WriteSkinPackage(Path("no/such/dir/skin.dll"), {"a"}, &error));
+    EXPECT_NE(error, "");
+    EXPECT_FALSE(WriteSkinPackage(Path("no/such/dir/skin.dll"), {"a"}));
+}
+
+}  // namespace
