@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dui/controls/message_icons_data.inc"
+#include "dui/core/caption_strip_data.inc"
 #include "tests/support/paths.h"
 
 namespace {
@@ -266,6 +268,84 @@ TEST_F(SkinWriterTest, ReportsAnUnwritablePath) {
     EXPECT_FALSE(WriteSkinPackage(Path("no/such/dir/skin.dll"), {"a"}, &error));
     EXPECT_NE(error, "");
     EXPECT_FALSE(WriteSkinPackage(Path("no/such/dir/skin.dll"), {"a"}));
+}
+
+// --- Shipped art -----------------------------------------------------------
+
+const std::string kPngSignature("\x89PNG\r\n\x1A\n", 8);
+
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Size& size) {
+    return out << size.width << "x" << size.height;
+}
+
+int BigEndian(const std::string& bytes, std::size_t at, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        value = value * 256 + static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
+}
+
+// Width and height from a PNG's IHDR chunk; zero when the bytes are no PNG.
+Size PngSize(const std::string& png) {
+    if (png.size() < 24 || png.compare(0, 8, kPngSignature) != 0 ||
+        png.compare(12, 4, "IHDR") != 0) {
+        return {};
+    }
+    return {BigEndian(png, 16, 4), BigEndian(png, 20, 4)};
+}
+
+// Width and height from a JPEG's first start-of-frame segment.
+Size JpegSize(const std::string& jpeg) {
+    if (jpeg.size() < 4 || jpeg.compare(0, 2, "\xFF\xD8") != 0) return {};
+    std::size_t at = 2;
+    while (at + 9 < jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xFF) {
+        unsigned char marker = static_cast<unsigned char>(jpeg[at + 1]);
+        if (marker >= 0xC0 && marker <= 0xC3) {
+            return {BigEndian(jpeg, at + 7, 2), BigEndian(jpeg, at + 5, 2)};
+        }
+        at += 2 + static_cast<std::size_t>(BigEndian(jpeg, at + 2, 2));
+    }
+    return {};
+}
+
+TEST(ShippedArt, SkinPackageLoadsWithTheEightImagesTheWindowUses) {
+    SkinPackage table;
+    std::string message;
+    ASSERT_TRUE(LoadSkinPackage(testing_support::SourcePath("res/skin.dll"), table, message));
+    EXPECT_EQ(message, kLoaded);
+    ASSERT_EQ(table.resources.size(), 8u);
+    const Size expected[] = {{32, 32}, {32, 32}, {32, 32}, {32, 32},
+                             {65, 26}, {65, 26}, {65, 26}, {150, 20}};
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_EQ(PngSize(table.Resource(n)), expected[n - 1]) << "resource " << n;
+    }
+}
+
+TEST(ShippedArt, BackgroundCoversTheLargerWindow) {
+    EXPECT_EQ(JpegSize(testing_support::ReadFile(testing_support::SourcePath("res/0.jpg"))),
+              (Size{560, 466}));
+}
+
+TEST(ShippedArt, EmbeddedStripsMatchTheShippedFilesWithoutSignature) {
+    std::string caption = testing_support::ReadFile(testing_support::SourcePath("res/caption_buttons.png"));
+    std::string icons = testing_support::ReadFile(testing_support::SourcePath("res/message_icons.png"));
+    EXPECT_EQ(PngSize(caption), (Size{729, 20}));
+    EXPECT_EQ(PngSize(icons), (Size{200, 40}));
+    // Colour type 6: 8-bit RGBA, which the alpha-blended faces rely on.
+    ASSERT_GT(caption.size(), 25u);
+    EXPECT_EQ(caption[24], 8);
+    EXPECT_EQ(caption[25], 6);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(kCaptionStripPng), sizeof kCaptionStripPng),
+              caption.substr(8));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(kMessageIconsPng), sizeof kMessageIconsPng),
+              icons.substr(8));
 }
 
 }  // namespace
