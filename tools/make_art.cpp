@@ -349,9 +349,9 @@ std::string ButtonFace(int state) {
 }
 
 // ---------------------------------------------------------------------------
-// Top picture (150 x 20): the plate behind the status text. A pill in the
-// product's two colours with a bright wave through it; the status label's
-// white text sits on it, so the centre stays calm and dark enough.
+// Top picture (150 x 20): the plate behind the status text. A blue pill with
+// faint waves and an orange seed at each end; the status label's white text
+// sits on it, so the centre stays calm and dark enough.
 
 std::string TopPicture() {
     const int w = 150, h = 20;
@@ -360,11 +360,9 @@ std::string TopPicture() {
     cairo_t* c = cr.get();
     RoundedRect(c, 0.5, 0.5, w - 1, h - 1, 9.5);
     cairo_path_t* pill = cairo_copy_path(c);
-    PatternPtr fill(cairo_pattern_create_linear(0, 0, w, 0));
-    AddStop(fill.get(), 0, kOrange);
-    AddStop(fill.get(), 0.2, Hex(0x1C7FE6));
-    AddStop(fill.get(), 0.8, Hex(0x1C7FE6));
-    AddStop(fill.get(), 1, kOrange);
+    PatternPtr fill(cairo_pattern_create_linear(0, 0, 0, h));
+    AddStop(fill.get(), 0, Hex(0x2E8FF2));
+    AddStop(fill.get(), 1, Hex(0x0B62C2));
     cairo_set_source(c, fill.get());
     cairo_fill(c);
     cairo_save(c);
@@ -392,15 +390,25 @@ std::string TopPicture() {
     cairo_set_line_width(c, 1);
     SetColour(c, Hex(0x0A4F9A), 0.55);
     cairo_stroke(c);
-    // Two small seed-shaped dots at the ends.
-    for (double x : {9.0, w - 9.0}) {
-        cairo_save(c);
-        cairo_translate(c, x, h / 2.0);
-        cairo_scale(c, 1.0, 1.35);
-        cairo_arc(c, 0, 0, 2.6, 0, 2 * kPi);
-        cairo_restore(c);
-        SetColour(c, kWhite, 0.9);
-        cairo_fill(c);
+    // Two small orange seeds at the ends, the product's colour.
+    for (double x : {10.0, w - 10.0}) {
+        for (int layer = 0; layer < 2; ++layer) {
+            cairo_save(c);
+            cairo_translate(c, x, h / 2.0 + (layer == 0 ? 0.7 : 0.0));
+            cairo_rotate(c, x < w / 2.0 ? -0.5 : 0.5);
+            cairo_scale(c, 1.0, 1.4);
+            cairo_arc(c, 0, 0, 3.0, 0, 2 * kPi);
+            cairo_restore(c);
+            if (layer == 0) {
+                cairo_set_source_rgba(c, 0, 0, 0, 0.25);
+            } else {
+                PatternPtr seed(cairo_pattern_create_linear(0, h / 2.0 - 4, 0, h / 2.0 + 4));
+                AddStop(seed.get(), 0, Hex(0xFFB455));
+                AddStop(seed.get(), 1, kOrangeDeep);
+                cairo_set_source(c, seed.get());
+            }
+            cairo_fill(c);
+        }
     }
     cairo_path_destroy(pill);
     return EncodePng(surface.get());
