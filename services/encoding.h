@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Conversions between the program's GBK (code page 936) texts and the UTF-8
+// of the network, percent-encoding of keywords and percent-decoding of pages.
+// All functions are stateless and thread-safe; an empty input gives an empty
+// output. Conversions never fail: invalid input becomes U+FFFD on the UTF-8
+// side, and characters GBK cannot hold become "?" on the GBK side. Zero bytes
+// inside a text are carried through like any other character.
+namespace services {
+
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// Like Utf8ToGbk, but first precomposes combining sequences (NFC) so that a
+// letter followed by a combining accent becomes GBK's precomposed letter.
+std::string Utf8BytesToGbk(std::string_view utf8_bytes);
+
+// Escapes every byte as "%XX" (upper-case hexadecimal), except "-", ".",
+// ASCII digits and letters when `keep_unreserved` is set. With `to_utf8` the
+// GBK text is converted to UTF-8 first.
+std::string PercentEncode(std::string_view text, bool keep_unreserved, bool to_utf8);
+
+// Replaces every "%XX" (either case of hexadecimal digit) by its byte; "%00"
+// adds nothing, and a "%" not followed by two hexadecimal digits stays as it
+// is. With `to_gbk` the decoded bytes are then read as UTF-8 and converted.
+std::string PercentDecode(std::string_view text, bool to_gbk);
+
+// Converts between two character sets named as iconv knows them ("GB2312",
+// "UTF-8", ...). Returns an empty buffer, with *success false, when either
+// name is unknown or the input holds an invalid or incomplete sequence.
+std::string ConvertCharset(std::string_view input, std::string_view from,
+                           std::string_view to, bool* success = nullptr);
+
+// Length in bytes (1 or 2) of the GBK character starting at `offset`: two
+// when a lead byte 0x81..0xFE is followed by a valid trail byte, one
+// otherwise. The GBK to UTF-8 conversion turns every such unit, valid or not,
+// into exactly one character, which lets callers map offsets between the two.
+std::size_t GbkCharLength(std::string_view gbk, std::size_t offset);
+
+}  // namespace services
