@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +199,38 @@ TEST_F(SkinPackageTest, OversizedFileIsRefused) {
     EXPECT_FALSE(LoadSkinPackage(path, m_table, m_message));
     EXPECT_EQ(m_message, kMalformed);
     ExpectTableUntouched();
+}
+
+TEST_F(SkinPackageTest, DamagedPackagesNeverLoadWrongly) {
+    std::vector<std::string> resources = {"alpha", std::string(40, '\0'), "", "omega"};
+    std::string good = Layout({Header(), app::Md5Hex(Concat(resources)), resources[0],
+                               resources[1], resources[2], resources[3]});
+    const std::vector<std::string> known = {kMalformed, kBadHeader, kBadChecksum, kLoaded};
+    auto check = [&](const std::string& bytes) {
+        SkinPackage table;
+        table.resources = {"keep"};
+        std::string message;
+        bool loaded = LoadSkinPackage(WriteBytes(bytes, "damaged.dll"), table, message);
+        EXPECT_NE(std::find(known.begin(), known.end(), message), known.end());
+        EXPECT_EQ(loaded, message == kLoaded);
+        if (!loaded) {
+            EXPECT_EQ(table.resources, (std::vector<std::string>{"keep"}));
+        }
+        return loaded;
+    };
+    // Every truncation but the full length fails.
+    for (std::size_t length = 0; length < good.size(); ++length) {
+        EXPECT_FALSE(check(good.substr(0, length))) << length;
+    }
+    EXPECT_TRUE(check(good));
+    // Any single flipped bit inside the resources is caught by the checksum
+    // or by a changed split.
+    std::size_t first_resource = 12 + 7 + 32 + 7;
+    for (std::size_t at = first_resource; at < good.size() - 7; ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(bad[at] ^ 0x10);
+        EXPECT_FALSE(check(bad)) << at;
+    }
 }
 
 // --- Writing ---------------------------------------------------------------
