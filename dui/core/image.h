@@ -19,7 +19,7 @@ inline constexpr int kMaxImageSide = 16384;
 inline constexpr int64_t kMaxImagePixels = 64 * 1024 * 1024;
 inline constexpr int kMaxImageFrames = 1024;
 // All frames of one animation together.
-inline constexpr int64_t kMaxAnimationPixels = 64 * 1024 * 1024;
+inline constexpr int64_t kMaxAnimationPixels = 32 * 1024 * 1024;
 
 // An image decoded from bytes: one or more frames of the same size, fully
 // composed, as premultiplied ARGB32 cairo surfaces. Frames and delays exist

@@ -1,0 +1,206 @@
+#include "dui/core/font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <iconv.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+namespace dui {
+namespace {
+
+// iconv_t as a move-only owner; (iconv_t)-1 is its failure value.
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~Iconv() {
+        if (Valid()) iconv_close(m_cd);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+// Converts with iconv; an invalid or incomplete sequence puts `replacement`
+// in the output and skips one input byte.
+std::string Convert(const char* to, const char* from, std::string_view input,
+                    std::string_view replacement) {
+    std::string out;
+    if (input.empty()) return out;
+    Iconv cd(to, from);
+    if (!cd.Valid()) return std::string(input);
+    out.reserve(input.size() * 3 / 2 + 16);
+    char* in_ptr = const_cast<char*>(input.data());
+    size_t in_left = input.size();
+    char buffer[1024];
+    while (in_left > 0) {
+        char* out_ptr = buffer;
+        size_t out_left = sizeof buffer;
+        size_t result = iconv(cd.Get(), &in_ptr, &in_left, &out_ptr, &out_left);
+        out.append(buffer, static_cast<size_t>(out_ptr - buffer));
+        if (result != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) continue;
+        // EILSEQ or EINVAL: one bad byte.
+        out.append(replacement);
+        ++in_ptr;
+        --in_left;
+        iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
+}
+
+template <auto Free>
+struct CDeleter {
+    template <class T>
+    void operator()(T* p) const noexcept {
+        Free(p);
+    }
+};
+using FcPatternPtr = std::unique_ptr<FcPattern, CDeleter<FcPatternDestroy>>;
+using FcObjectSetPtr = std::unique_ptr<FcObjectSet, CDeleter<FcObjectSetDestroy>>;
+using FcFontSetPtr = std::unique_ptr<FcFontSet, CDeleter<FcFontSetDestroy>>;
+
+bool FamilyExistsUtf8(const std::string& family) {
+    if (family.empty() || !FcInit()) return false;
+    FcPatternPtr pattern(FcPatternCreate());
+    FcObjectSetPtr objects(FcObjectSetBuild(FC_FAMILY, nullptr));
+    if (!pattern || !objects) return false;
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcFontSetPtr fonts(FcFontList(nullptr, pattern.get(), objects.get()));
+    return fonts && fonts->nfont > 0;
+}
+
+// The family fontconfig picks for the generic user-interface face.
+std::string DesktopUiFamily() {
+    if (!FcInit()) return {};
+    FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif")));
+    if (!pattern) return {};
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+    if (!match) return {};
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch || !family) return {};
+    return reinterpret_cast<const char*>(family);
+}
+
+struct FontModule {
+    std::string default_family;
+    PangoContext* context = nullptr;
+};
+
+// Built once on first use. The Pango context is kept for the life of the
+// process: layouts made from it may outlive any scope that could free it.
+FontModule& Fonts() {
+    static FontModule module = [] {
+        FontModule built;
+        FontModule* m = &built;
+        PangoFontMap* map = pango_cairo_font_map_get_default();
+        m->context = pango_font_map_create_context(map);
+        pango_context_set_language(m->context, pango_language_from_string("zh-cn"));
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+        pango_cairo_context_set_font_options(m->context, options);
+        cairo_font_options_destroy(options);
+        for (std::string candidate : {std::string(reinterpret_cast<const char*>(u8"宋体")),
+                                      DesktopUiFamily()}) {
+            if (FamilyExistsUtf8(candidate)) {
+                m->default_family = candidate;
+                break;
+            }
+        }
+        if (m->default_family.empty()) m->default_family = "sans-serif";
+        return built;
+    }();
+    return module;
+}
+
+float ClampSize(float size) {
+    if (!std::isfinite(size) || size < 1) return size > 0 ? 1.0f : 12.0f;
+    return std::min(size, 1000.0f);
+}
+
+}  // namespace
+
+std::string TextToUtf8(std::string_view gbk) {
+    // Plain ASCII needs no conversion: the common case for most captions.
+    if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(gbk);
+    std::string out = Convert("UTF-8", "CP936", gbk, "\xEF\xBF\xBD");
+    return out;
+}
+
+std::string TextFromUtf8(std::string_view utf8) {
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(utf8);
+    return Convert("CP936//TRANSLIT", "UTF-8", utf8, "?");
+}
+
+PangoContext* SharedPangoContext() { return Fonts().context; }
+
+void InitialiseFonts() { DefaultFont(); }
+
+const Font& DefaultFont() {
+    static const Font font(Fonts().default_family, 12, kFontRegular);
+    return font;
+}
+
+bool FontFamilyExists(std::string_view family_gbk) {
+    return FamilyExistsUtf8(TextToUtf8(family_gbk));
+}
+
+Font CreateFont(std::string_view family_gbk, float size, int style) {
+    std::string family = TextToUtf8(family_gbk);
+    if (!FamilyExistsUtf8(family)) family = DefaultFont().FamilyUtf8();
+    return Font(std::move(family), size, style);
+}
+
+Font::Font() : Font(DefaultFont()) {}
+
+Font::Font(std::string family_utf8, float size, int style)
+    : m_family(std::move(family_utf8)), m_size(ClampSize(size)), m_style(style & 15),
+      m_description(pango_font_description_new()) {
+    pango_font_description_set_family(m_description.get(), m_family.c_str());
+    pango_font_description_set_absolute_size(m_description.get(), m_size * PANGO_SCALE);
+    pango_font_description_set_weight(m_description.get(),
+                                      (m_style & kFontBold) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(m_description.get(),
+                                     (m_style & kFontItalic) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+}
+
+Font::Font(const Font& other)
+    : m_family(other.m_family), m_size(other.m_size), m_style(other.m_style),
+      m_description(pango_font_description_copy(other.m_description.get())) {}
+
+Font& Font::operator=(const Font& other) {
+    if (this != &other) {
+        m_family = other.m_family;
+        m_size = other.m_size;
+        m_style = other.m_style;
+        m_description.reset(pango_font_description_copy(other.m_description.get()));
+    }
+    return *this;
+}
+
+std::string Font::Family() const { return TextFromUtf8(m_family); }
+
+int Font::Height() const {
+    PangoLayout* layout = pango_layout_new(SharedPangoContext());
+    pango_layout_set_font_description(layout, m_description.get());
+    pango_layout_set_text(layout, " ", 1);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    g_object_unref(layout);
+    return logical.height;
+}
+
+}  // namespace dui
