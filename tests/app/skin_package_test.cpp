@@ -280,8 +280,11 @@ TEST_F(SkinWriterTest, AvoidsSeparatorsFormedAcrossPieceBoundaries) {
     // Pieces ending in a prefix of the separator or starting with a suffix of
     // it would shift the split by a few bytes if the writer were careless.
     for (std::size_t cut = 1; cut < 7; ++cut) {
-        RoundTrip({sep.substr(0, cut), sep.substr(cut), sep.substr(cut) + "z",
-                   "z" + sep.substr(0, cut)});
+        std::string head = sep.substr(0, cut);
+        std::string tail = sep.substr(cut);
+        std::string z_head = "z";
+        z_head.append(head);
+        RoundTrip({head, tail, tail + "z", z_head});
     }
 }
 
