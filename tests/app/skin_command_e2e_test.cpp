@@ -1,0 +1,213 @@
+#include "app/skin_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/skin_package.h"
+#include "tests/support/paths.h"
+
+namespace {
+
+std::string Utf8(const char8_t* text) {
+    return std::string(reinterpret_cast<const char*>(text));
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the command in this process with stdout and stderr sent to files.
+class Redirect {
+public:
+    Redirect(int fd, const std::string& path) : m_fd(fd) {
+        std::fflush(nullptr);
+        m_saved = ::dup(fd);
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ::dup2(::fileno(file), fd);
+        std::fclose(file);
+    }
+    ~Redirect() {
+        std::fflush(nullptr);
+        ::dup2(m_saved, m_fd);
+        ::close(m_saved);
+    }
+
+private:
+    int m_fd;
+    int m_saved;
+};
+
+class SkinCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("skin_command_test_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir);
+        m_cwd = std::filesystem::current_path();
+    }
+    void TearDown() override {
+        std::filesystem::current_path(m_cwd);
+        std::filesystem::remove_all(m_dir);
+    }
+
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+
+    Outcome Run(std::initializer_list<std::string> args) {
+        std::vector<std::string> storage = {"skin"};
+        storage.insert(storage.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : storage) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        Outcome outcome;
+        {
+            Redirect out(STDOUT_FILENO, Path("stdout.txt"));
+            Redirect err(STDERR_FILENO, Path("stderr.txt"));
+            outcome.status = app::RunSkinCommand(static_cast<int>(storage.size()), argv.data());
+        }
+        outcome.out = testing_support::ReadFile(Path("stdout.txt"));
+        outcome.err = testing_support::ReadFile(Path("stderr.txt"));
+        return outcome;
+    }
+
+    void ExpectUsageError(std::initializer_list<std::string> args) {
+        Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_NE(outcome.err.find("Usage:"), std::string::npos);
+    }
+
+    std::filesystem::path m_dir;
+    std::filesystem::path m_cwd;
+};
+
+const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + "rest of a png";
+const std::string kJpeg = "\xFF\xD8\xFF\xE0jfif";
+
+TEST_F(SkinCommandTest, VerifyListsResourcesWithUtf8Message) {
+    std::string package = Path("skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, {"abc", "", std::string(1000, 'x')}));
+    Outcome outcome = Run({"verify", package});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, Utf8(u8"解包成功\n") + "resources: 3\n1\t3\n2\t0\n3\t1000\n");
+    EXPECT_EQ(outcome.err, "");
+}
+
+TEST_F(SkinCommandTest, VerifyReportsEachFailureWithStatusOne) {
+    Outcome missing = Run({"verify", Path("missing.dll")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, Utf8(u8"格式不规范\n"));
+
+    Outcome header = Run({"verify", Write("bad.dll", "no header here!")});
+    EXPECT_EQ(header.status, 1);
+    EXPECT_EQ(header.out, Utf8(u8"校验头部未成功\n"));
+
+    std::string package = Path("skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, {"image"}));
+    std::string bytes = testing_support::ReadFile(package);
+    bytes[bytes.size() - 8] ^= 1;  // last byte of the resource
+    Outcome checksum = Run({"verify", Write("tampered.dll", bytes)});
+    EXPECT_EQ(checksum.status, 1);
+    EXPECT_EQ(checksum.out, Utf8(u8"校验数据失败\n"));
+}
+
+TEST_F(SkinCommandTest, PackWritesFilesInOrder) {
+    std::string a = Write("a.png", kPng), b = Write("b.bin", std::string("\0\1\2", 3));
+    Outcome outcome = Run({"pack", Path("out.dll"), b, a, b});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    app::SkinPackage table;
+    std::string message;
+    ASSERT_TRUE(app::LoadSkinPackage(Path("out.dll"), table, message));
+    EXPECT_EQ(table.resources,
+              (std::vector<std::string>{std::string("\0\1\2", 3), kPng, std::string("\0\1\2", 3)}));
+
+    EXPECT_EQ(Run({"pack", Path("empty.dll")}).status, 0);
+    ASSERT_TRUE(app::LoadSkinPackage(Path("empty.dll"), table, message));
+    EXPECT_TRUE(table.resources.empty());
+}
+
+TEST_F(SkinCommandTest, PackFailsOnUnreadableInputWithoutWritingOutput) {
+    Outcome outcome = Run({"pack", Path("out.dll"), Write("a", "x"), Path("missing")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err, "");
+    EXPECT_FALSE(std::filesystem::exists(Path("out.dll")));
+    EXPECT_EQ(Run({"pack", Path("out.dll"), m_dir.string()}).status, 1);
+    EXPECT_EQ(Run({"pack", Path("no/dir/out.dll"), Write("a", "x")}).status, 1);
+}
+
+TEST_F(SkinCommandTest, UnpackNamesFilesAfterTheirContent) {
+    const std::vector<std::string> resources = {
+        kPng, kJpeg, "GIF89a...", "BM....", std::string("\0\0\1\0\1\0", 6), "plain", ""};
+    std::string package = Path("skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, resources));
+    std::string dir = Path("out/nested");
+    Outcome outcome = Run({"unpack", package, dir});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out.substr(0, outcome.out.find('\n')), Utf8(u8"解包成功"));
+    const char* names[] = {"1.png", "2.jpg", "3.gif", "4.bmp", "5.ico", "6.bin", "7.bin"};
+    for (std::size_t i = 0; i < resources.size(); ++i) {
+        std::string path = dir + "/" + names[i];
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+        EXPECT_EQ(testing_support::ReadFile(path), resources[i]) << path;
+    }
+}
+
+TEST_F(SkinCommandTest, UnpackOfABadPackageWritesNothing) {
+    Outcome outcome = Run({"unpack", Write("bad.dll", "short"), Path("out")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, Utf8(u8"格式不规范\n"));
+    EXPECT_FALSE(std::filesystem::exists(Path("out")));
+}
+
+TEST_F(SkinCommandTest, ShippedPackageUnpacksIntoEightPngs) {
+    Outcome outcome =
+        Run({"unpack", testing_support::SourcePath("res/skin.dll"), Path("shipped")});
+    ASSERT_EQ(outcome.status, 0);
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_TRUE(std::filesystem::exists(Path("shipped/" + std::to_string(n) + ".png"))) << n;
+    }
+}
+
+TEST_F(SkinCommandTest, HelpIsAvailableEverywhere) {
+    for (auto args : {std::initializer_list<std::string>{"--help"}, {"verify", "--help"},
+                      {"pack", "-h"}, {"unpack", "x", "--help"}}) {
+        Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out.rfind("Usage: seed-searcher skin", 0), 0u) << outcome.out;
+        EXPECT_EQ(outcome.err, "");
+    }
+}
+
+TEST_F(SkinCommandTest, UsageErrorsGoToStderrWithStatusTwo) {
+    ExpectUsageError({});
+    ExpectUsageError({"explode"});
+    ExpectUsageError({"verify"});
+    ExpectUsageError({"verify", "a", "b"});
+    ExpectUsageError({"verify", "--strict", "a"});
+    ExpectUsageError({"pack"});
+    ExpectUsageError({"unpack", "a"});
+    ExpectUsageError({"unpack", "a", "b", "c"});
+}
+
+TEST_F(SkinCommandTest, DoubleDashAllowsNamesStartingWithADash) {
+    std::string package = Path("-skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, {"x"}));
+    std::filesystem::current_path(m_dir);
+    EXPECT_EQ(Run({"verify", "--", "-skin.dll"}).status, 0);
+    EXPECT_EQ(Run({"verify", "--", "--help"}).status, 1);
+}
+
+}  // namespace
