@@ -25,7 +25,7 @@ constexpr std::string_view kSkinUsage =
     "\n"
     "Commands:\n"
     "  verify FILE         check a package and list its resources\n"
-    "  pack OUT FILE...    write the files, in order, as a package\n"
+    "  pack OUT [FILE...]  write the files, in order, as a package\n"
     "  unpack FILE DIR     write each resource of a package into DIR\n"
     "\n"
     "Run 'seed-searcher skin COMMAND --help' for details.\n";

@@ -9,8 +9,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -248,17 +246,14 @@ bool WriteSkinPackage(const std::string& path, const std::vector<std::string>& r
     std::string package;
     if (!BuildSkinPackage(resources, package, error)) return false;
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        SetError(error, "cannot open " + path + " for writing: " + std::strerror(errno));
-        return false;
-    }
-    std::size_t written = std::fwrite(package.data(), 1, package.size(), file);
-    int write_errno = errno;
-    bool closed = std::fclose(file) == 0;
-    if (written != package.size() || !closed) {
-        int reason = written != package.size() ? write_errno : errno;
-        SetError(error, "cannot write " + path + ": " + std::strerror(reason));
+    // Written to a temporary file and renamed over `path`, so a failed write
+    // never leaves a half-written package where a good one was.
+    GError* failure = nullptr;
+    if (!g_file_set_contents(path.c_str(), package.data(),
+                             static_cast<gssize>(package.size()), &failure)) {
+        SetError(error, "cannot write " + path + ": " +
+                            (failure ? failure->message : "unknown error"));
+        if (failure) g_error_free(failure);
         return false;
     }
     return true;
