@@ -1,0 +1,582 @@
+#include "services/http.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "services/encoding.h"
+
+namespace services {
+namespace {
+
+template <auto Free>
+struct CDeleter {
+    template <class T>
+    void operator()(T* p) const noexcept { Free(p); }
+};
+using CurlPtr = std::unique_ptr<CURL, CDeleter<curl_easy_cleanup>>;
+using CurlListPtr = std::unique_ptr<curl_slist, CDeleter<curl_slist_free_all>>;
+using CurlSharePtr = std::unique_ptr<CURLSH, CDeleter<curl_share_cleanup>>;
+
+constexpr std::string_view kDefaultAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Q3VTK; .NET CLR 2.0.50727; "
+    ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
+constexpr std::string_view kFullWidthSpace = "\xA1\xA1";
+constexpr std::string_view kUtf8Marker = "charset=utf-8";
+constexpr std::size_t kBodyMarkerWindow = 499;  // the marker must begin before this
+constexpr int kMaxFollowUps = 10;
+constexpr long kMaxAutomaticRedirects = 10;
+
+// Failures stay silent to the user; a developer can see their reasons with
+// SEED_DEBUG_HTTP set.
+void DebugLog(std::string_view what, std::string_view detail) {
+    static const bool enabled = std::getenv("SEED_DEBUG_HTTP") != nullptr;
+    if (enabled) {
+        std::fprintf(stderr, "http: %.*s: %.*s\n", static_cast<int>(what.size()), what.data(),
+                     static_cast<int>(detail.size()), detail.data());
+    }
+}
+
+// ---- Byte-string helpers. Texts are GBK: a lead byte 0x81..0xFE followed
+// by a trail byte forms one character, so a full-width space is only seen
+// where a character starts.
+
+std::size_t CharLength(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead >= 0x81 && lead <= 0xFE && at + 1 < text.size()) {
+        const auto trail = static_cast<unsigned char>(text[at + 1]);
+        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
+    }
+    return 1;
+}
+
+// The length of the space character at `at`, or 0 when there is none.
+std::size_t SpaceLength(std::string_view text, std::size_t at) {
+    if (text[at] == ' ') return 1;
+    if (text.substr(at, 2) == kFullWidthSpace) return 2;
+    return 0;
+}
+
+std::string TrimSpaces(std::string_view text) {
+    std::size_t begin = text.size();
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t space = SpaceLength(text, at);
+        const std::size_t length = space != 0 ? space : CharLength(text, at);
+        if (space == 0) {
+            if (begin == text.size()) begin = at;
+            end = at + length;
+        }
+        at += length;
+    }
+    if (begin >= end) return {};
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string RemoveSpaces(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t space = SpaceLength(text, at);
+        const std::size_t length = space != 0 ? space : CharLength(text, at);
+        if (space == 0) result.append(text.substr(at, length));
+        at += length;
+    }
+    return result;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string ToLowerAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = LowerAscii(c);
+    return result;
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
+    if (needle.size() > text.size()) return std::string_view::npos;
+    for (std::size_t at = from; at + needle.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < needle.size() && LowerAscii(text[at + i]) == LowerAscii(needle[i])) ++i;
+        if (i == needle.size()) return at;
+    }
+    return std::string_view::npos;
+}
+
+// The text between the first `start` and the next `end` after it, both found
+// ignoring case; empty when either is missing.
+std::string_view BetweenNoCase(std::string_view text, std::string_view start, std::string_view end) {
+    const std::size_t open = FindNoCase(text, start);
+    if (open == std::string_view::npos) return {};
+    const std::size_t from = open + start.size();
+    const std::size_t close = FindNoCase(text, end, from);
+    if (close == std::string_view::npos) return {};
+    return text.substr(from, close - from);
+}
+
+std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> parts;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(separator, from);
+        if (at == std::string_view::npos) {
+            parts.push_back(text.substr(from));
+            return parts;
+        }
+        parts.push_back(text.substr(from, at - from));
+        from = at + separator.size();
+    }
+}
+
+// ---- Request set-up.
+
+// The host must be a plain name or address; anything else would change what
+// the transport URL means once joined with the port and path.
+bool IsPlainHost(std::string_view host) {
+    if (host.empty()) return false;
+    if (host.front() == '[') {
+        if (host.size() < 3 || host.back() != ']') return false;
+        for (char c : host.substr(1, host.size() - 2)) {
+            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.';
+            if (!ok) return false;
+        }
+        return true;
+    }
+    for (char c : host) {
+        const bool ok =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' || c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// Bytes that may not stand in a request line travel percent-escaped; the
+// fragment is never sent.
+std::string EscapeObjectPath(std::string_view path) {
+    path = path.substr(0, path.find('#'));
+    constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string result;
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || kUnsafe.find(c) != std::string_view::npos) {
+            result += '%';
+            result += kHex[byte >> 4];
+            result += kHex[byte & 0x0F];
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::optional<std::string> TransportUrl(const ParsedUrl& parsed) {
+    if (!IsPlainHost(parsed.host) || parsed.port < 1 || parsed.port > 65535) return std::nullopt;
+    return std::string(parsed.secure ? "https://" : "http://") + parsed.host + ":" +
+           std::to_string(parsed.port) + EscapeObjectPath(parsed.object_path);
+}
+
+// Adds the default lines to the caller's header text, each only when the
+// text does not hold that header yet (case-sensitive, as the sites expect).
+void CompleteHeaders(std::string& headers, std::string_view url, std::string_view cookies) {
+    if (headers.find("Referer:") == std::string::npos) {
+        headers += headers.empty() ? "Referer: " : "\r\nReferer: ";
+        headers += url;
+    }
+    if (headers.find("Accept:") == std::string::npos) headers += "\r\nAccept: */*";
+    if (headers.find("Accept-Language:") == std::string::npos) {
+        headers += "\r\nAccept-Language: zh-cn";
+    }
+    if (headers.find("Content-Type:") == std::string::npos) {
+        headers += "\r\nContent-Type: application/x-www-form-urlencoded";
+    }
+    if (!cookies.empty()) {
+        headers += "\r\nCookie: ";
+        headers += cookies;
+    }
+}
+
+// One list entry per non-empty line; a bare CR or LF also ends a line so no
+// caller text can smuggle in a line the list does not show. "Expect:" keeps
+// the library from waiting for a 100-continue on larger bodies.
+CurlListPtr HeaderList(std::string_view headers) {
+    CurlListPtr list;
+    auto append = [&list](const std::string& line) {
+        curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+        if (grown == nullptr) return false;
+        list.release();
+        list.reset(grown);
+        return true;
+    };
+    std::size_t from = 0;
+    while (from < headers.size()) {
+        std::size_t end = headers.find_first_of("\r\n", from);
+        if (end == std::string_view::npos) end = headers.size();
+        std::string line(headers.substr(from, end - from));
+        // A zero byte would end the line early inside the library.
+        line = line.substr(0, line.find('\0'));
+        if (!line.empty() && !append(line)) return nullptr;
+        from = end + 1;
+    }
+    if (!append("Expect:")) return nullptr;
+    return list;
+}
+
+// ---- The process-wide cookie store used when the caller keeps no cookies
+// of its own. Requests may run on several threads, so access is locked.
+
+class CookieStore {
+public:
+    CookieStore() : m_share(curl_share_init()) {
+        if (!m_share) return;
+        const bool ok =
+            curl_share_setopt(m_share.get(), CURLSHOPT_LOCKFUNC, &CookieStore::Lock) == CURLSHE_OK &&
+            curl_share_setopt(m_share.get(), CURLSHOPT_UNLOCKFUNC, &CookieStore::Unlock) ==
+                CURLSHE_OK &&
+            curl_share_setopt(m_share.get(), CURLSHOPT_USERDATA, this) == CURLSHE_OK &&
+            curl_share_setopt(m_share.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) == CURLSHE_OK;
+        if (!ok) {
+            DebugLog("cookie store", "cannot share cookies; each request keeps its own");
+            m_share.reset();
+        }
+    }
+
+    CURLSH* Handle() const { return m_share.get(); }
+
+private:
+    static std::mutex& MutexFor(void* self, curl_lock_data data) {
+        auto& locks = static_cast<CookieStore*>(self)->m_locks;
+        const auto index = static_cast<std::size_t>(data);
+        return locks[index < locks.size() ? index : 0];
+    }
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        MutexFor(self, data).lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* self) { MutexFor(self, data).unlock(); }
+
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
+    CurlSharePtr m_share;  // after the locks: released before them
+};
+
+bool CurlReady() {
+    static const bool ready = [] {
+        const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+        if (code != CURLE_OK) DebugLog("init", curl_easy_strerror(code));
+        return code == CURLE_OK;
+    }();
+    return ready;
+}
+
+CookieStore& SharedCookies() {
+    static CookieStore store;
+    return store;
+}
+
+// ---- One exchange.
+
+struct Transfer {
+    std::string body;
+    std::string headers;  // the latest response's block, lines ended by "\r\n"
+    std::size_t max_body = 0;
+    std::size_t max_header = 0;
+    bool over_limit = false;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    const std::size_t length = size * count;
+    if (length > transfer.max_body - transfer.body.size()) {
+        transfer.over_limit = true;
+        return 0;  // aborts the transfer
+    }
+    transfer.body.append(data, length);
+    return length;
+}
+
+// Redirects and interim responses each bring a status line of their own;
+// only the last response's block is kept. Line ends are made CRLF whatever
+// the server sent.
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    const std::size_t length = size * count;
+    std::string_view line(data, length);
+    if (line.starts_with("HTTP/")) transfer.headers.clear();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.size() + 2 > transfer.max_header - transfer.headers.size()) {
+        transfer.over_limit = true;
+        return 0;
+    }
+    transfer.headers.append(line).append("\r\n");
+    return length;
+}
+
+struct ExchangeSetup {
+    std::string url;
+    bool secure = false;
+    bool post = false;
+    const std::string* body = nullptr;
+    std::string agent;
+    std::string_view header_text;
+    bool own_cookies = false;  // the caller keeps cookies: the library's store is off
+    bool follow = true;
+    std::optional<std::string> proxy;
+    HttpLimits limits;
+};
+
+// Performs the exchange; false when it did not complete (the reason is
+// logged). The transfer holds whatever arrived either way.
+bool Perform(const ExchangeSetup& setup, Transfer& transfer) {
+    CurlPtr curl(curl_easy_init());
+    CurlListPtr header_list = HeaderList(setup.header_text);
+    if (!curl || !header_list) {
+        DebugLog(setup.url, "cannot create a request");
+        return false;
+    }
+    CURL* handle = curl.get();
+    char error[CURL_ERROR_SIZE] = {};
+    transfer.max_body = setup.limits.max_body_bytes;
+    transfer.max_header = setup.limits.max_header_bytes;
+
+    const std::string proxy = !setup.secure && setup.proxy ? *setup.proxy : std::string();
+    bool ok = true;
+    auto set = [&ok, handle](CURLoption option, auto value) {
+        if (ok && curl_easy_setopt(handle, option, value) != CURLE_OK) ok = false;
+    };
+    set(CURLOPT_ERRORBUFFER, error);
+    set(CURLOPT_URL, setup.url.c_str());
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    // A secure request is never redirected to a plain address.
+    set(CURLOPT_REDIR_PROTOCOLS_STR, setup.secure ? "https" : "http,https");
+    set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_USERAGENT, setup.agent.c_str());
+    set(CURLOPT_HTTPHEADER, header_list.get());
+    set(CURLOPT_FOLLOWLOCATION, setup.follow ? 1L : 0L);
+    set(CURLOPT_MAXREDIRS, kMaxAutomaticRedirects);
+    // An empty proxy also keeps proxies named in the environment away.
+    set(CURLOPT_PROXY, proxy.c_str());
+    set(CURLOPT_CONNECTTIMEOUT_MS, setup.limits.connect_timeout_ms);
+    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_TIME, setup.limits.low_speed_seconds);
+    set(CURLOPT_TIMEOUT_MS, setup.limits.total_timeout_ms);
+    set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(setup.limits.max_body_bytes));
+    set(CURLOPT_WRITEFUNCTION, &OnBody);
+    set(CURLOPT_WRITEDATA, &transfer);
+    set(CURLOPT_HEADERFUNCTION, &OnHeader);
+    set(CURLOPT_HEADERDATA, &transfer);
+    if (!setup.own_cookies) {
+        set(CURLOPT_COOKIEFILE, "");  // the in-memory cookie engine
+        if (CURLSH* share = SharedCookies().Handle()) set(CURLOPT_SHARE, share);
+    }
+    if (setup.post) {
+        set(CURLOPT_POST, 1L);
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup.body->size()));
+        set(CURLOPT_POSTFIELDS, setup.body->data());
+    } else {
+        set(CURLOPT_HTTPGET, 1L);
+    }
+    if (!ok) {
+        DebugLog(setup.url, "the library refused an option");
+        return false;
+    }
+
+    const CURLcode code = curl_easy_perform(handle);
+    if (code != CURLE_OK) {
+        DebugLog(setup.url, error[0] != '\0' ? error : curl_easy_strerror(code));
+        return false;
+    }
+    return true;
+}
+
+bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
+    const std::string_view window = body.substr(0, kBodyMarkerWindow - 1 + kUtf8Marker.size());
+    return window.find(kUtf8Marker) != std::string_view::npos ||
+           headers.find(kUtf8Marker) != std::string_view::npos;
+}
+
+std::string Request(std::string_view url, const HttpRequestOptions& options, int follow_ups) {
+    if (!CurlReady()) return {};
+    const ParsedUrl parsed = ParseUrl(url);
+    const std::optional<std::string> target = TransportUrl(parsed);
+    if (!target) {
+        DebugLog(url, "not a usable address");
+        return {};
+    }
+
+    std::string header_text = options.extra_headers ? *options.extra_headers : std::string();
+    ExchangeSetup setup;
+    setup.url = *target;
+    setup.secure = parsed.secure;
+    setup.post = options.method.value_or(0) == 1;
+    setup.agent = RequestUserAgent(header_text);
+    setup.own_cookies = options.cookies != nullptr;
+    setup.follow = !options.no_redirect.value_or(false);
+    setup.proxy = options.proxy;
+    if (setup.proxy && setup.proxy->empty()) setup.proxy.reset();
+    setup.limits = options.limits.value_or(HttpLimits{});
+
+    CompleteHeaders(header_text, url, options.cookies ? *options.cookies : std::string_view());
+    if (options.extra_headers) *options.extra_headers = header_text;
+    setup.header_text = header_text;
+
+    std::string local_post_bytes;
+    std::string& post_bytes = options.post_bytes ? *options.post_bytes : local_post_bytes;
+    if (setup.post && post_bytes.empty()) post_bytes = options.post_text.value_or(std::string());
+    setup.body = &post_bytes;
+
+    Transfer transfer;
+    const bool complete = Perform(setup, transfer);
+    // A transfer that did not complete yields no body: a truncated page must
+    // not pass for the whole one.
+    std::string body = complete ? std::move(transfer.body) : std::string();
+    const std::string& headers = transfer.headers;
+    if (options.response_headers) *options.response_headers = headers;
+
+    std::string location;
+    std::string returned_cookies;
+    for (std::string_view line : Split(headers, "\r\n")) {
+        if (line.find("Location:") != std::string_view::npos) {
+            location = TrimSpaces(line.substr(line.find(':') + 1));
+        }
+        if (line.find("Set-Cookie") != std::string_view::npos) {
+            returned_cookies += TrimSpaces(BetweenNoCase(line, "Set-Cookie:", ";"));
+            returned_cookies += "; ";
+        }
+    }
+    if (options.returned_cookies) *options.returned_cookies = returned_cookies;
+    if (options.cookies) *options.cookies = MergeCookies(*options.cookies, returned_cookies);
+    if (options.location) *options.location = location.empty() ? headers : location;
+
+    // A permanent move is followed by asking the new place for the same
+    // object, with the caller's own options. A 301 without a Location header
+    // has nowhere to go and is returned as it is.
+    if (complete && !location.empty() && BetweenNoCase(headers, "HTTP/1.1 ", " Moved") == "301") {
+        if (follow_ups >= kMaxFollowUps) {
+            DebugLog(url, "too many permanent moves");
+            return {};
+        }
+        if (options.location) options.location->clear();
+        return Request(location + parsed.object_path, options, follow_ups + 1);
+    }
+
+    if (options.convert_charset && NeedsUtf8Conversion(body, headers)) {
+        body = Utf8BytesToGbk(body);
+    }
+    return body;
+}
+
+}  // namespace
+
+ParsedUrl ParseUrl(std::string_view url) {
+    ParsedUrl parsed;
+    const std::string lower = ToLowerAscii(url);
+    parsed.secure = lower.starts_with("https");
+    std::string work = lower;
+    if (work.empty() || work.back() != '/') work += '/';
+
+    std::size_t host_start = 0;      // in `work`
+    std::size_t url_host_start = 0;  // in `url`
+    if (work.starts_with("https://")) {
+        host_start = url_host_start = 8;
+    } else if (const std::size_t scheme = work.find("http://"); scheme != std::string::npos) {
+        host_start = url_host_start = scheme + 7;
+    } else {
+        work.insert(0, "http://");
+        host_start = 7;
+    }
+    std::size_t host_end = work.find('/', host_start);
+    if (host_end == std::string::npos) host_end = work.size();  // "http://" alone
+    std::string host = work.substr(host_start, host_end - host_start);
+
+    parsed.port = parsed.secure ? 443 : 80;
+    if (const std::size_t colon = host.rfind(':'); colon != std::string::npos) {
+        const std::string_view digits = std::string_view(host).substr(colon + 1);
+        const bool all_digits = digits.find_first_not_of("0123456789") == std::string_view::npos;
+        if (all_digits) {
+            if (!digits.empty()) {
+                long value = 0;
+                for (char c : digits) {
+                    value = value * 10 + (c - '0');
+                    if (value > 65535) break;
+                }
+                parsed.port = value >= 1 && value <= 65535 ? static_cast<int>(value) : 0;
+            }
+            host.erase(colon);
+        }
+    }
+    parsed.host = std::move(host);
+
+    const std::size_t slash = url.find('/', std::min(url_host_start, url.size()));
+    parsed.object_path = slash == std::string_view::npos ? "/" : std::string(url.substr(slash));
+    return parsed;
+}
+
+std::string RequestUserAgent(std::string_view extra_headers) {
+    if (FindNoCase(extra_headers, "User-Agent:") == std::string_view::npos) {
+        return std::string(kDefaultAgent);
+    }
+    std::string agent = TrimSpaces(BetweenNoCase(extra_headers, "User-Agent:", "\r\n"));
+    if (agent.empty()) {
+        const std::size_t colon = extra_headers.find(':');
+        agent = TrimSpaces(extra_headers.substr(colon + 1));
+    }
+    // A line break would split the agent into header lines of its own.
+    return agent.substr(0, agent.find_first_of(std::string_view("\r\n\0", 3)));
+}
+
+std::string WebRequest(std::string_view url, HttpRequestOptions options) {
+    return Request(url, options, 0);
+}
+
+std::string FetchText(std::string_view url) {
+    std::string body = WebRequest(url);
+    body.erase(std::min(body.find('\0'), body.size()));
+    return body;
+}
+
+std::string MergeCookies(std::string_view cookies, std::string_view received) {
+    auto name_of = [](std::string_view entry) {
+        return TrimSpaces(entry.substr(0, entry.find('=')));
+    };
+    // Empty entries (a trailing ";", or a Set-Cookie without a value) carry
+    // no cookie and are skipped.
+    auto entries_of = [](const std::string& text) {
+        std::vector<std::string> entries;
+        for (std::string_view entry : Split(text, ";")) {
+            if (!entry.empty()) entries.emplace_back(entry);
+        }
+        return entries;
+    };
+    const std::string old_text = RemoveSpaces(cookies);
+    const std::string received_text = RemoveSpaces(received);
+    std::vector<std::string> merged = entries_of(received_text);
+    std::vector<std::string> received_names;
+    for (const std::string& entry : merged) received_names.push_back(name_of(entry));
+    for (std::string& entry : entries_of(old_text)) {
+        const std::string name = name_of(entry);
+        if (std::find(received_names.begin(), received_names.end(), name) == received_names.end()) {
+            merged.push_back(std::move(entry));
+        }
+    }
+
+    std::vector<std::string> kept;
+    for (std::string& entry : merged) {
+        if (entry.ends_with("=deleted")) continue;
+        if (std::find(kept.begin(), kept.end(), entry) != kept.end()) continue;
+        kept.push_back(std::move(entry));
+    }
+    std::string result;
+    for (const std::string& entry : kept) {
+        if (!result.empty()) result += "; ";
+        result += entry;
+    }
+    return result;
+}
+
+}  // namespace services

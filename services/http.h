@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace services {
+
+// Bounds on one exchange, so that no server can hold the program forever or
+// exhaust its memory. The defaults are what the program uses; tests shorten
+// them to exercise the slow-server and large-body rules in seconds. (Plain
+// numbers: <chrono> cannot be compiled with the GBK execution character set.)
+struct HttpLimits {
+    long connect_timeout_ms = 30'000;
+    // The transfer is abandoned when fewer than one byte per second arrives
+    // for this many seconds.
+    long low_speed_seconds = 30;
+    long total_timeout_ms = 120'000;
+    std::size_t max_body_bytes = 64u << 20;
+    std::size_t max_header_bytes = 1u << 20;  // one response's header block
+};
+
+// The optional parameters of WebRequest. An optional that holds a value, or
+// a non-null pointer, is "given"; a pointer names a caller-owned variable
+// that the routine reads and/or overwrites. Every text is GBK; bodies are
+// raw bytes.
+struct HttpRequestOptions {
+    std::optional<int> method{};                // 1 = POST, anything else GET
+    std::optional<std::string> post_text{};   // POST body when post_bytes is empty
+    // In/out. Sent as the Cookie header when not empty; the response's
+    // cookies are merged into it. When given, the shared cookie store of the
+    // process is neither consulted nor updated.
+    std::string* cookies = nullptr;
+    std::string* returned_cookies = nullptr;  // out: "name=value; " per Set-Cookie
+    // In/out: request header lines separated by "\r\n"; receives the
+    // default lines the routine adds.
+    std::string* extra_headers = nullptr;
+    // Out: the Location header's value, or the whole header block when the
+    // response has none; cleared when a 301 is followed.
+    std::string* location = nullptr;
+    std::optional<bool> no_redirect{};        // true forbids automatic redirects
+    std::string* post_bytes = nullptr;        // in/out: filled from post_text when empty
+    std::optional<std::string> proxy{};       // "host:port", used for http:// only
+    std::string* response_headers = nullptr;  // out: the final response's header block
+    // With false the body is returned exactly as received, with no UTF-8 to
+    // GBK conversion.
+    bool convert_charset = true;
+    // For tests only: replaces the default HttpLimits.
+    std::optional<HttpLimits> limits{};
+};
+
+// Where a request goes, derived from the URL text the way the program always
+// has: a URL without a scheme is plain HTTP, the host is lower-cased and the
+// object path keeps its own letter case and query.
+struct ParsedUrl {
+    std::string host;         // lower case, without port
+    int port = 80;            // 0 when the port text is out of range
+    std::string object_path;  // "/" when the URL has no path
+    bool secure = false;      // https
+};
+
+ParsedUrl ParseUrl(std::string_view url);
+
+// The user agent a request announces: the caller's "User-Agent:" header
+// value when the extra headers hold one, else the program's default agent.
+std::string RequestUserAgent(std::string_view extra_headers);
+
+// One synchronous HTTP or HTTPS request: fills in the default request
+// headers, keeps the caller's cookie text up to date, follows a
+// "301 Moved" by itself when automatic redirects are off (at most ten
+// times), converts a UTF-8 body to GBK when the body or headers say
+// "charset=utf-8". Returns the body, or an empty string on any failure
+// (unreachable host, time-out, body over the limit, invalid URL).
+std::string WebRequest(std::string_view url, HttpRequestOptions options = {});
+
+// GET with every option left out; the body as text up to its first zero
+// byte, "" on any failure.
+std::string FetchText(std::string_view url);
+
+// Merges the cookies a response set ("a=1; b=2; ") into the old cookie text:
+// received cookies replace old ones of the same name, "=deleted" entries
+// drop out, exact duplicates are removed.
+std::string MergeCookies(std::string_view cookies, std::string_view received);
+
+}  // namespace services
