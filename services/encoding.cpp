@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace services {
 namespace {
@@ -148,109 +150,184 @@ std::string_view RepairUtf8(std::string_view text, std::string& storage) {
     return storage;
 }
 
-// Appends the conversion of a run of non-ASCII GBK characters (which may
-// contain ASCII trail bytes) to `out`. Every GBK unit the converter rejects
-// becomes one U+FFFD.
-void AppendGbkRunAsUtf8(IconvConverter& converter, std::string_view run, std::string& out) {
-    std::size_t used = out.size();
-    // A GBK unit of one or two bytes never gives more than three UTF-8 bytes.
-    out.resize(used + run.size() * 3);
-    const char* in = run.data();
-    std::size_t in_left = run.size();
-    while (in_left > 0) {
-        char* out_cursor = out.data() + used;
-        std::size_t out_left = out.size() - used;
-        auto status = converter.Convert(in, in_left, out_cursor, out_left);
-        used = out_cursor - out.data();
-        if (status == IconvConverter::Status::Done) break;
-        std::size_t offset = run.size() - in_left;
-        std::size_t skip = GbkCharLength(run, offset);
-        std::memcpy(out.data() + used, kReplacementUtf8, 3);
-        used += 3;
-        in += skip;
-        in_left -= skip;
+// Code page 936 as glibc's iconv defines it, held as two lookup tables so
+// that converting a page costs a table lookup per character instead of a
+// converter call. The tables are read out of iconv once; the mapping is
+// one-to-one (21791 pairs and the single byte 0x80), so the inverse table
+// converts exactly as iconv would.
+class GbkTables {
+public:
+    static const GbkTables& Get() {
+        static const GbkTables tables;
+        return tables;
     }
-    out.resize(used);
+
+    // The character of the GBK unit at `unit` (one or two bytes, as
+    // GbkCharLength measures it), or 0 when code page 936 has none.
+    char32_t ToUnicode(std::string_view unit) const {
+        auto lead = static_cast<unsigned char>(unit[0]);
+        if (unit.size() == 1) return lead == 0x80 ? m_euro : (lead < 0x80 ? lead : 0);
+        return m_to_unicode[PairIndex(lead, static_cast<unsigned char>(unit[1]))];
+    }
+
+    // The GBK code of a character: one byte when below 0x100, a lead and a
+    // trail byte otherwise; 0 when GBK lacks it.
+    std::uint16_t FromUnicode(char32_t c) const { return c < m_from_unicode.size() ? m_from_unicode[c] : 0; }
+
+private:
+    static constexpr int kTrailCount = 0xFF - 0x40;  // 0x40..0xFE
+
+    static std::size_t PairIndex(unsigned char lead, unsigned char trail) {
+        return static_cast<std::size_t>(lead - 0x81) * kTrailCount + (trail - 0x40);
+    }
+
+    GbkTables() : m_to_unicode(126 * kTrailCount, 0), m_from_unicode(0x10000, 0) {
+        auto converter = IconvConverter::Open(kUtf8Name, kGbkName);
+        if (!converter) return;  // every non-ASCII character then converts as unknown
+        auto convert = [&](std::string_view unit) -> char32_t {
+            char utf8[8];
+            const char* in = unit.data();
+            std::size_t in_left = unit.size();
+            char* out = utf8;
+            std::size_t out_left = sizeof utf8;
+            if (converter->Convert(in, in_left, out, out_left) != IconvConverter::Status::Done) return 0;
+            std::size_t length = out - utf8;
+            gunichar c = g_utf8_get_char_validated(utf8, static_cast<gssize>(length));
+            return c < 0x10000 ? c : 0;  // code page 936 stays in the basic plane
+        };
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail == 0x7F) continue;
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char32_t c = convert(std::string_view(pair, 2));
+                m_to_unicode[PairIndex(lead, trail)] = static_cast<char16_t>(c);
+                if (c >= 0x80) m_from_unicode[c] = static_cast<std::uint16_t>(lead << 8 | trail);
+            }
+        }
+        const char euro_byte = static_cast<char>(0x80);
+        m_euro = convert(std::string_view(&euro_byte, 1));
+        if (m_euro >= 0x80) m_from_unicode[m_euro] = 0x80;
+    }
+
+    std::vector<char16_t> m_to_unicode;
+    std::vector<std::uint16_t> m_from_unicode;
+    char32_t m_euro = 0;
+};
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
 }
 
-// Appends the conversion of a run of valid non-ASCII UTF-8 characters to
-// `out`; characters GBK lacks become "?".
-void AppendUtf8RunAsGbk(IconvConverter& converter, std::string_view run, std::string& out) {
-    std::size_t used = out.size();
-    // Every non-ASCII UTF-8 character has at least two bytes, every GBK one
-    // at most two.
-    out.resize(used + run.size());
-    const char* in = run.data();
-    std::size_t in_left = run.size();
-    while (in_left > 0) {
-        char* out_cursor = out.data() + used;
-        std::size_t out_left = out.size() - used;
-        auto status = converter.Convert(in, in_left, out_cursor, out_left);
-        used = out_cursor - out.data();
-        if (status == IconvConverter::Status::Done) break;
-        bool valid = false;
-        std::size_t skip = Utf8Step(run, run.size() - in_left, valid);
-        out[used++] = kGbkDefaultChar;
-        in += skip;
-        in_left -= skip;
+// Decodes the valid UTF-8 character at text[offset]; `length` receives its
+// length in bytes.
+char32_t DecodeUtf8(std::string_view text, std::size_t offset, std::size_t& length) {
+    auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[offset + i])); };
+    char32_t lead = byte(0);
+    if (lead < 0x80) {
+        length = 1;
+        return lead;
     }
-    out.resize(used);
+    if (lead < 0xE0) {
+        length = 2;
+        return (lead & 0x1F) << 6 | (byte(1) & 0x3F);
+    }
+    if (lead < 0xF0) {
+        length = 3;
+        return (lead & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    }
+    length = 4;
+    return (lead & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+}
+
+// Length of the run of ASCII bytes starting at `from`, a word at a time.
+std::size_t AsciiRunEndFast(std::string_view text, std::size_t from) {
+    while (from + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + from, 8);
+        if (word & 0x8080808080808080ULL) break;
+        from += 8;
+    }
+    return AsciiRunEnd(text, from);
 }
 
 std::string ValidUtf8ToGbk(std::string_view utf8) {
     std::string out;
     if (utf8.empty()) return out;
     out.reserve(utf8.size());
-    std::optional<IconvConverter> converter;
+    const GbkTables& tables = GbkTables::Get();
     std::size_t offset = 0;
     while (offset < utf8.size()) {
-        std::size_t run_start = AsciiRunEnd(utf8, offset);
-        out.append(utf8.substr(offset, run_start - offset));
-        if (run_start == utf8.size()) break;
-        std::size_t run_end = run_start;
-        while (run_end < utf8.size() && !IsAscii(utf8[run_end])) ++run_end;
-        if (!converter) converter = IconvConverter::Open(kGbkName, kUtf8Name);
-        if (converter) {
-            AppendUtf8RunAsGbk(*converter, utf8.substr(run_start, run_end - run_start), out);
-        } else {
-            // Without a converter every non-ASCII character becomes "?".
-            bool valid = false;
-            for (std::size_t i = run_start; i < run_end; i += Utf8Step(utf8, i, valid))
-                out.push_back(kGbkDefaultChar);
-        }
+        std::size_t run_end = AsciiRunEndFast(utf8, offset);
+        out.append(utf8.substr(offset, run_end - offset));
         offset = run_end;
+        while (offset < utf8.size() && !IsAscii(utf8[offset])) {
+            std::size_t length = 1;
+            std::uint16_t code = tables.FromUnicode(DecodeUtf8(utf8, offset, length));
+            if (code == 0) {
+                out.push_back(kGbkDefaultChar);
+            } else if (code < 0x100) {
+                out.push_back(static_cast<char>(code));
+            } else {
+                out.push_back(static_cast<char>(code >> 8));
+                out.push_back(static_cast<char>(code & 0xFF));
+            }
+            offset += length;
+        }
     }
     return out;
 }
 
-// NFC only ever changes a non-ASCII stretch together with the character just
-// before it, and no composition reaches across an ASCII character, so only
-// those stretches go through the normaliser. This also keeps zero bytes,
-// where GLib's normaliser would stop.
+// True when the stretch holds a combining mark, the only thing precomposition
+// changes. Other normalisations (compatibility ideographs to their unified
+// forms, say) are left alone: they would change which GBK code comes out.
+bool HasCombiningMark(std::string_view utf8) {
+    std::size_t offset = 0;
+    while (offset < utf8.size()) {
+        std::size_t length = 1;
+        if (g_unichar_combining_class(DecodeUtf8(utf8, offset, length)) != 0) return true;
+        offset += length;
+    }
+    return false;
+}
+
+// A combining mark only ever composes with what precedes it, and no
+// composition reaches across an ASCII character, so only non-ASCII stretches
+// holding a mark, together with the character just before them, go through
+// the normaliser. This also keeps zero bytes, where GLib's normaliser would
+// stop.
 std::string PrecomposeUtf8(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     std::size_t offset = 0;
+    std::size_t copied = 0;
     while (offset < utf8.size()) {
-        std::size_t run_start = AsciiRunEnd(utf8, offset);
-        if (run_start == utf8.size()) {
-            out.append(utf8.substr(offset));
-            break;
-        }
-        std::size_t segment_start = run_start > offset ? run_start - 1 : run_start;
-        out.append(utf8.substr(offset, segment_start - offset));
+        std::size_t run_start = AsciiRunEndFast(utf8, offset);
+        if (run_start == utf8.size()) break;
         std::size_t run_end = run_start;
         while (run_end < utf8.size() && !IsAscii(utf8[run_end])) ++run_end;
+        offset = run_end;
+        if (!HasCombiningMark(utf8.substr(run_start, run_end - run_start))) continue;
+        std::size_t segment_start = run_start > copied ? run_start - 1 : run_start;
+        out.append(utf8.substr(copied, segment_start - copied));
         std::string_view segment = utf8.substr(segment_start, run_end - segment_start);
         std::unique_ptr<gchar, decltype(&g_free)> normalised(
-            g_utf8_normalize(segment.data(), static_cast<gssize>(segment.size()), G_NORMALIZE_NFC),
-            &g_free);
+            g_utf8_normalize(segment.data(), static_cast<gssize>(segment.size()), G_NORMALIZE_NFC), &g_free);
         if (normalised)
             out.append(normalised.get());
         else
             out.append(segment);
-        offset = run_end;
+        copied = run_end;
     }
+    out.append(utf8.substr(copied));
     return out;
 }
 
@@ -277,23 +354,23 @@ std::string GbkToUtf8(std::string_view gbk) {
     std::string out;
     if (gbk.empty()) return out;
     out.reserve(gbk.size() + gbk.size() / 2);
-    std::optional<IconvConverter> converter;
+    const GbkTables& tables = GbkTables::Get();
     std::size_t offset = 0;
     while (offset < gbk.size()) {
-        std::size_t run_start = AsciiRunEnd(gbk, offset);
-        out.append(gbk.substr(offset, run_start - offset));
-        if (run_start == gbk.size()) break;
-        // The run ends at the first ASCII byte that is not a trail byte.
-        std::size_t run_end = run_start;
-        while (run_end < gbk.size() && !IsAscii(gbk[run_end])) run_end += GbkCharLength(gbk, run_end);
-        if (!converter) converter = IconvConverter::Open(kUtf8Name, kGbkName);
-        if (converter) {
-            AppendGbkRunAsUtf8(*converter, gbk.substr(run_start, run_end - run_start), out);
-        } else {
-            for (std::size_t i = run_start; i < run_end; i += GbkCharLength(gbk, i))
-                out.append(kReplacementUtf8);
-        }
+        std::size_t run_end = AsciiRunEndFast(gbk, offset);
+        out.append(gbk.substr(offset, run_end - offset));
         offset = run_end;
+        // A non-ASCII stretch ends at the first ASCII byte that is not a
+        // trail byte.
+        while (offset < gbk.size() && !IsAscii(gbk[offset])) {
+            std::size_t length = GbkCharLength(gbk, offset);
+            char32_t c = tables.ToUnicode(gbk.substr(offset, length));
+            if (c == 0)
+                out.append(kReplacementUtf8);
+            else
+                AppendUtf8(c, out);
+            offset += length;
+        }
     }
     return out;
 }

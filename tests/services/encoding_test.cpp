@@ -66,12 +66,39 @@ TEST(Utf8ToGbkTest, InvalidSequencesBecomeOneQuestionMarkPerMaximalPart) {
     EXPECT_EQ(Utf8ToGbk("\xE4\xB8\xAD\xE4"), "中?");     // cut at the end
 }
 
+TEST(GbkUtf8RoundTripTest, EveryCodePage936CharacterConvertsAsIconvDoes) {
+    // The fast conversions must agree with iconv on the whole code page.
+    int assigned = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            bool success = false;
+            std::string expected = ConvertCharset(pair, "CP936", "UTF-8", &success);
+            if (!success) {
+                EXPECT_EQ(GbkToUtf8(pair), kFffd) << lead << " " << trail;
+                continue;
+            }
+            ++assigned;
+            ASSERT_EQ(GbkToUtf8(pair), expected) << lead << " " << trail;
+            ASSERT_EQ(Utf8ToGbk(expected), pair) << lead << " " << trail;
+        }
+    }
+    EXPECT_GT(assigned, 21000);
+}
+
 TEST(Utf8BytesToGbkTest, PrecomposesCombiningSequences) {
     EXPECT_EQ(Utf8BytesToGbk("caf" "e\xCC\x81"), "café");
     EXPECT_EQ(Utf8ToGbk("caf" "e\xCC\x81"), "cafe?");
     // Precomposition must not stop at zero bytes nor choke on invalid input.
     EXPECT_EQ(Utf8BytesToGbk("\xCC\x81" "\0" "e\xCC\x81\xFF"s), "?\0é?"s);
     EXPECT_EQ(Utf8BytesToGbk(""), "");
+}
+
+TEST(Utf8BytesToGbkTest, KeepsCompatibilityIdeographsAsTheyAre) {
+    // Full normalisation would turn U+F92C into U+90CE, a different GBK code.
+    EXPECT_EQ(Utf8BytesToGbk("\xEF\xA4\xAC"), "\xFD\x9C");
+    EXPECT_EQ(Utf8BytesToGbk("\xE9\x83\x8E"), "\xC0\xC9");
 }
 
 TEST(GbkUtf8RoundTripTest, LargeMixedTextSurvivesBothWays) {
