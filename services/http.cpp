@@ -182,12 +182,25 @@ std::optional<std::string> TransportUrl(const ParsedUrl& parsed) {
            std::to_string(parsed.port) + EscapeObjectPath(parsed.object_path);
 }
 
+// An address as a header value: a line break or zero byte in it would end
+// the line early, so those travel percent-escaped as in the request line.
+std::string HeaderSafe(std::string_view value) {
+    std::string result;
+    for (char c : value) {
+        if (c == '\r') result += "%0D";
+        else if (c == '\n') result += "%0A";
+        else if (c == '\0') result += "%00";
+        else result += c;
+    }
+    return result;
+}
+
 // Adds the default lines to the caller's header text, each only when the
 // text does not hold that header yet (case-sensitive, as the sites expect).
 void CompleteHeaders(std::string& headers, std::string_view url, std::string_view cookies) {
     if (headers.find("Referer:") == std::string::npos) {
         headers += headers.empty() ? "Referer: " : "\r\nReferer: ";
-        headers += url;
+        headers += HeaderSafe(url);
     }
     if (headers.find("Accept:") == std::string::npos) headers += "\r\nAccept: */*";
     if (headers.find("Accept-Language:") == std::string::npos) {
@@ -327,6 +340,7 @@ struct ExchangeSetup {
     bool follow = true;
     std::optional<std::string> proxy;
     HttpLimits limits;
+    std::optional<std::string> ca_file;
 };
 
 // Performs the exchange; false when it did not complete (the reason is
@@ -374,6 +388,7 @@ bool Perform(const ExchangeSetup& setup, Transfer& transfer) {
         set(CURLOPT_COOKIEFILE, "");  // the in-memory cookie engine
         if (CURLSH* share = SharedCookies().Handle()) set(CURLOPT_SHARE, share);
     }
+    if (setup.ca_file) set(CURLOPT_CAINFO, setup.ca_file->c_str());
     if (setup.post) {
         set(CURLOPT_POST, 1L);
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup.body->size()));
@@ -420,6 +435,7 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     setup.proxy = options.proxy;
     if (setup.proxy && setup.proxy->empty()) setup.proxy.reset();
     setup.limits = options.limits.value_or(HttpLimits{});
+    setup.ca_file = options.ca_file;
 
     CompleteHeaders(header_text, url, options.cookies ? *options.cookies : std::string_view());
     if (options.extra_headers) *options.extra_headers = header_text;

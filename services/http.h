@@ -48,6 +48,9 @@ struct HttpRequestOptions {
     bool convert_charset = true;
     // For tests only: replaces the default HttpLimits.
     std::optional<HttpLimits> limits{};
+    // For tests only: a certificate file trusted in addition to the system's
+    // (verification itself always stays on).
+    std::optional<std::string> ca_file{};
 };
 
 // Where a request goes, derived from the URL text the way the program always

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -247,6 +248,16 @@ TEST_F(HttpExchangeTest, CallerHeadersAreKeptAndOnlyMissingDefaultsAppended) {
     EXPECT_EQ(seen[0].Header("User-Agent"), "Tool/1.0");
     EXPECT_EQ(seen[0].HeaderCount("User-Agent"), 1u);
     EXPECT_EQ(seen[0].Header("Referer"), url);
+}
+
+TEST_F(HttpExchangeTest, LineBreaksInTheAddressCannotAddHeaderLines) {
+    std::string headers;
+    EXPECT_EQ(WebRequest(m_server.Url("/echo?a\r\nX-Injected: 1"), {.extra_headers = &headers}), "ok");
+    EXPECT_THAT(headers, HasSubstr("/echo?a%0D%0AX-Injected: 1\r\n"));
+    const std::vector<SeenRequest> seen = Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].HeaderCount("X-Injected"), 0u);
+    EXPECT_EQ(seen[0].target, "/echo?a%0D%0AX-Injected:%201");
 }
 
 TEST_F(HttpExchangeTest, PostSendsPostBytesFilledFromPostText) {
@@ -537,6 +548,55 @@ TEST(HttpProxyTest, SecureRequestsBypassTheProxy) {
     const std::string url = "https://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
     EXPECT_EQ(WebRequest(url, {.proxy = proxy_address, .limits = FastLimits()}), "");
     EXPECT_TRUE(proxy.Requests().empty());
+}
+
+// ---- Secure requests against a server with the fixtures' self-signed
+// certificate.
+
+class HttpsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_secure.Routes().Get("/echo", [this](const httplib::Request&, httplib::Response& response) {
+            ++m_secure_hits;
+            response.set_content("secure", "text/plain");
+        });
+        m_secure.Routes().Get("/to-plain", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(m_plain.Url("/echo"), 302);
+        });
+        m_plain.Routes().Get("/echo", [this](const httplib::Request&, httplib::Response& response) {
+            ++m_plain_hits;
+            response.set_content("plain", "text/plain");
+        });
+        m_plain.Routes().Get("/to-secure", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(m_secure.Url("/echo"), 302);
+        });
+        m_secure.Start();
+        m_plain.Start();
+    }
+
+    HttpRequestOptions Trusting() const {
+        return {.ca_file = testing_support::LoopbackTls().certificate};
+    }
+
+    testing_support::LoopbackServer m_secure{testing_support::LoopbackTls()};
+    testing_support::LoopbackServer m_plain;
+    std::atomic<int> m_secure_hits{0};
+    std::atomic<int> m_plain_hits{0};
+};
+
+TEST_F(HttpsTest, SecureRequestSucceedsOnlyWithATrustedCertificate) {
+    EXPECT_EQ(WebRequest(m_secure.Url("/echo"), Trusting()), "secure");
+    EXPECT_EQ(WebRequest(m_secure.Url("/echo")), "");
+    EXPECT_EQ(m_secure_hits, 1);
+}
+
+TEST_F(HttpsTest, PlainToSecureRedirectIsFollowed) {
+    EXPECT_EQ(WebRequest(m_plain.Url("/to-secure"), Trusting()), "secure");
+}
+
+TEST_F(HttpsTest, SecureToPlainRedirectIsRefused) {
+    EXPECT_EQ(WebRequest(m_secure.Url("/to-plain"), Trusting()), "");
+    EXPECT_EQ(m_plain_hits, 0);
 }
 
 }  // namespace
