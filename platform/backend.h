@@ -89,8 +89,9 @@ public:
     virtual void DestroyTopLevel(HWND hwnd) = 0;
     virtual void ShowTopLevel(HWND hwnd, bool visible, bool activate) = 0;
     virtual void MoveTopLevel(HWND hwnd, const RECT& screen_rect) = 0;
-    // Minimised asks the system to iconify; Maximised and Normal only tell
-    // the state (the core has already moved the window to its rectangle).
+    // Minimised asks the system to iconify; Maximised and Normal tell the
+    // state (the core has already moved the window to its rectangle) and
+    // de-iconify a minimised window.
     virtual void SetShowState(HWND hwnd, ShowState state) = 0;
     virtual void SetTitle(HWND hwnd, std::string_view utf8) = 0;
     virtual void SetTopMost(HWND hwnd, bool top_most) = 0;
@@ -117,7 +118,8 @@ public:
     virtual void BeginResizeDrag(HWND hwnd, int wmsz_edge, POINT screen, SIZE min_track,
                                  SIZE max_track) = 0;
 
-    // The pointer shape over a top-level window (an IDC_* value).
+    // The pointer shape over a top-level window (an IDC_* value; 0 hides
+    // the pointer).
     virtual void SetCursorShape(HWND hwnd, int cursor_id) = 0;
     // The pointer position on screen when the system can tell.
     virtual std::optional<POINT> PointerPosition() = 0;
