@@ -83,6 +83,13 @@ uint32_t UpperAscii(uint32_t character) {
                            : character;
 }
 
+// Non-client mouse messages carry screen coordinates.
+plat::LPARAM ScreenLparam(plat::HWND window, plat::LPARAM client) {
+    plat::POINT point{plat::GET_X_LPARAM(client), plat::GET_Y_LPARAM(client)};
+    plat::ClientToScreen(window, &point);
+    return plat::MAKELPARAM(point.x, point.y);
+}
+
 template <class Visit>
 void ForEachControl(ControlHandle first, const Visit& visit) {
     for (ControlHandle at = first; at != ControlHandle::None;) {
@@ -488,8 +495,8 @@ void ExHostWindow::ComposeRect(const RectF& rect, bool push) {
     const plat::HWND window = m_window;
     ExCanvas& back = *m_back_buffer;
     back.SaveClip();
-    if (m_clip_region) back.SetClipPath(RoundRectPath(*m_clip_region, 3), CombineMode::Intersect);
     back.SetClipRect(rect, CombineMode::Intersect);
+    if (m_clip_region) back.SetClipRegion(*m_clip_region, CombineMode::Intersect);
     CopyRect(back, *m_background_cache, rect);
     DrawSiblingList(m_controls.first, rect);
     if (!Alive(window) || m_back_buffer.get() != &back) return;
@@ -587,7 +594,9 @@ void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
     PaintBackground();
     if (!Alive(window)) return;
 
-    m_clip_region = RectF{7, 7, float(m_width) - 14, float(m_height) - 14};
+    const RectF outline{7, 7, float(m_width) - 14, float(m_height) - 14};
+    m_clip_region.reset();
+    if (!outline.IsEmpty()) m_clip_region = Region::FromPath(RoundRectPath(outline, 3));
     m_redraw_queue.Clear();
     LayoutCaption();
     ForEachControl(m_controls.first,
@@ -1053,7 +1062,8 @@ intptr_t ExHostWindow::OnMouse(uint32_t message, uintptr_t wparam, intptr_t lpar
                     DoubleClickMaximise();
                     if (!Alive(window)) return 0;
                 } else if (m_draggable) {
-                    plat::SendMessage(window, plat::WM_NCLBUTTONDOWN, plat::HTCAPTION, lparam);
+                    plat::SendMessage(window, plat::WM_NCLBUTTONDOWN, plat::HTCAPTION,
+                                      ScreenLparam(window, lparam));
                     if (!Alive(window)) return 0;
                 }
             }
@@ -1089,13 +1099,18 @@ void ExHostWindow::DoubleClickMaximise() {
     plat::SendMessage(window, plat::WM_SYSCOMMAND,
                       plat::IsZoomed(window) ? plat::SC_RESTORE : plat::SC_MAXIMIZE, 0);
     if (!Alive(window)) return;
-    plat::SendMessage(window, plat::WM_NCLBUTTONDOWN, plat::HTCAPTION, 0);
+    plat::POINT pointer{};
+    plat::GetCursorPos(&pointer);
+    plat::SendMessage(window, plat::WM_NCLBUTTONDOWN, plat::HTCAPTION,
+                      plat::MAKELPARAM(pointer.x, pointer.y));
 }
 
 void ExHostWindow::MouseLeaveWindow() {
     const plat::HWND window = m_window;
     m_tracking_leave = false;
-    if (plat::GetCapture() == window) plat::ReleaseCapture();
+    // A held press keeps the capture: its release must still reach the
+    // pressed control, wherever the pointer is.
+    if (!m_press_active && plat::GetCapture() == window) plat::ReleaseCapture();
     const ControlHandle hover = m_hover;
     m_hover = ControlHandle::None;
     if (hover == ControlHandle::None) return;

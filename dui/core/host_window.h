@@ -256,7 +256,7 @@ private:
     int m_close_animation = kAnimationNone;
     int m_width = 0;
     int m_height = 0;
-    std::optional<RectF> m_clip_region;  // outline of a rounded rectangle, corner 3
+    std::optional<Region> m_clip_region;  // rounded outline inset 7, corner 3
     ControlHandle m_keyboard_marker = ControlHandle::None;
     bool m_blur = false;
     bool m_animations_enabled = true;

@@ -18,27 +18,26 @@ ModuleState& Module() {
 
 bool ModuleStartup() {
     ModuleState& module = Module();
-    if (module.started) return true;
-
-    InitialiseFonts();
-    module.default_cursor = plat::LoadCursor(nullptr, plat::IDC_ARROW);
-    module.caption_strip = LoadImageFromBytes(
-        std::string_view(reinterpret_cast<const char*>(kCaptionStripPng), sizeof kCaptionStripPng),
-        true);
-
-    plat::WNDCLASSEX window_class;
-    plat::WNDCLASSEX existing;
-    if (!plat::GetClassInfoEx(nullptr, kHostWindowClass, &existing)) {
-        window_class.style = plat::CS_DBLCLKS;
-        window_class.lpfnWndProc = plat::DefWindowProc;
-        window_class.cbWndExtra = 0;
-        window_class.hInstance = plat::GetModuleHandle(nullptr);
-        window_class.hCursor = module.default_cursor;
-        window_class.lpszClassName = kHostWindowClass;
-        if (plat::RegisterClassEx(&window_class) == 0) return false;
+    if (!module.started) {
+        InitialiseFonts();
+        module.caption_strip = LoadImageFromBytes(
+            std::string_view(reinterpret_cast<const char*>(kCaptionStripPng),
+                             sizeof kCaptionStripPng),
+            true);
+        module.started = true;
     }
-    module.started = true;
-    return true;
+    // The cursor and the class belong to the window system, which may have
+    // been started afresh since the last call.
+    module.default_cursor = plat::LoadCursor(nullptr, plat::IDC_ARROW);
+    plat::WNDCLASSEX existing;
+    if (plat::GetClassInfoEx(nullptr, kHostWindowClass, &existing)) return true;
+    plat::WNDCLASSEX window_class;
+    window_class.style = plat::CS_DBLCLKS;
+    window_class.lpfnWndProc = plat::DefWindowProc;
+    window_class.hInstance = plat::GetModuleHandle(nullptr);
+    window_class.hCursor = module.default_cursor;
+    window_class.lpszClassName = kHostWindowClass;
+    return plat::RegisterClassEx(&window_class) != 0;
 }
 
 void SetTitleLabelFactory(TitleLabelFactory factory) {

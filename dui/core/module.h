@@ -53,8 +53,8 @@ ModuleState& Module();
 
 // Module start-up: default font, default cursor, the built-in caption strip,
 // and the window class "Ex_DirectUI" (double clicks, default procedure,
-// arrow cursor). Runs once; later calls return at once. False when the
-// window class could not be registered.
+// arrow cursor). The fonts and the strip are built once; later calls only
+// make sure the class exists. False when it could not be registered.
 bool ModuleStartup();
 
 void SetTitleLabelFactory(TitleLabelFactory factory);

@@ -152,13 +152,14 @@ void ExPicture::PaintFrame() {
     }
 
     if (m_frame_count > 0) {
+        // The frame just shown stays for its own delay; frames without a
+        // delay show for the default time, and the timer never runs faster
+        // than every 10 ms.
+        const auto shown = static_cast<size_t>(m_frame_index);
         KillTimer();
         ++m_frame_index;
         if (m_frame_index >= m_frame_count || !m_playing) m_frame_index = 0;
-        const auto index = static_cast<size_t>(m_frame_index);
-        // Frames without a delay of their own show for the default time; the
-        // timer itself never runs faster than every 10 ms.
-        const int32_t delay = index < m_delays.size() ? m_delays[index] : kDefaultFrameDelay;
+        const int32_t delay = shown < m_delays.size() ? m_delays[shown] : kDefaultFrameDelay;
         StartTimer(static_cast<unsigned>(std::clamp<int64_t>(int64_t{delay} * 10, 10, 600000)));
     } else {
         ++m_frame_index;
