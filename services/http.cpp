@@ -43,18 +43,8 @@ void DebugLog(std::string_view what, std::string_view detail) {
     }
 }
 
-// ---- Byte-string helpers. Texts are GBK: a lead byte 0x81..0xFE followed
-// by a trail byte forms one character, so a full-width space is only seen
-// where a character starts.
-
-std::size_t CharLength(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead >= 0x81 && lead <= 0xFE && at + 1 < text.size()) {
-        const auto trail = static_cast<unsigned char>(text[at + 1]);
-        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
-    }
-    return 1;
-}
+// Byte-string helpers. Texts are GBK, so a full-width space is only seen
+// where a character starts, never across two characters.
 
 // The length of the space character at `at`, or 0 when there is none.
 std::size_t SpaceLength(std::string_view text, std::size_t at) {
@@ -68,7 +58,7 @@ std::string TrimSpaces(std::string_view text) {
     std::size_t end = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t space = SpaceLength(text, at);
-        const std::size_t length = space != 0 ? space : CharLength(text, at);
+        const std::size_t length = space != 0 ? space : GbkCharLength(text, at);
         if (space == 0) {
             if (begin == text.size()) begin = at;
             end = at + length;
@@ -84,7 +74,7 @@ std::string RemoveSpaces(std::string_view text) {
     result.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t space = SpaceLength(text, at);
-        const std::size_t length = space != 0 ? space : CharLength(text, at);
+        const std::size_t length = space != 0 ? space : GbkCharLength(text, at);
         if (space == 0) result.append(text.substr(at, length));
         at += length;
     }
@@ -134,7 +124,7 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view sepa
     }
 }
 
-// ---- Request set-up.
+// Request set-up.
 
 // The host must be a plain name or address; anything else would change what
 // the transport URL means once joined with the port and path.
@@ -241,7 +231,7 @@ CurlListPtr HeaderList(std::string_view headers) {
     return list;
 }
 
-// ---- The process-wide cookie store used when the caller keeps no cookies
+// The process-wide cookie store used when the caller keeps no cookies
 // of its own. Requests may run on several threads, so access is locked.
 
 class CookieStore {
@@ -291,7 +281,7 @@ CookieStore& SharedCookies() {
     return store;
 }
 
-// ---- One exchange.
+// One exchange.
 
 struct Transfer {
     std::string body;

@@ -27,7 +27,7 @@ constexpr std::string_view kDefaultAgent =
     "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Q3VTK; .NET CLR 2.0.50727; "
     ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
 
-// ---- Addresses
+// Addresses
 
 TEST(ParseUrlTest, UrlWithoutSchemeIsPlainHttpOnPort80) {
     const services::ParsedUrl parsed = services::ParseUrl("example/x");
@@ -67,7 +67,7 @@ TEST(ParseUrlTest, DegenerateUrlsDoNotBreakParsing) {
     EXPECT_EQ(services::ParseUrl("http:///x").object_path, "/x");
 }
 
-// ---- Request header values
+// Request header values
 
 TEST(RequestUserAgentTest, DefaultAgentWithoutUserAgentLine) {
     EXPECT_EQ(services::RequestUserAgent(""), kDefaultAgent);
@@ -76,6 +76,7 @@ TEST(RequestUserAgentTest, DefaultAgentWithoutUserAgentLine) {
 
 TEST(RequestUserAgentTest, AgentLineIsFoundIgnoringCaseAndTrimmedOfSpaces) {
     EXPECT_EQ(services::RequestUserAgent("Accept: x\r\nuser-AGENT:  Tool/2 \xA1\xA1\r\nX: y"), "Tool/2");
+    EXPECT_EQ(services::RequestUserAgent("User-Agent: \xB0\xA1\xA1\xA1\r\n"), "\xB0\xA1");
     // Tabs are not spaces here.
     EXPECT_EQ(services::RequestUserAgent("User-Agent:\tTool/2\r\n"), "\tTool/2");
 }
@@ -88,7 +89,7 @@ TEST(RequestUserAgentTest, LastLineWithoutLineBreakFallsBackToTextAfterFirstColo
     EXPECT_EQ(agent.find_first_of("\r\n"), std::string::npos);
 }
 
-// ---- Cookie merging
+// Cookie merging
 
 TEST(MergeCookiesTest, ReceivedCookiesReplaceOldOnesOfTheSameName) {
     EXPECT_EQ(services::MergeCookies("a=1; b=2; c=3", "b=20; d=4; "), "b=20; d=4; a=1; c=3");
@@ -101,6 +102,9 @@ TEST(MergeCookiesTest, DeletedCookieRemovesTheOldOne) {
 
 TEST(MergeCookiesTest, SpacesAreRemovedAndDuplicatesKeptOnce) {
     EXPECT_EQ(services::MergeCookies(" a = 1 ;\xA1\xA1" "flag; flag", "x=1; x=1; "), "x=1; a=1; flag");
+    // A full-width space counts only where a character starts: the trail
+    // byte of the first character and the lead byte of the space are no space.
+    EXPECT_EQ(services::MergeCookies("a=\xB0\xA1\xA1\xB0", ""), "a=\xB0\xA1\xA1\xB0");
 }
 
 TEST(MergeCookiesTest, EmptyEntriesCarryNoCookie) {
@@ -109,7 +113,7 @@ TEST(MergeCookiesTest, EmptyEntriesCarryNoCookie) {
     EXPECT_EQ(services::MergeCookies("a=1;;b=2;", "; c=3; "), "c=3; a=1; b=2");
 }
 
-// ---- Exchanges with a loopback server
+// Exchanges with a loopback server
 
 struct SeenRequest {
     std::string method;
@@ -422,7 +426,7 @@ TEST_F(HttpExchangeTest, BodiesOverTheLimitFail) {
     EXPECT_EQ(WebRequest(m_server.Url("/big"), {.limits = limits}), "");
 }
 
-// ---- Hostile and failing servers
+// Hostile and failing servers
 
 HttpLimits FastLimits() {
     HttpLimits limits;
@@ -550,7 +554,7 @@ TEST(HttpProxyTest, SecureRequestsBypassTheProxy) {
     EXPECT_TRUE(proxy.Requests().empty());
 }
 
-// ---- Secure requests against a server with the fixtures' self-signed
+// Secure requests against a server with the fixtures' self-signed
 // certificate.
 
 class HttpsTest : public testing::Test {
