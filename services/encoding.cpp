@@ -86,6 +86,17 @@ std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
     return from;
 }
 
+// The same, a word at a time.
+std::size_t AsciiRunEndFast(std::string_view text, std::size_t from) {
+    while (from + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + from, 8);
+        if (word & 0x8080808080808080ULL) break;
+        from += 8;
+    }
+    return AsciiRunEnd(text, from);
+}
+
 // Length of the UTF-8 sequence at text[offset]. `valid` tells whether it is
 // one well-formed character; otherwise the length is that of the maximal
 // ill-formed prefix, which becomes a single U+FFFD.
@@ -129,7 +140,7 @@ std::string_view RepairUtf8(std::string_view text, std::string& storage) {
     std::size_t offset = 0;
     bool valid = true;
     while (offset < text.size()) {
-        std::size_t next = AsciiRunEnd(text, offset);
+        std::size_t next = AsciiRunEndFast(text, offset);
         if (next == text.size()) return text;
         offset = next;
         std::size_t length = Utf8Step(text, offset, valid);
@@ -246,17 +257,6 @@ char32_t DecodeUtf8(std::string_view text, std::size_t offset, std::size_t& leng
     }
     length = 4;
     return (lead & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
-}
-
-// Length of the run of ASCII bytes starting at `from`, a word at a time.
-std::size_t AsciiRunEndFast(std::string_view text, std::size_t from) {
-    while (from + 8 <= text.size()) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + from, 8);
-        if (word & 0x8080808080808080ULL) break;
-        from += 8;
-    }
-    return AsciiRunEnd(text, from);
 }
 
 std::string ValidUtf8ToGbk(std::string_view utf8) {

@@ -229,15 +229,16 @@ bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bo
                           bool multi_line, bool global, bool quote_token) {
     auto result = std::make_shared<Result>();
     result->pattern = quote_token ? ReplaceQuoteToken(pattern) : std::string(pattern);
-    result->subject = std::string(subject);
     m_result = result;
-
-    std::string utf8_pattern = GbkToUtf8(result->pattern);
-    std::string utf8_subject = GbkToUtf8(result->subject);
-    if (utf8_subject.size() >= static_cast<std::size_t>(INT_MAX)) {
+    // Positions are ints at the interface and offsets are stored in 32 bits.
+    if (subject.size() >= static_cast<std::size_t>(INT_MAX) / 3) {
         result->error = "subject too long";
         return false;
     }
+    result->subject = std::string(subject);
+
+    std::string utf8_pattern = GbkToUtf8(result->pattern);
+    std::string utf8_subject = GbkToUtf8(result->subject);
 
     CompileContextPtr compile_context(pcre2_compile_context_create(nullptr));
     MatchContextPtr match_context(pcre2_match_context_create(nullptr));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace {
@@ -109,6 +110,39 @@ TEST(RegexEngineMatchTest, TextsAndPositionsAreGbk) {
     ASSERT_TRUE(regex.Compile("b", "a\0b"s));
     EXPECT_EQ(regex.MatchText(1, &position), "b");
     EXPECT_EQ(position, 2);
+}
+
+TEST(RegexEngineMatchTest, PositionsFollowCharactersWhateverTheBytes) {
+    // Random GBK-ish subjects with invalid units: matching every character
+    // one by one must hand the subject back piece by piece at the right
+    // offsets, and replacing any match by itself must change nothing.
+    std::mt19937 random(11);
+    for (int round = 0; round < 100; ++round) {
+        std::string subject;
+        for (int i = 0; i < 40; ++i) {
+            switch (random() % 5) {
+            case 0: subject += "中文"; break;
+            case 1: subject += static_cast<char>(0x80 + random() % 128); break;
+            case 2: subject += "\n"; break;
+            default: subject += static_cast<char>('a' + random() % 3); break;
+            }
+        }
+        RegexEngine regex;
+        ASSERT_TRUE(regex.Compile("[\\s\\S]", subject));
+        std::string joined;
+        for (int m = 1; m <= regex.MatchCount(); ++m) {
+            int position = -1;
+            std::string text = regex.MatchText(m, &position);
+            ASSERT_EQ(static_cast<std::size_t>(position), joined.size());
+            ASSERT_FALSE(text.empty());
+            joined += text;
+        }
+        EXPECT_EQ(joined, subject);
+        for (const char* pattern : {"(.)(\\S+)?", "[^a]*", "\\s(\\S)|(中)", "(?<=(.))b", "(文)?$"}) {
+            ASSERT_TRUE(regex.Compile(pattern, subject));
+            EXPECT_EQ(regex.ReplaceAll("$&"), subject) << pattern;
+        }
+    }
 }
 
 TEST(RegexEngineMatchTest, EmptyMatchesAdvanceOneCharacter) {
