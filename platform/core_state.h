@@ -252,7 +252,7 @@ bool FindPaintMessage(HWND filter, MSG* msg);
 void FinishPaintDispatch(HWND hwnd, uint64_t begin_paint_count_before);
 
 // Tooltips (tooltips.cpp).
-void TooltipMouseMove(HWND hwnd, POINT client);
+void TooltipMouseMove(HWND hwnd, POINT client, uint64_t time);   // time of the move
 void TooltipDismiss();
 void TooltipTick();
 std::optional<uint64_t> TooltipDeadline();

@@ -140,7 +140,7 @@ void ConvertMouseMove(const RawInput& input) {
     SendSetCursor(target, WM_MOUSEMOVE);
     if (!IsWindow(target)) return;
     const LPARAM lparam = ClientLParam(target, input.screen);
-    TooltipMouseMove(target, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+    TooltipMouseMove(target, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, input.time);
     MSG msg{};
     msg.hwnd = target;
     msg.message = WM_MOUSEMOVE;

@@ -39,7 +39,7 @@ bool PointerInTool(const Tool& tool) {
 
 }  // namespace
 
-void TooltipMouseMove(HWND hwnd, POINT client) {
+void TooltipMouseMove(HWND hwnd, POINT client, uint64_t time) {
     CoreState& core = Core();
     Tool* tool = FindTool(hwnd);
     const bool inside = tool && Contains(tool->rect, client) && !tool->text.empty();
@@ -55,10 +55,10 @@ void TooltipMouseMove(HWND hwnd, POINT client) {
     core.tip_owner = hwnd;
     if (core.tip_phase == CoreState::TipPhase::Idle) {
         core.tip_phase = CoreState::TipPhase::Armed;
-        core.tip_deadline = System().NowMs() + kTooltipInitialDelay;
+        core.tip_deadline = time + kTooltipInitialDelay;
     } else if (core.tip_phase == CoreState::TipPhase::Armed) {
         // Resting means not moving: every move restarts the wait.
-        core.tip_deadline = System().NowMs() + kTooltipInitialDelay;
+        core.tip_deadline = time + kTooltipInitialDelay;
     }
 }
 

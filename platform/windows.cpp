@@ -225,6 +225,11 @@ ATOM RegisterNativeChildClass(const WNDCLASSEX& window_class, NativeChildFactory
     return AddClass(window_class, std::move(factory));
 }
 
+NativeChild* GetNativeChild(HWND hwnd) {
+    WindowRecord* record = Resolve(hwnd);
+    return record ? record->native.get() : nullptr;
+}
+
 BOOL UnregisterClass(LPCSTR class_name, HINSTANCE) {
     ClassRecord* record = FindClass(class_name);
     if (!record || record->window_count > 0) return 0;
