@@ -1,6 +1,7 @@
 #include "services/http.h"
 
 #include <curl/curl.h>
+#include <time.h>
 
 #include <algorithm>
 #include <array>
@@ -405,8 +406,22 @@ bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
            headers.find(kUtf8Marker) != std::string_view::npos;
 }
 
-std::string Request(std::string_view url, const HttpRequestOptions& options, int follow_ups) {
+long long MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// One exchange and the permanent moves that follow it. All of them share one
+// deadline, so a chain of slow moves cannot stretch the time limit tenfold.
+std::string Request(std::string_view url, const HttpRequestOptions& options, int follow_ups,
+                    long long deadline_ms) {
     if (!CurlReady()) return {};
+    const long long remaining_ms = deadline_ms - MonotonicMs();
+    if (remaining_ms <= 0) {
+        DebugLog(url, "out of time");
+        return {};
+    }
     const ParsedUrl parsed = ParseUrl(url);
     const std::optional<std::string> target = TransportUrl(parsed);
     if (!target) {
@@ -425,6 +440,7 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     setup.proxy = options.proxy;
     if (setup.proxy && setup.proxy->empty()) setup.proxy.reset();
     setup.limits = options.limits.value_or(HttpLimits{});
+    setup.limits.total_timeout_ms = static_cast<long>(remaining_ms);
     setup.ca_file = options.ca_file;
 
     CompleteHeaders(header_text, url, options.cookies ? *options.cookies : std::string_view());
@@ -468,7 +484,7 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
             return {};
         }
         if (options.location) options.location->clear();
-        return Request(location + parsed.object_path, options, follow_ups + 1);
+        return Request(location + parsed.object_path, options, follow_ups + 1, deadline_ms);
     }
 
     if (options.convert_charset && NeedsUtf8Conversion(body, headers)) {
@@ -537,7 +553,8 @@ std::string RequestUserAgent(std::string_view extra_headers) {
 }
 
 std::string WebRequest(std::string_view url, HttpRequestOptions options) {
-    return Request(url, options, 0);
+    const HttpLimits limits = options.limits.value_or(HttpLimits{});
+    return Request(url, options, 0, MonotonicMs() + limits.total_timeout_ms);
 }
 
 std::string FetchText(std::string_view url) {

@@ -16,7 +16,7 @@ struct HttpLimits {
     // The transfer is abandoned when fewer than one byte per second arrives
     // for this many seconds.
     long low_speed_seconds = 30;
-    long total_timeout_ms = 120'000;
+    long total_timeout_ms = 120'000;  // one call, permanent moves included
     std::size_t max_body_bytes = 64u << 20;
     std::size_t max_header_bytes = 1u << 20;  // one response's header block
 };

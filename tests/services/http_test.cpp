@@ -482,6 +482,21 @@ TEST(HttpFailureTest, EndlessTrickleHitsTheTotalTimeLimit) {
     EXPECT_EQ(WebRequest(server.Url(), {.limits = limits}), "");
 }
 
+TEST(HttpFailureTest, SlowPermanentMovesShareOneTimeLimit) {
+    // Each answer comes in time on its own; ten of them would not.
+    std::atomic<int> port{0};
+    RawResponder server([&port](RawResponder::Connection& connection) {
+        if (!connection.Pause(250)) return;
+        connection.Send("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1:" + std::to_string(port) +
+                        "\r\nContent-Length: 0\r\n\r\n");
+    });
+    port = server.Port();
+    HttpLimits limits = FastLimits();
+    limits.total_timeout_ms = 900;
+    EXPECT_EQ(WebRequest(server.Url("/slow"), {.no_redirect = true, .limits = limits}), "");
+    EXPECT_LE(server.Requests().size(), 4u);
+}
+
 TEST(HttpFailureTest, BodyWithoutLengthOverTheLimitFails) {
     RawResponder server([](RawResponder::Connection& connection) {
         connection.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
