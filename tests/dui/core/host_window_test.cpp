@@ -504,6 +504,110 @@ TEST_F(HostWindowTest, CloseAnimationFadesOutInFifteenFramesThenHidesAndDestroys
     EXPECT_GE(headless::Now() - start, 150u);
 }
 
+TEST_F(HostWindowTest, PlainWindowIsShapedLayeredWindowGetsShadowRings) {
+    AttachHost();
+    auto shape = headless::NativeWindow(window).shape;
+    ASSERT_TRUE(shape.has_value());
+    EXPECT_EQ(shape->rect, (plat::RECT{6, 6, 470 - 6, 390 - 6}));
+    EXPECT_EQ(shape->ellipse_width, 5);
+
+    controls.clear();
+    plat::DestroyWindow(window);
+    auto options = PlainOptions();
+    options.layered_alpha = 255;
+    AttachHost(options);
+    EXPECT_FALSE(headless::NativeWindow(window).shape.has_value());
+    // Rings at 5, 4, 3, 2 pixels from the edge fade out: 45, 25, 10, 5.
+    EXPECT_NEAR(Channel(ScreenPixel(5, 200), 24), 45, 2);
+    EXPECT_NEAR(Channel(ScreenPixel(4, 200), 24), 25, 2);
+    EXPECT_NEAR(Channel(ScreenPixel(3, 200), 24), 10, 2);
+    EXPECT_NEAR(Channel(ScreenPixel(2, 200), 24), 5, 2);
+    EXPECT_EQ(Channel(ScreenPixel(1, 200), 24), 0);
+    EXPECT_EQ(Channel(ScreenPixel(200, 200), 24), 254);
+}
+
+// --- Size, show, tooltips, modal loop ----------------------------------------------
+
+TEST_F(HostWindowTest, ResizingRebuildsBuffersAndLaysOutTheCaptionAgain) {
+    auto options = PlainOptions();
+    options.flags = dui::kFlagClose;
+    AttachHost(options);
+    int reported_width = 0;
+    host->OnSize([&](plat::HWND, int width, int) { reported_width = width; });
+    plat::RECT rect{};
+    plat::GetWindowRect(window, &rect);
+    plat::MoveWindow(window, rect.left, rect.top, 600, 400, 1);
+    Pump();
+    EXPECT_EQ(reported_width, 600);
+    ASSERT_NE(host->BackBuffer(), nullptr);
+    EXPECT_EQ(host->BackBuffer()->Width(), 600);
+    EXPECT_EQ(host->BackBuffer()->Height(), 400);
+    EXPECT_EQ(host->CaptionButtons()[0]->Bounds().left, 600 - 45);
+}
+
+TEST_F(HostWindowTest, AnimatedShowEndsVisibleUnlayeredAndComposed) {
+    AttachHost();
+    AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    plat::ShowWindow(window, plat::SW_HIDE);
+    host->Show(dui::kAnimationCentre);
+    Pump();
+    EXPECT_TRUE(plat::IsWindowVisible(window));
+    EXPECT_FALSE(host->Animating());
+    EXPECT_EQ(plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE) & plat::WS_EX_LAYERED, 0);
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
+}
+
+TEST_F(HostWindowTest, HoveringAControlShowsItsTooltip) {
+    AttachHost();
+    auto& a = AddControl({20, 40, 30, 30});
+    a.TooltipText("tip");
+    headless::MouseMove(window, {30, 50});
+    Pump();
+    headless::MouseMove(window, {31, 50});  // the pointer rests inside the tool
+    Pump();
+    Advance(plat::GetDoubleClickTime() + 50);
+    EXPECT_TRUE(headless::Tooltip().shown);
+    EXPECT_EQ(headless::Tooltip().text, "tip");
+    a.Destroy();
+    EXPECT_FALSE(headless::Tooltip().shown);
+}
+
+TEST_F(HostWindowTest, ModalLoopDropsInputForOtherWindowsAndEndsWithItsWindow) {
+    AttachHost();
+    auto& inside = AddControl({20, 40, 60, 30});
+    dui::HostWindowOptions other_options;
+    other_options.left = 0;
+    other_options.top = 0;
+    plat::HWND other = dui::CreateHostWindow(other_options);
+    dui::ExHostWindow other_host;
+    ASSERT_TRUE(other_host.Attach(other, PlainOptions()));
+    plat::ShowWindow(other, plat::SW_SHOWNORMAL);
+    RecordingControl outside;
+    outside.Create(other, {20, 40, 60, 30}, dui::ControlKind::TextControl);
+
+    headless::PushStep([&] {
+        headless::Click(other, {30, 50});
+        headless::Click(window, {30, 50});
+    });
+    headless::PushStep([&] { plat::PostMessage(window, plat::WM_CLOSE, 0, 0); });
+    dui::RunModalLoop(window);
+    EXPECT_FALSE(plat::IsWindow(window));
+    EXPECT_FALSE(outside.Received(dui::EX_MSG_CLICK));
+    EXPECT_TRUE(inside.Received(dui::EX_MSG_CLICK));
+    plat::DestroyWindow(other);
+}
+
+TEST_F(HostWindowTest, QuitDuringModalLoopIsLeftForTheProgramsLoop) {
+    AttachHost();
+    headless::PushStep([] { plat::PostQuitMessage(3); });
+    dui::RunModalLoop(window);
+    EXPECT_TRUE(plat::IsWindow(window));
+    plat::MSG msg{};
+    ASSERT_TRUE(plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE));
+    EXPECT_EQ(msg.message, plat::WM_QUIT);
+    EXPECT_EQ(msg.wParam, 3u);
+}
+
 // --- Redraw queue ------------------------------------------------------------------
 
 TEST(RedrawQueueTest, AppendKeepsOrderFrontJumpsAheadCoveredRectsAreSkipped) {
