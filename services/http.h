@@ -26,8 +26,8 @@ struct HttpLimits {
 // that the routine reads and/or overwrites. Every text is GBK; bodies are
 // raw bytes.
 struct HttpRequestOptions {
-    std::optional<int> method{};                // 1 = POST, anything else GET
-    std::optional<std::string> post_text{};   // POST body when post_bytes is empty
+    std::optional<int> method{};             // 1 = POST, anything else GET
+    std::optional<std::string> post_text{};  // POST body when post_bytes is empty
     // In/out. Sent as the Cookie header when not empty; the response's
     // cookies are merged into it. When given, the shared cookie store of the
     // process is neither consulted nor updated.
@@ -39,9 +39,13 @@ struct HttpRequestOptions {
     // Out: the Location header's value, or the whole header block when the
     // response has none; cleared when a 301 is followed.
     std::string* location = nullptr;
-    std::optional<bool> no_redirect{};        // true forbids automatic redirects
-    std::string* post_bytes = nullptr;        // in/out: filled from post_text when empty
-    std::optional<std::string> proxy{};       // "host:port", used for http:// only
+    // Automatic redirects (up to ten; plain to secure is followed, secure to
+    // plain never) happen unless this is true.
+    std::optional<bool> no_redirect{};
+    std::string* post_bytes = nullptr;  // in/out: filled from post_text when empty
+    // "host:port" of a proxy for requests to http:// addresses; https://
+    // addresses are always reached directly.
+    std::optional<std::string> proxy{};
     std::string* response_headers = nullptr;  // out: the final response's header block
     // With false the body is returned exactly as received, with no UTF-8 to
     // GBK conversion.
