@@ -383,6 +383,27 @@ TEST_F(HostWindowTest, MaximiseButtonTogglesBetweenMaximisedAndRestored) {
     EXPECT_FALSE(plat::IsZoomed(window));
 }
 
+TEST_F(HostWindowTest, CaptionButtonTakesHoverAndPressedLooksButNeverFocus) {
+    auto options = PlainOptions();
+    options.flags = dui::kFlagClose | dui::kFlagMinimise;
+    AttachHost(options);
+    auto* minimise = static_cast<dui::ExCaptionButton*>(host->CaptionButtons()[1].get());
+    const RectF bounds = minimise->Bounds();
+    const plat::POINT over{static_cast<int>(bounds.left) + 10, 15};
+    const uint32_t normal = minimise->Canvas()->GetPixel(14, 9);
+    headless::MouseMove(window, over);
+    Pump();
+    EXPECT_EQ(minimise->CurrentLook(), dui::ExCaptionButton::kHover);
+    EXPECT_NE(minimise->Canvas()->GetPixel(14, 9), normal);
+    headless::MouseDown(window, over);
+    Pump();
+    EXPECT_EQ(minimise->CurrentLook(), dui::ExCaptionButton::kPressed);
+    EXPECT_EQ(host->FocusedControl(), ControlHandle::None);
+    headless::MouseUp(window, over);
+    Pump();
+    EXPECT_TRUE(plat::IsIconic(window));
+}
+
 // --- Composition ------------------------------------------------------------------
 
 TEST_F(HostWindowTest, LaterSiblingsAreDrawnOnTop) {
