@@ -97,7 +97,8 @@ public:
     virtual void SetTopMost(HWND hwnd, bool top_most) = 0;
     virtual void SetShape(HWND hwnd, const std::optional<WindowShape>& shape) = 0;
     // Layered windows show their surface with per-pixel alpha times the
-    // constant alpha of PushLayered; opaque ones ignore the alpha channel.
+    // constant alpha of PushLayered, and take no mouse input where a pixel's
+    // alpha is 0; opaque ones ignore the alpha channel.
     virtual void SetLayered(HWND hwnd, bool layered) = 0;
     // Raise and give the keyboard focus (SetForegroundWindow).
     virtual void Activate(HWND hwnd) = 0;

@@ -168,8 +168,13 @@ HWND DeepestChildAt(HWND hwnd, POINT screen) {
 bool RootContains(const WindowRecord& root, POINT screen) {
     if (!(root.style & WS_VISIBLE) || (root.style & WS_MINIMIZE)) return false;
     if (!Contains(root.rect, screen)) return false;
-    if (root.shape) {
-        return ShapeContains(*root.shape, screen.x - root.rect.left, screen.y - root.rect.top);
+    const int x = screen.x - root.rect.left, y = screen.y - root.rect.top;
+    if (root.shape && !ShapeContains(*root.shape, x, y)) return false;
+    // A layered window is not there where its pixels are fully transparent.
+    if (root.ex_style & WS_EX_LAYERED) {
+        const PixelSurface& surface = root.surface;
+        if (x >= surface.width || y >= surface.height) return false;
+        return (surface.pixels[static_cast<size_t>(y) * surface.width + x] >> 24) != 0;
     }
     return true;
 }

@@ -173,6 +173,26 @@ BOOL UpdateWindow(HWND hwnd) {
     return 1;
 }
 
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN, UINT flags) {
+    WindowRecord* record = Resolve(hwnd);
+    if (!record) return 0;
+    if (flags & RDW_INVALIDATE) InvalidateRect(hwnd, rect, (flags & RDW_ERASE) ? 1 : 0);
+    if (flags & RDW_VALIDATE) ValidateRect(hwnd, rect);
+    if ((flags & RDW_ALLCHILDREN) && (flags & (RDW_INVALIDATE | RDW_VALIDATE))) {
+        const std::vector<HWND> children = record->children;
+        for (HWND child : children) RedrawWindow(child, nullptr, nullptr, flags & ~RDW_UPDATENOW);
+    }
+    if (flags & RDW_UPDATENOW) {
+        UpdateWindow(hwnd);
+        if (flags & RDW_ALLCHILDREN) {
+            WindowRecord* again = Resolve(hwnd);
+            const std::vector<HWND> children = again ? again->children : std::vector<HWND>{};
+            for (HWND child : children) RedrawWindow(child, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        }
+    }
+    return 1;
+}
+
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
     WindowRecord* record = Resolve(hwnd);
     if (!record || !paint) return nullptr;

@@ -44,6 +44,9 @@ BOOL IsWindow(HWND hwnd);
 BOOL IsChild(HWND parent, HWND hwnd);
 HWND GetParent(HWND hwnd);           // the parent of a child, the owner of a popup
 HWND GetAncestor(HWND hwnd, UINT flags);   // GA_PARENT, GA_ROOT, GA_ROOTOWNER
+// Moves a child window under another parent (not out of its top-level
+// window when it holds native children); returns the old parent.
+HWND SetParent(HWND child, HWND new_parent);
 BOOL EnableWindow(HWND hwnd, BOOL enable);   // returns whether it WAS disabled
 BOOL IsWindowEnabled(HWND hwnd);
 
@@ -151,6 +154,7 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);   // nullptr: all
 BOOL ValidateRect(HWND hwnd, const RECT* rect);
 BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND hwnd);
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags);   // RDW_*
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 

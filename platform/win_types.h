@@ -498,6 +498,18 @@ inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(1);
 inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(-1);
 inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
 
+// RedrawWindow flags.
+inline constexpr UINT RDW_INVALIDATE = 0x0001;
+inline constexpr UINT RDW_INTERNALPAINT = 0x0002;
+inline constexpr UINT RDW_ERASE = 0x0004;
+inline constexpr UINT RDW_VALIDATE = 0x0008;
+inline constexpr UINT RDW_NOERASE = 0x0020;
+inline constexpr UINT RDW_NOCHILDREN = 0x0040;
+inline constexpr UINT RDW_ALLCHILDREN = 0x0080;
+inline constexpr UINT RDW_UPDATENOW = 0x0100;
+inline constexpr UINT RDW_ERASENOW = 0x0200;
+inline constexpr UINT RDW_FRAME = 0x0400;
+
 // GetAncestor flags.
 inline constexpr UINT GA_PARENT = 1;
 inline constexpr UINT GA_ROOT = 2;

@@ -106,7 +106,7 @@ HWND CreateWindowFrom(DWORD ex_style, ClassRecord* window_class, LPCSTR class_na
     const bool child = (style & WS_CHILD) != 0;
     WindowRecord* parent_record = Resolve(parent);
     if (child && !parent_record) return nullptr;
-    if (parent && !parent_record) return nullptr;
+    if (parent && (!parent_record || parent_record->destroying)) return nullptr;
     if (window_class->native_factory && !child) return nullptr;
     if (!core.system) System();   // reports the missing backend
 
@@ -369,6 +369,47 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
     }
     default: return nullptr;
     }
+}
+
+namespace {
+
+bool HasNativeChild(HWND hwnd) {
+    WindowRecord* record = Resolve(hwnd);
+    if (!record) return false;
+    if (record->native) return true;
+    for (HWND child : record->children) {
+        if (HasNativeChild(child)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+HWND SetParent(HWND child, HWND new_parent) {
+    WindowRecord* record = Resolve(child);
+    WindowRecord* parent = Resolve(new_parent);
+    if (!record || !parent || !record->IsChild() || record->destroying || parent->destroying) {
+        return nullptr;
+    }
+    if (IsAncestorOrSelf(child, new_parent)) return nullptr;   // no cycles
+    const HWND old_parent = record->parent;
+    if (old_parent == new_parent) return old_parent;
+    // A native widget lives in its top-level window's widget tree.
+    if (RootOf(new_parent) != RootOf(child) && HasNativeChild(child)) return nullptr;
+    const bool visible = (record->style & WS_VISIBLE) != 0;
+    if (visible) InvalidateInParent(child);
+    const HWND old_root = RootOf(child);
+    if (WindowRecord* old = Resolve(old_parent)) {
+        auto& list = old->children;
+        list.erase(std::remove(list.begin(), list.end(), child), list.end());
+    }
+    record->parent = new_parent;
+    parent->children.push_back(child);
+    if (WindowRecord* root = Resolve(old_root)) root->composed_dirty = true;
+    if (WindowRecord* root = Resolve(RootOf(child))) root->composed_dirty = true;
+    if (visible) InvalidateInParent(child);
+    PlaceNativeChildren(RootOf(child));
+    return old_parent;
 }
 
 BOOL EnableWindow(HWND hwnd, BOOL enable) {

@@ -57,6 +57,19 @@ TEST_F(PaintingTest, HiddenWindowsArePaintedOnlyOnceShown) {
     EXPECT_EQ(Messages(WM_PAINT).size(), 2u);
 }
 
+TEST_F(PaintingTest, RedrawWindowCanPaintAWholeTreeAtOnce) {
+    HWND top = MakeShown(0, 0, 100, 100);
+    HWND child = MakeChild(top, 10, 10, 20, 20);
+    headless::PumpMessages();
+    Log().clear();
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_EQ(Messages(WM_PAINT, top).size(), 1u);
+    EXPECT_EQ(Messages(WM_PAINT, child).size(), 1u);
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE);
+    RedrawWindow(top, nullptr, nullptr, RDW_VALIDATE);
+    EXPECT_EQ(headless::PumpMessages(), 0);
+}
+
 TEST_F(PaintingTest, PresentCopiesTheRectangleIntoTheRetainedSurface) {
     HWND hwnd = MakeShown(0, 0, 40, 30);
     const int pushes = headless::PushCount(hwnd);
@@ -113,6 +126,20 @@ TEST_F(PaintingTest, LayeredWindowTakesTheWholeSurfaceAndConstantAlpha) {
     // Not for windows that are not layered.
     HWND plain = MakeShown();
     EXPECT_FALSE(UpdateLayeredWindow(plain, half.View(), 255));
+}
+
+TEST_F(PaintingTest, LayeredWindowIsNotHitWhereItIsFullyTransparent) {
+    HWND below = MakeShown(0, 0, 100, 100);
+    HWND layered = MakeTopLevel(0, 0, 100, 100, "Recorder", WS_EX_LAYERED);
+    ShowWindow(layered, SW_SHOW);
+    EXPECT_EQ(WindowFromPoint(POINT{50, 50}), below);   // nothing drawn yet
+    Image image(100, 100, 0);
+    for (int y = 10; y < 90; ++y) {
+        for (int x = 10; x < 90; ++x) image.pixels[static_cast<size_t>(y) * 100 + x] = 0x05000000;
+    }
+    UpdateLayeredWindow(layered, image.View(), 255);
+    EXPECT_EQ(WindowFromPoint(POINT{50, 50}), layered);
+    EXPECT_EQ(WindowFromPoint(POINT{5, 5}), below);
 }
 
 TEST_F(PaintingTest, ChildSurfacesAreComposedOverTheParentClippedToIt) {

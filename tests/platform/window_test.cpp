@@ -116,6 +116,23 @@ TEST_F(WindowTest, DestroyingAWindowFromItsOwnDestroyMessageIsHarmless) {
     EXPECT_EQ(Messages(WM_NCDESTROY, parent).size(), 1u);
 }
 
+TEST_F(WindowTest, NoWindowCanBeBornIntoADyingParent) {
+    HWND parent = MakeTopLevel();
+    HWND late_child = nullptr;
+    HWND late_popup = nullptr;
+    Hook() = [&](HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT*) {
+        if (message == WM_DESTROY && hwnd == parent) {
+            late_child = MakeChild(parent, 0, 0, 5, 5);
+            late_popup = CreateWindowEx(0, "Recorder", "", WS_POPUP, 0, 0, 5, 5, parent, nullptr,
+                                        nullptr, nullptr);
+        }
+        return false;
+    };
+    DestroyWindow(parent);
+    EXPECT_EQ(late_child, nullptr);
+    EXPECT_EQ(late_popup, nullptr);
+}
+
 TEST_F(WindowTest, CloseDestroysByDefault) {
     HWND hwnd = MakeTopLevel();
     SendMessage(hwnd, WM_CLOSE, 0, 0);
@@ -265,6 +282,20 @@ TEST_F(WindowTest, ChildRelationsAndIds) {
     EXPECT_EQ(CreateWindowEx(0, "Recorder", "", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr,
                              nullptr),
               nullptr);
+}
+
+TEST_F(WindowTest, SetParentMovesAChildButNeverUnderItself) {
+    HWND top = MakeShown(100, 100, 200, 200);
+    HWND left = MakeChild(top, 0, 0, 100, 100);
+    HWND right = MakeChild(top, 100, 0, 100, 100);
+    HWND item = MakeChild(left, 10, 10, 20, 20);
+    EXPECT_EQ(SetParent(item, right), left);
+    EXPECT_EQ(GetParent(item), right);
+    EXPECT_EQ(WindowFromPoint(POINT{215, 115}), item);
+    EXPECT_EQ(WindowFromPoint(POINT{115, 115}), left);
+    EXPECT_EQ(SetParent(right, item), nullptr);   // would make a cycle
+    EXPECT_EQ(SetParent(top, right), nullptr);    // top-level windows stay top-level
+    EXPECT_EQ(GetParent(right), top);
 }
 
 }  // namespace
