@@ -304,7 +304,13 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
         case plat::WM_PAINT: {
             plat::PAINTSTRUCT paint{};
             plat::BeginPaint(window, &paint);
-            if (m_back_buffer != nullptr) plat::Present(window, ViewOf(*m_back_buffer), paint.rcPaint);
+            // A layered window shows only what was pushed to it; while an
+            // animation made this one layered, its frames are on screen.
+            const auto ex_style = plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE);
+            const bool layered_now = (ex_style & static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED)) != 0;
+            if (m_back_buffer != nullptr && !layered_now && !m_animating) {
+                plat::Present(window, ViewOf(*m_back_buffer), paint.rcPaint);
+            }
             plat::EndPaint(window, &paint);
             return 0;
         }
