@@ -32,7 +32,7 @@ constexpr std::string_view kFullWidthSpace = "\xA1\xA1";
 constexpr std::string_view kUtf8Marker = "charset=utf-8";
 constexpr std::size_t kBodyMarkerWindow = 499;  // the marker must begin before this
 constexpr int kMaxFollowUps = 10;
-constexpr long kMaxAutomaticRedirects = 10;
+constexpr int kMaxAutomaticRedirects = 10;
 
 // Failures stay silent to the user; a developer can see their reasons with
 // SEED_DEBUG_HTTP set.
@@ -206,10 +206,15 @@ void CompleteHeaders(std::string& headers, std::string_view url, std::string_vie
     }
 }
 
+bool IsCredentialLine(std::string_view line) {
+    return FindNoCase(line, "Cookie:") == 0 || FindNoCase(line, "Authorization:") == 0;
+}
+
 // One list entry per non-empty line; a bare CR or LF also ends a line so no
 // caller text can smuggle in a line the list does not show. "Expect:" keeps
-// the library from waiting for a 100-continue on larger bodies.
-CurlListPtr HeaderList(std::string_view headers) {
+// the library from waiting for a 100-continue on larger bodies. Cookies and
+// credentials meant for one site are not sent to another one it redirects to.
+CurlListPtr HeaderList(std::string_view headers, bool with_credentials) {
     CurlListPtr list;
     auto append = [&list](const std::string& line) {
         curl_slist* grown = curl_slist_append(list.get(), line.c_str());
@@ -225,7 +230,8 @@ CurlListPtr HeaderList(std::string_view headers) {
         std::string line(headers.substr(from, end - from));
         // A zero byte would end the line early inside the library.
         line = line.substr(0, line.find('\0'));
-        if (!line.empty() && !append(line)) return nullptr;
+        const bool wanted = !line.empty() && (with_credentials || !IsCredentialLine(line));
+        if (wanted && !append(line)) return nullptr;
         from = end + 1;
     }
     if (!append("Expect:")) return nullptr;
@@ -284,6 +290,12 @@ CookieStore& SharedCookies() {
 
 // One exchange.
 
+long long MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
 struct Transfer {
     std::string body;
     std::string headers;  // the latest response's block, lines ended by "\r\n"
@@ -326,22 +338,30 @@ struct ExchangeSetup {
     bool post = false;
     const std::string* body = nullptr;
     std::string agent;
-    std::string_view header_text;
-    bool own_cookies = false;  // the caller keeps cookies: the library's store is off
+    std::string header_text;
+    bool with_credentials = true;  // false once redirected to another origin
+    bool own_cookies = false;      // the caller keeps cookies: the library's store is off
     bool follow = true;
     std::optional<std::string> proxy;
     HttpLimits limits;
     std::optional<std::string> ca_file;
 };
 
-// Performs the exchange; false when it did not complete (the reason is
-// logged). The transfer holds whatever arrived either way.
-bool Perform(const ExchangeSetup& setup, Transfer& transfer) {
+struct Outcome {
+    bool complete = false;     // the exchange finished without a transport error
+    long status = 0;
+    std::string redirect_url;  // absolute, when the response names one
+};
+
+// Performs one exchange, never following a redirect itself. The transfer
+// holds whatever arrived, complete or not; failure reasons are logged.
+Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
+    Outcome outcome;
     CurlPtr curl(curl_easy_init());
-    CurlListPtr header_list = HeaderList(setup.header_text);
+    CurlListPtr header_list = HeaderList(setup.header_text, setup.with_credentials);
     if (!curl || !header_list) {
         DebugLog(setup.url, "cannot create a request");
-        return false;
+        return outcome;
     }
     CURL* handle = curl.get();
     char error[CURL_ERROR_SIZE] = {};
@@ -356,14 +376,11 @@ bool Perform(const ExchangeSetup& setup, Transfer& transfer) {
     set(CURLOPT_ERRORBUFFER, error);
     set(CURLOPT_URL, setup.url.c_str());
     set(CURLOPT_PROTOCOLS_STR, "http,https");
-    // A secure request is never redirected to a plain address.
-    set(CURLOPT_REDIR_PROTOCOLS_STR, setup.secure ? "https" : "http,https");
     set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_USERAGENT, setup.agent.c_str());
     set(CURLOPT_HTTPHEADER, header_list.get());
-    set(CURLOPT_FOLLOWLOCATION, setup.follow ? 1L : 0L);
-    set(CURLOPT_MAXREDIRS, kMaxAutomaticRedirects);
+    set(CURLOPT_FOLLOWLOCATION, 0L);
     // An empty proxy also keeps proxies named in the environment away.
     set(CURLOPT_PROXY, proxy.c_str());
     set(CURLOPT_CONNECTTIMEOUT_MS, setup.limits.connect_timeout_ms);
@@ -389,15 +406,81 @@ bool Perform(const ExchangeSetup& setup, Transfer& transfer) {
     }
     if (!ok) {
         DebugLog(setup.url, "the library refused an option");
-        return false;
+        return outcome;
     }
 
     const CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
         DebugLog(setup.url, error[0] != '\0' ? error : curl_easy_strerror(code));
-        return false;
+        return outcome;
     }
-    return true;
+    outcome.complete = true;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
+    char* redirect = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect) {
+        outcome.redirect_url = redirect;
+    }
+    return outcome;
+}
+
+// "scheme://host:port" of an absolute URL, empty when it cannot be parsed.
+std::string OriginOf(const std::string& url) {
+    using UrlPtr = std::unique_ptr<CURLU, CDeleter<curl_url_cleanup>>;
+    using PartPtr = std::unique_ptr<char, CDeleter<curl_free>>;
+    UrlPtr parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
+    std::string origin;
+    for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+        char* text = nullptr;
+        if (curl_url_get(parsed.get(), part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK) return {};
+        PartPtr owned(text);
+        origin += owned.get();
+        origin += '|';
+    }
+    return origin;
+}
+
+bool IsRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The exchange and, unless the caller forbade it, the redirects that follow
+// it: at most ten, within the call's deadline. Each hop is a fresh exchange
+// so that the proxy, which serves plain addresses only, is chosen per hop.
+// Plain to secure is followed; secure to plain never is. Only the last
+// response's headers and body are kept.
+bool Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms) {
+    const std::string first_origin = OriginOf(setup.url);
+    for (int redirects = 0;; ++redirects) {
+        const long long remaining_ms = deadline_ms - MonotonicMs();
+        if (remaining_ms <= 0) {
+            DebugLog(setup.url, "out of time");
+            return false;
+        }
+        setup.limits.total_timeout_ms = static_cast<long>(remaining_ms);
+        transfer.body.clear();
+        transfer.headers.clear();
+        const Outcome outcome = Perform(setup, transfer);
+        if (!outcome.complete) return false;
+        if (!setup.follow || !IsRedirectStatus(outcome.status) || outcome.redirect_url.empty()) {
+            return true;
+        }
+        if (redirects == kMaxAutomaticRedirects) {
+            DebugLog(setup.url, "too many redirects");
+            return false;
+        }
+        const std::string scheme = ToLowerAscii(outcome.redirect_url.substr(0, 8));
+        const bool secure = scheme.starts_with("https://");
+        if (!secure && (setup.secure || !scheme.starts_with("http://"))) {
+            DebugLog(outcome.redirect_url, "redirect refused");
+            return false;
+        }
+        // Browsers turn a POST into a GET after these three.
+        if (outcome.status == 301 || outcome.status == 302 || outcome.status == 303) setup.post = false;
+        setup.url = outcome.redirect_url;
+        setup.secure = secure;
+        setup.with_credentials = setup.with_credentials && OriginOf(setup.url) == first_origin;
+    }
 }
 
 bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
@@ -406,22 +489,11 @@ bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
            headers.find(kUtf8Marker) != std::string_view::npos;
 }
 
-long long MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
-
 // One exchange and the permanent moves that follow it. All of them share one
 // deadline, so a chain of slow moves cannot stretch the time limit tenfold.
 std::string Request(std::string_view url, const HttpRequestOptions& options, int follow_ups,
                     long long deadline_ms) {
     if (!CurlReady()) return {};
-    const long long remaining_ms = deadline_ms - MonotonicMs();
-    if (remaining_ms <= 0) {
-        DebugLog(url, "out of time");
-        return {};
-    }
     const ParsedUrl parsed = ParseUrl(url);
     const std::optional<std::string> target = TransportUrl(parsed);
     if (!target) {
@@ -440,7 +512,6 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     setup.proxy = options.proxy;
     if (setup.proxy && setup.proxy->empty()) setup.proxy.reset();
     setup.limits = options.limits.value_or(HttpLimits{});
-    setup.limits.total_timeout_ms = static_cast<long>(remaining_ms);
     setup.ca_file = options.ca_file;
 
     CompleteHeaders(header_text, url, options.cookies ? *options.cookies : std::string_view());
@@ -453,7 +524,7 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     setup.body = &post_bytes;
 
     Transfer transfer;
-    const bool complete = Perform(setup, transfer);
+    const bool complete = Exchange(std::move(setup), transfer, deadline_ms);
     // A transfer that did not complete yields no body: a truncated page must
     // not pass for the whole one.
     std::string body = complete ? std::move(transfer.body) : std::string();

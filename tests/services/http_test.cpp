@@ -171,6 +171,18 @@ protected:
             record(request);
             response.set_redirect(m_server.Url("/echo"), 302);
         });
+        routes.Post("/post-found", [this, record](const httplib::Request& request, httplib::Response& response) {
+            record(request);
+            response.set_redirect(m_server.Url("/echo"), 302);
+        });
+        routes.Post("/post-kept", [this, record](const httplib::Request& request, httplib::Response& response) {
+            record(request);
+            response.set_redirect(m_server.Url("/echo"), 307);
+        });
+        routes.Get("/elsewhere", [this, record](const httplib::Request& request, httplib::Response& response) {
+            record(request);
+            response.set_redirect("http://localhost:" + std::to_string(m_server.Port()) + "/echo", 302);
+        });
         routes.Get("/forever", [record](const httplib::Request& request, httplib::Response& response) {
             record(request);
             response.set_redirect("/forever", 302);
@@ -343,6 +355,29 @@ TEST_F(HttpExchangeTest, NoRedirectReturnsTheRedirectItselfWithItsLocation) {
     EXPECT_EQ(location, m_server.Url("/echo"));
     EXPECT_EQ(Seen().size(), 1u);
     EXPECT_EQ(body.find("ok"), std::string::npos);
+}
+
+TEST_F(HttpExchangeTest, RedirectedPostBecomesGetExceptAfter307) {
+    EXPECT_EQ(WebRequest(m_server.Url("/post-found"), {.method = 1, .post_text = "a=1"}), "ok");
+    EXPECT_EQ(WebRequest(m_server.Url("/post-kept"), {.method = 1, .post_text = "b=2"}), "ok");
+    const std::vector<SeenRequest> seen = Seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].method, "GET");
+    EXPECT_EQ(seen[1].body, "");
+    EXPECT_EQ(seen[3].method, "POST");
+    EXPECT_EQ(seen[3].body, "b=2");
+}
+
+TEST_F(HttpExchangeTest, CallerCookiesFollowRedirectsOnlyWithinTheSameSite) {
+    std::string cookies = "a=1";
+    EXPECT_EQ(WebRequest(m_server.Url("/found"), {.cookies = &cookies}), "ok");
+    EXPECT_EQ(WebRequest(m_server.Url("/elsewhere"), {.cookies = &cookies}), "ok");
+    const std::vector<SeenRequest> seen = Seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].Header("Cookie"), "a=1");
+    EXPECT_EQ(seen[2].Header("Cookie"), "a=1");
+    EXPECT_EQ(seen[3].HeaderCount("Cookie"), 0u);
+    EXPECT_THAT(seen[3].Header("Host"), StartsWith("localhost:"));
 }
 
 TEST_F(HttpExchangeTest, AutomaticRedirectsAreBounded) {
@@ -611,6 +646,16 @@ TEST_F(HttpsTest, SecureRequestSucceedsOnlyWithATrustedCertificate) {
 
 TEST_F(HttpsTest, PlainToSecureRedirectIsFollowed) {
     EXPECT_EQ(WebRequest(m_plain.Url("/to-secure"), Trusting()), "secure");
+}
+
+TEST_F(HttpsTest, ProxyServesOnlyThePlainHopsOfARedirectChain) {
+    RawResponder proxy(RawResponder::Reply("HTTP/1.1 302 Found\r\nLocation: " + m_secure.Url("/echo") +
+                                           "\r\nContent-Length: 0\r\n\r\n"));
+    HttpRequestOptions options = Trusting();
+    options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    EXPECT_EQ(WebRequest("http://site.invalid/start", options), "secure");
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_THAT(proxy.Requests()[0], StartsWith("GET http://site.invalid"));
 }
 
 TEST_F(HttpsTest, SecureToPlainRedirectIsRefused) {
