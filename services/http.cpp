@@ -19,7 +19,9 @@ namespace {
 template <auto Free>
 struct CDeleter {
     template <class T>
-    void operator()(T* p) const noexcept { Free(p); }
+    void operator()(T* p) const noexcept {
+        Free(p);
+    }
 };
 using CurlPtr = std::unique_ptr<CURL, CDeleter<curl_easy_cleanup>>;
 using CurlListPtr = std::unique_ptr<curl_slist, CDeleter<curl_slist_free_all>>;
@@ -102,7 +104,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
 
 // The text between the first `start` and the next `end` after it, both found
 // ignoring case; empty when either is missing.
-std::string_view BetweenNoCase(std::string_view text, std::string_view start, std::string_view end) {
+std::string_view BetweenNoCase(std::string_view text, std::string_view start,
+                               std::string_view end) {
     const std::size_t open = FindNoCase(text, start);
     if (open == std::string_view::npos) return {};
     const std::size_t from = open + start.size();
@@ -134,7 +137,8 @@ bool IsPlainHost(std::string_view host) {
     if (host.front() == '[') {
         if (host.size() < 3 || host.back() != ']') return false;
         for (char c : host.substr(1, host.size() - 2)) {
-            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.';
+            const bool ok =
+                (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.';
             if (!ok) return false;
         }
         return true;
@@ -178,10 +182,12 @@ std::optional<std::string> TransportUrl(const ParsedUrl& parsed) {
 std::string HeaderSafe(std::string_view value) {
     std::string result;
     for (char c : value) {
-        if (c == '\r') result += "%0D";
-        else if (c == '\n') result += "%0A";
-        else if (c == '\0') result += "%00";
-        else result += c;
+        switch (c) {
+            case '\r': result += "%0D"; break;
+            case '\n': result += "%0A"; break;
+            case '\0': result += "%00"; break;
+            default: result += c; break;
+        }
     }
     return result;
 }
@@ -246,7 +252,8 @@ public:
     CookieStore() : m_share(curl_share_init()) {
         if (!m_share) return;
         const bool ok =
-            curl_share_setopt(m_share.get(), CURLSHOPT_LOCKFUNC, &CookieStore::Lock) == CURLSHE_OK &&
+            curl_share_setopt(m_share.get(), CURLSHOPT_LOCKFUNC, &CookieStore::Lock) ==
+                CURLSHE_OK &&
             curl_share_setopt(m_share.get(), CURLSHOPT_UNLOCKFUNC, &CookieStore::Unlock) ==
                 CURLSHE_OK &&
             curl_share_setopt(m_share.get(), CURLSHOPT_USERDATA, this) == CURLSHE_OK &&
@@ -348,7 +355,7 @@ struct ExchangeSetup {
 };
 
 struct Outcome {
-    bool complete = false;     // the exchange finished without a transport error
+    bool complete = false;  // the exchange finished without a transport error
     long status = 0;
     std::string redirect_url;  // absolute, when the response names one
 };
@@ -428,7 +435,8 @@ std::string OriginOf(const std::string& url) {
     using UrlPtr = std::unique_ptr<CURLU, CDeleter<curl_url_cleanup>>;
     using PartPtr = std::unique_ptr<char, CDeleter<curl_free>>;
     UrlPtr parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+        return {};
     std::string origin;
     for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
         char* text = nullptr;
@@ -476,7 +484,8 @@ bool Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms) {
             return false;
         }
         // Browsers turn a POST into a GET after these three.
-        if (outcome.status == 301 || outcome.status == 302 || outcome.status == 303) setup.post = false;
+        if (outcome.status == 301 || outcome.status == 302 || outcome.status == 303)
+            setup.post = false;
         setup.url = outcome.redirect_url;
         setup.secure = secure;
         setup.with_credentials = setup.with_credentials && OriginOf(setup.url) == first_origin;

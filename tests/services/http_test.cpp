@@ -38,7 +38,8 @@ TEST(ParseUrlTest, UrlWithoutSchemeIsPlainHttpOnPort80) {
 }
 
 TEST(ParseUrlTest, SecureUrlKeepsPathCaseAndQueryAndLowersHost) {
-    const services::ParsedUrl parsed = services::ParseUrl("HTTPS://Www.Example.COM:8443/Path/To?Q=Ab&x=1");
+    const services::ParsedUrl parsed =
+        services::ParseUrl("HTTPS://Www.Example.COM:8443/Path/To?Q=Ab&x=1");
     EXPECT_EQ(parsed.host, "www.example.com");
     EXPECT_EQ(parsed.port, 8443);
     EXPECT_EQ(parsed.object_path, "/Path/To?Q=Ab&x=1");
@@ -75,7 +76,8 @@ TEST(RequestUserAgentTest, DefaultAgentWithoutUserAgentLine) {
 }
 
 TEST(RequestUserAgentTest, AgentLineIsFoundIgnoringCaseAndTrimmedOfSpaces) {
-    EXPECT_EQ(services::RequestUserAgent("Accept: x\r\nuser-AGENT:  Tool/2 \xA1\xA1\r\nX: y"), "Tool/2");
+    EXPECT_EQ(services::RequestUserAgent("Accept: x\r\nuser-AGENT:  Tool/2 \xA1\xA1\r\nX: y"),
+              "Tool/2");
     EXPECT_EQ(services::RequestUserAgent("User-Agent: \xB0\xA1\xA1\xA1\r\n"), "\xB0\xA1");
     // Tabs are not spaces here.
     EXPECT_EQ(services::RequestUserAgent("User-Agent:\tTool/2\r\n"), "\tTool/2");
@@ -101,7 +103,10 @@ TEST(MergeCookiesTest, DeletedCookieRemovesTheOldOne) {
 }
 
 TEST(MergeCookiesTest, SpacesAreRemovedAndDuplicatesKeptOnce) {
-    EXPECT_EQ(services::MergeCookies(" a = 1 ;\xA1\xA1" "flag; flag", "x=1; x=1; "), "x=1; a=1; flag");
+    EXPECT_EQ(services::MergeCookies(" a = 1 ;\xA1\xA1"
+                                     "flag; flag",
+                                     "x=1; x=1; "),
+              "x=1; a=1; flag");
     // A full-width space counts only where a character starts: the trail
     // byte of the first character and the lead byte of the space are no space.
     EXPECT_EQ(services::MergeCookies("a=\xB0\xA1\xA1\xB0", ""), "a=\xB0\xA1\xA1\xB0");
@@ -142,73 +147,88 @@ protected:
         };
         routes.Get("/echo", echo);
         routes.Post("/echo", echo);
-        routes.Get("/page", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            std::lock_guard lock(m_mutex);
-            response.set_content(m_page_body, m_page_type.c_str());
-        });
-        routes.Get("/cookies", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_header("Set-Cookie", "old=3; Path=/");
-            response.set_header("Set-Cookie", "new=4; Path=/");
-            response.set_header("Set-Cookie", "keep=deleted; Path=/");
-            response.set_header("Set-Cookie", "bare");
-            response.set_content("cookies", "text/plain");
-        });
-        routes.Get("/shared/set", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_header("Set-Cookie", "shared_probe=7; Path=/shared/");
-            response.set_content("set", "text/plain");
-        });
+        routes.Get("/page",
+                   [this, record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       std::lock_guard lock(m_mutex);
+                       response.set_content(m_page_body, m_page_type.c_str());
+                   });
+        routes.Get("/cookies",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_header("Set-Cookie", "old=3; Path=/");
+                       response.set_header("Set-Cookie", "new=4; Path=/");
+                       response.set_header("Set-Cookie", "keep=deleted; Path=/");
+                       response.set_header("Set-Cookie", "bare");
+                       response.set_content("cookies", "text/plain");
+                   });
+        routes.Get("/shared/set",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_header("Set-Cookie", "shared_probe=7; Path=/shared/");
+                       response.set_content("set", "text/plain");
+                   });
         routes.Get("/shared/echo", echo);
-        routes.Get("/long-headers", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_header("X-Filler", std::string(12000, 'f'));
-            response.set_header("Set-Cookie", "late=1; Path=/late/");
-            response.set_content("long", "text/plain; charset=utf-8");
-        });
-        routes.Get("/found", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect(m_server.Url("/echo"), 302);
-        });
-        routes.Post("/post-found", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect(m_server.Url("/echo"), 302);
-        });
-        routes.Post("/post-kept", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect(m_server.Url("/echo"), 307);
-        });
-        routes.Get("/elsewhere", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect("http://localhost:" + std::to_string(m_server.Port()) + "/echo", 302);
-        });
-        routes.Get("/forever", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect("/forever", 302);
-        });
-        routes.Get("/to-ftp", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect("ftp://127.0.0.1/file", 302);
-        });
-        routes.Get(R"(/moved/.*)", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_header("Set-Cookie", "hop=1; Path=/landing/");
-            response.set_redirect(m_server.Url("/landing"), 301);
-        });
-        routes.Get(R"(/landing/.*)", [record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_content("landed", "text/plain");
-        });
-        routes.Get("/loop", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            response.set_redirect(m_server.Url(""), 301);  // origin + "/loop" again
-        });
-        routes.Get("/big", [this, record](const httplib::Request& request, httplib::Response& response) {
-            record(request);
-            std::lock_guard lock(m_mutex);
-            response.set_content(std::string(m_big_size, 'b'), "application/octet-stream");
-        });
+        routes.Get("/long-headers",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_header("X-Filler", std::string(12000, 'f'));
+                       response.set_header("Set-Cookie", "late=1; Path=/late/");
+                       response.set_content("long", "text/plain; charset=utf-8");
+                   });
+        routes.Get("/found",
+                   [this, record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_redirect(m_server.Url("/echo"), 302);
+                   });
+        routes.Post("/post-found",
+                    [this, record](const httplib::Request& request, httplib::Response& response) {
+                        record(request);
+                        response.set_redirect(m_server.Url("/echo"), 302);
+                    });
+        routes.Post("/post-kept",
+                    [this, record](const httplib::Request& request, httplib::Response& response) {
+                        record(request);
+                        response.set_redirect(m_server.Url("/echo"), 307);
+                    });
+        routes.Get("/elsewhere",
+                   [this, record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_redirect(
+                           "http://localhost:" + std::to_string(m_server.Port()) + "/echo", 302);
+                   });
+        routes.Get("/forever",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_redirect("/forever", 302);
+                   });
+        routes.Get("/to-ftp",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_redirect("ftp://127.0.0.1/file", 302);
+                   });
+        routes.Get(R"(/moved/.*)",
+                   [this, record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_header("Set-Cookie", "hop=1; Path=/landing/");
+                       response.set_redirect(m_server.Url("/landing"), 301);
+                   });
+        routes.Get(R"(/landing/.*)",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_content("landed", "text/plain");
+                   });
+        routes.Get("/loop",
+                   [this, record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.set_redirect(m_server.Url(""), 301);  // origin + "/loop" again
+                   });
+        routes.Get(
+            "/big", [this, record](const httplib::Request& request, httplib::Response& response) {
+                record(request);
+                std::lock_guard lock(m_mutex);
+                response.set_content(std::string(m_big_size, 'b'), "application/octet-stream");
+            });
         m_server.Start();
     }
 
@@ -268,7 +288,8 @@ TEST_F(HttpExchangeTest, CallerHeadersAreKeptAndOnlyMissingDefaultsAppended) {
 
 TEST_F(HttpExchangeTest, LineBreaksInTheAddressCannotAddHeaderLines) {
     std::string headers;
-    EXPECT_EQ(WebRequest(m_server.Url("/echo?a\r\nX-Injected: 1"), {.extra_headers = &headers}), "ok");
+    EXPECT_EQ(WebRequest(m_server.Url("/echo?a\r\nX-Injected: 1"), {.extra_headers = &headers}),
+              "ok");
     EXPECT_THAT(headers, HasSubstr("/echo?a%0D%0AX-Injected: 1\r\n"));
     const std::vector<SeenRequest> seen = Seen();
     ASSERT_EQ(seen.size(), 1u);
@@ -284,8 +305,9 @@ TEST_F(HttpExchangeTest, PostSendsPostBytesFilledFromPostText) {
     EXPECT_EQ(bytes, "a=1&b=%B0");
 
     std::string raw("x\0y", 3);
-    EXPECT_EQ(WebRequest(m_server.Url("/echo"), {.method = 1, .post_text = "unused", .post_bytes = &raw}),
-              "ok");
+    EXPECT_EQ(
+        WebRequest(m_server.Url("/echo"), {.method = 1, .post_text = "unused", .post_bytes = &raw}),
+        "ok");
     // Any other method is a GET without a body.
     EXPECT_EQ(WebRequest(m_server.Url("/echo"), {.method = 2, .post_text = "unused"}), "ok");
 
@@ -302,9 +324,10 @@ TEST_F(HttpExchangeTest, CallerCookiesAreSentAndMergedWithTheResponsesCookies) {
     std::string cookies = "old=1; keep=2";
     std::string returned = "stale";
     std::string headers;
-    EXPECT_EQ(WebRequest(m_server.Url("/cookies"),
-                         {.cookies = &cookies, .returned_cookies = &returned, .extra_headers = &headers}),
-              "cookies");
+    EXPECT_EQ(
+        WebRequest(m_server.Url("/cookies"),
+                   {.cookies = &cookies, .returned_cookies = &returned, .extra_headers = &headers}),
+        "cookies");
     EXPECT_EQ(returned, "old=3; new=4; keep=deleted; ; ");
     EXPECT_EQ(cookies, "old=3; new=4");
     EXPECT_THAT(headers, HasSubstr("\r\nCookie: old=1; keep=2"));
@@ -351,7 +374,8 @@ TEST_F(HttpExchangeTest, LongHeaderBlocksAreReadWhole) {
 
 TEST_F(HttpExchangeTest, NoRedirectReturnsTheRedirectItselfWithItsLocation) {
     std::string location;
-    const std::string body = WebRequest(m_server.Url("/found"), {.location = &location, .no_redirect = true});
+    const std::string body =
+        WebRequest(m_server.Url("/found"), {.location = &location, .no_redirect = true});
     EXPECT_EQ(location, m_server.Url("/echo"));
     EXPECT_EQ(Seen().size(), 1u);
     EXPECT_EQ(body.find("ok"), std::string::npos);
@@ -395,7 +419,8 @@ TEST_F(HttpExchangeTest, PermanentMoveAsksTheNewPlaceForTheSameObjectWithTheCall
     std::string cookies = "a=1";
     std::string location;
     const std::string moved = m_server.Url("/moved/x?q=1");
-    EXPECT_EQ(WebRequest(moved, {.cookies = &cookies, .location = &location, .no_redirect = true}), "landed");
+    EXPECT_EQ(WebRequest(moved, {.cookies = &cookies, .location = &location, .no_redirect = true}),
+              "landed");
     const std::vector<SeenRequest> seen = Seen();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].target, "/moved/x?q=1");
@@ -474,7 +499,8 @@ HttpLimits FastLimits() {
 }
 
 TEST(HttpFailureTest, RefusedConnectionYieldsEmptyResultAndEmptyHeaderOutputs) {
-    const std::string url = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
     std::string response_headers = "stale";
     std::string location = "stale";
     EXPECT_EQ(WebRequest(url, {.location = &location, .response_headers = &response_headers}), "");
@@ -483,8 +509,8 @@ TEST(HttpFailureTest, RefusedConnectionYieldsEmptyResultAndEmptyHeaderOutputs) {
 }
 
 TEST(HttpFailureTest, UnusableAddressesFailBeforeTouchingTheOutputs) {
-    for (const char* url : {"http://user@127.0.0.1/", "http://127.0.0.1:99999/", "http://", "http://a b/",
-                            "http://\xD6\xD0.example/"}) {
+    for (const char* url : {"http://user@127.0.0.1/", "http://127.0.0.1:99999/", "http://",
+                            "http://a b/", "http://\xD6\xD0.example/"}) {
         std::string headers = "X-Mine: 1";
         EXPECT_EQ(WebRequest(url, {.extra_headers = &headers}), "") << url;
         EXPECT_EQ(headers, "X-Mine: 1") << url;
@@ -497,7 +523,9 @@ TEST(HttpFailureTest, StalledBodyIsAbandoned) {
         connection.Pause(20000);
     });
     std::string response_headers;
-    EXPECT_EQ(WebRequest(server.Url(), {.response_headers = &response_headers, .limits = FastLimits()}), "");
+    EXPECT_EQ(
+        WebRequest(server.Url(), {.response_headers = &response_headers, .limits = FastLimits()}),
+        "");
     EXPECT_THAT(response_headers, StartsWith("HTTP/1.1 200 OK"));
 }
 
@@ -522,8 +550,8 @@ TEST(HttpFailureTest, SlowPermanentMovesShareOneTimeLimit) {
     std::atomic<int> port{0};
     RawResponder server([&port](RawResponder::Connection& connection) {
         if (!connection.Pause(250)) return;
-        connection.Send("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1:" + std::to_string(port) +
-                        "\r\nContent-Length: 0\r\n\r\n");
+        connection.Send("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1:" +
+                        std::to_string(port) + "\r\nContent-Length: 0\r\n\r\n");
     });
     port = server.Port();
     HttpLimits limits = FastLimits();
@@ -544,7 +572,8 @@ TEST(HttpFailureTest, BodyWithoutLengthOverTheLimitFails) {
 
 TEST(HttpFailureTest, HeaderBlockOverTheLimitFails) {
     std::string response = "HTTP/1.1 200 OK\r\n";
-    for (int i = 0; i < 10; ++i) response += "X-Pad-" + std::to_string(i) + ": " + std::string(1000, 'p') + "\r\n";
+    for (int i = 0; i < 10; ++i)
+        response += "X-Pad-" + std::to_string(i) + ": " + std::string(1000, 'p') + "\r\n";
     response += "Content-Length: 2\r\n\r\nhi";
     RawResponder server(RawResponder::Reply(response));
     EXPECT_EQ(WebRequest(server.Url(), {.limits = FastLimits()}), "");
@@ -560,9 +589,11 @@ TEST(HttpRawResponseTest, BareLineFeedsBecomeCrLfInTheHeaderBlock) {
         "HTTP/1.1 200 OK\nSet-Cookie: lf=1; Path=/lf/\nContent-Length: 5\n\nhello"));
     std::string response_headers;
     std::string returned;
-    EXPECT_EQ(WebRequest(server.Url(), {.returned_cookies = &returned, .response_headers = &response_headers}),
+    EXPECT_EQ(WebRequest(server.Url(),
+                         {.returned_cookies = &returned, .response_headers = &response_headers}),
               "hello");
-    EXPECT_EQ(response_headers, "HTTP/1.1 200 OK\r\nSet-Cookie: lf=1; Path=/lf/\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_EQ(response_headers,
+              "HTTP/1.1 200 OK\r\nSet-Cookie: lf=1; Path=/lf/\r\nContent-Length: 5\r\n\r\n");
     EXPECT_EQ(returned, "lf=1; ");
 }
 
@@ -574,14 +605,17 @@ TEST(HttpRawResponseTest, OnlyHttp11With301MovedIsFollowedByTheRoutine) {
                             "\r\nLocation: http://127.0.0.1:1\r\nContent-Length: 4\r\n\r\nmove");
         });
         std::string location;
-        EXPECT_EQ(WebRequest(server.Url("/x"), {.location = &location, .no_redirect = true}), "move") << status;
+        EXPECT_EQ(WebRequest(server.Url("/x"), {.location = &location, .no_redirect = true}),
+                  "move")
+            << status;
         EXPECT_EQ(location, "http://127.0.0.1:1") << status;
         EXPECT_EQ(server.Requests().size(), 1u) << status;
     }
 }
 
 TEST(HttpRawResponseTest, PermanentMoveWithoutLocationIsNotFollowed) {
-    RawResponder server(RawResponder::Reply("HTTP/1.1 301 Moved Permanently\r\nContent-Length: 4\r\n\r\nhere"));
+    RawResponder server(
+        RawResponder::Reply("HTTP/1.1 301 Moved Permanently\r\nContent-Length: 4\r\n\r\nhere"));
     EXPECT_EQ(WebRequest(server.Url("/x"), {.no_redirect = true}), "here");
     EXPECT_EQ(server.Requests().size(), 1u);
 }
@@ -589,8 +623,9 @@ TEST(HttpRawResponseTest, PermanentMoveWithoutLocationIsNotFollowed) {
 TEST(HttpProxyTest, PlainRequestsGoThroughTheProxy) {
     RawResponder proxy(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nproxied"));
     const std::string proxy_address = "127.0.0.1:" + std::to_string(proxy.Port());
-    EXPECT_EQ(WebRequest("http://site.invalid/x?y=1", {.proxy = proxy_address, .limits = FastLimits()}),
-              "proxied");
+    EXPECT_EQ(
+        WebRequest("http://site.invalid/x?y=1", {.proxy = proxy_address, .limits = FastLimits()}),
+        "proxied");
     ASSERT_EQ(proxy.Requests().size(), 1u);
     EXPECT_THAT(proxy.Requests()[0], StartsWith("GET http://site.invalid"));
     EXPECT_THAT(proxy.Requests()[0], HasSubstr("/x?y=1 HTTP/1.1\r\n"));
@@ -599,7 +634,8 @@ TEST(HttpProxyTest, PlainRequestsGoThroughTheProxy) {
 TEST(HttpProxyTest, SecureRequestsBypassTheProxy) {
     RawResponder proxy(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nproxied"));
     const std::string proxy_address = "127.0.0.1:" + std::to_string(proxy.Port());
-    const std::string url = "https://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
+    const std::string url =
+        "https://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
     EXPECT_EQ(WebRequest(url, {.proxy = proxy_address, .limits = FastLimits()}), "");
     EXPECT_TRUE(proxy.Requests().empty());
 }
@@ -610,20 +646,23 @@ TEST(HttpProxyTest, SecureRequestsBypassTheProxy) {
 class HttpsTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_secure.Routes().Get("/echo", [this](const httplib::Request&, httplib::Response& response) {
-            ++m_secure_hits;
-            response.set_content("secure", "text/plain");
-        });
-        m_secure.Routes().Get("/to-plain", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect(m_plain.Url("/echo"), 302);
-        });
+        m_secure.Routes().Get("/echo",
+                              [this](const httplib::Request&, httplib::Response& response) {
+                                  ++m_secure_hits;
+                                  response.set_content("secure", "text/plain");
+                              });
+        m_secure.Routes().Get("/to-plain",
+                              [this](const httplib::Request&, httplib::Response& response) {
+                                  response.set_redirect(m_plain.Url("/echo"), 302);
+                              });
         m_plain.Routes().Get("/echo", [this](const httplib::Request&, httplib::Response& response) {
             ++m_plain_hits;
             response.set_content("plain", "text/plain");
         });
-        m_plain.Routes().Get("/to-secure", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect(m_secure.Url("/echo"), 302);
-        });
+        m_plain.Routes().Get("/to-secure",
+                             [this](const httplib::Request&, httplib::Response& response) {
+                                 response.set_redirect(m_secure.Url("/echo"), 302);
+                             });
         m_secure.Start();
         m_plain.Start();
     }
@@ -649,8 +688,9 @@ TEST_F(HttpsTest, PlainToSecureRedirectIsFollowed) {
 }
 
 TEST_F(HttpsTest, ProxyServesOnlyThePlainHopsOfARedirectChain) {
-    RawResponder proxy(RawResponder::Reply("HTTP/1.1 302 Found\r\nLocation: " + m_secure.Url("/echo") +
-                                           "\r\nContent-Length: 0\r\n\r\n"));
+    RawResponder proxy(
+        RawResponder::Reply("HTTP/1.1 302 Found\r\nLocation: " + m_secure.Url("/echo") +
+                            "\r\nContent-Length: 0\r\n\r\n"));
     HttpRequestOptions options = Trusting();
     options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
     EXPECT_EQ(WebRequest("http://site.invalid/start", options), "secure");

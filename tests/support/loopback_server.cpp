@@ -9,9 +9,11 @@ namespace testing_support {
 LoopbackServer::LoopbackServer() : m_server(std::make_unique<httplib::Server>()) {}
 
 LoopbackServer::LoopbackServer(const Tls& tls)
-    : m_server(std::make_unique<httplib::SSLServer>(tls.certificate.c_str(), tls.private_key.c_str())),
+    : m_server(
+          std::make_unique<httplib::SSLServer>(tls.certificate.c_str(), tls.private_key.c_str())),
       m_secure(true) {
-    if (!m_server->is_valid()) throw std::runtime_error("LoopbackServer: unusable certificate or key");
+    if (!m_server->is_valid())
+        throw std::runtime_error("LoopbackServer: unusable certificate or key");
 }
 
 LoopbackServer::~LoopbackServer() {
