@@ -230,7 +230,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UI
         ApplyWindowRect(hwnd, rect, size_type, true, !(flags & SWP_NOREDRAW));
     }
     if (!IsWindow(hwnd)) return 1;
-    const bool activate = !(flags & SWP_NOACTIVATE);
+    const bool activate = !(flags & SWP_NOACTIVATE) && !(record->ex_style & WS_EX_NOACTIVATE);
     if (flags & SWP_SHOWWINDOW) SetVisibleFlag(hwnd, true, activate);
     if (flags & SWP_HIDEWINDOW) SetVisibleFlag(hwnd, false, false);
     if (activate && !(flags & SWP_SHOWWINDOW) && IsWindow(hwnd)) {
@@ -245,7 +245,9 @@ BOOL ShowWindow(HWND hwnd, int command) {
     if (!record) return 0;
     const BOOL was_visible = (record->style & WS_VISIBLE) ? 1 : 0;
     const bool top_level = record->IsTopLevel();
-    auto show = [&](bool activate) {
+    const bool may_activate = !(record->ex_style & WS_EX_NOACTIVATE);
+    auto show = [&](bool wanted) {
+        const bool activate = wanted && may_activate;
         WindowRecord* current = Resolve(hwnd);
         if (!current) return;
         if (!(current->style & WS_VISIBLE)) {

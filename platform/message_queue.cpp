@@ -76,8 +76,7 @@ bool FindTimerMessage(HWND filter, UINT filter_min, UINT filter_max, bool remove
     return true;
 }
 
-// One retrieval attempt in Windows' order; false when nothing matches.
-bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool remove) {
+bool TakePosted(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool remove) {
     CoreState& core = Core();
     for (auto it = core.posted.begin(); it != core.posted.end(); ++it) {
         if (!MatchesFilter(*it, filter, filter_min, filter_max)) continue;
@@ -86,6 +85,13 @@ bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool 
         NoteRetrieved(*msg);
         return true;
     }
+    return false;
+}
+
+// One retrieval attempt in Windows' order; false when nothing matches.
+bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool remove) {
+    CoreState& core = Core();
+    if (TakePosted(msg, filter, filter_min, filter_max, remove)) return true;
     if (core.quit_posted) {
         *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(core.quit_code), 0);
         if (remove) core.quit_posted = false;
@@ -108,8 +114,9 @@ bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool 
         // that post new ones: those come first.
         const size_t posted_before = core.posted.size();
         if (!ConvertNextRawInput()) break;
-        if (core.posted.size() != posted_before) {
-            return PeekInternal(msg, filter, filter_min, filter_max, remove);
+        if (core.posted.size() != posted_before &&
+            TakePosted(msg, filter, filter_min, filter_max, remove)) {
+            return true;
         }
     }
     if (FindPaintMessage(filter, msg) && MatchesFilter(*msg, filter, filter_min, filter_max)) {

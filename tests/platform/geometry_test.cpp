@@ -205,6 +205,17 @@ TEST_F(GeometryTest, ShowWindowSendsShowWindowActivatesAndRequestsPaint) {
     EXPECT_EQ(GetActiveWindow(), other);
 }
 
+TEST_F(GeometryTest, NoActivateWindowsShowWithoutTakingActivation) {
+    HWND main = MakeShown(100, 100);
+    HWND tip = MakeTopLevel(0, 0, 50, 20, "Recorder", WS_EX_NOACTIVATE | WS_EX_TOPMOST);
+    ShowWindow(tip, SW_SHOW);
+    SetWindowPos(tip, HWND_TOPMOST, 5, 5, 0, 0, SWP_NOSIZE);
+    headless::Click(tip, {5, 5});
+    headless::PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), main);
+    EXPECT_EQ(Messages(WM_LBUTTONDOWN, tip).size(), 1u);
+}
+
 TEST_F(GeometryTest, ChildVisibilityDependsOnItsAncestors) {
     HWND top = MakeTopLevel();
     HWND child = MakeChild(top, 0, 0, 10, 10);
