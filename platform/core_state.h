@@ -112,6 +112,7 @@ struct ReadyInput {
     uint32_t key_update_count = 0;
     uint32_t key_down_mask = 0;             // bit i: key_updates[i] goes down
     bool toggle_first = false;              // key_updates[0] toggles
+    std::string text;   // GBK: characters of a key, result of a composition
 };
 
 struct Timer {

@@ -305,10 +305,7 @@ void ConvertKey(const RawInput& input) {
     msg.lParam = lparam;
     msg.time = static_cast<DWORD>(input.time);
     msg.pt = core.cursor_pos;
-    if (pressed) {
-        std::string characters = KeyCharacters(vk, input.text, after);
-        if (!characters.empty()) msg.lPrivate = StoreMessageText(std::move(characters));
-    }
+
     ReadyInput ready = WithStateUpdates(msg, after);
     // The key itself goes first so that its toggle bit flips.
     ReadyInput with_key;
@@ -317,6 +314,7 @@ void ConvertKey(const RawInput& input) {
     with_key.key_update_count = 1;
     with_key.key_down_mask = pressed ? 1u : 0u;
     with_key.toggle_first = pressed && !was_down;
+    if (pressed) with_key.text = KeyCharacters(vk, input.text, after);
     for (uint32_t i = 0; i < ready.key_update_count && with_key.key_update_count < 8; ++i) {
         if (ready.key_updates[i] == vk) continue;
         const uint32_t slot = with_key.key_update_count++;
@@ -373,7 +371,7 @@ void ConvertImeCommit(const RawInput& input) {
             composition.msg.message = WM_IME_COMPOSITION;
             composition.msg.wParam = last_char;
             composition.msg.lParam = static_cast<LPARAM>(GCS_RESULTSTR);
-            composition.msg.lPrivate = StoreMessageText(std::move(gbk));
+            composition.text = std::move(gbk);
             PushReady(composition);
             ReadyInput end_message;
             end_message.msg = msg;

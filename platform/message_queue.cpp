@@ -38,14 +38,15 @@ void ApplyKeyUpdates(const ReadyInput& input) {
     }
 }
 
-// When a WM_IME_COMPOSITION carrying a result is retrieved, that result
-// becomes the input context's result string.
-void NoteRetrieved(const MSG& msg) {
-    CoreState& core = Core();
-    core.last_message_time = msg.time;
-    if (msg.message == WM_IME_COMPOSITION && (static_cast<DWORD>(msg.lParam) & GCS_RESULTSTR)) {
-        if (const std::string* text = FindMessageText(msg.lPrivate)) core.ime_result = *text;
-    }
+void NoteRetrieved(const MSG& msg) { Core().last_message_time = msg.time; }
+
+// A retrieved input message brings its text along: a key's characters
+// become findable for TranslateMessage, and a composition's result becomes
+// the input context's result string.
+void AttachText(const ReadyInput& input, MSG* msg) {
+    if (input.text.empty()) return;
+    if (msg->message == WM_IME_COMPOSITION) Core().ime_result = input.text;
+    msg->lPrivate = StoreMessageText(input.text);
 }
 
 std::optional<uint64_t> NextDeadline() {
@@ -103,6 +104,7 @@ bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool 
         for (auto it = core.ready_input.begin(); it != core.ready_input.end(); ++it) {
             if (!MatchesFilter(it->msg, filter, filter_min, filter_max)) continue;
             *msg = it->msg;
+            AttachText(*it, msg);
             if (remove) {
                 ApplyKeyUpdates(*it);
                 core.ready_input.erase(it);

@@ -328,6 +328,29 @@ TEST_F(InputTest, ImeResultArrivesAsCompositionAndAsciiAsCharacters) {
     EXPECT_EQ(chars, "ab");
 }
 
+TEST_F(InputTest, EveryCompositionOfALongCommitKeepsItsOwnResult) {
+    HWND hwnd = MakeShown();
+    SetFocus(hwnd);
+    std::vector<std::string> results;
+    Hook() = [&](HWND window, UINT message, WPARAM, LPARAM lparam, LRESULT* out) {
+        if (message != WM_IME_COMPOSITION || !(lparam & GCS_RESULTSTR)) return false;
+        char buffer[16] = {};
+        const LONG size = ImmGetCompositionString(ImmGetContext(window), GCS_RESULTSTR, buffer, 16);
+        results.emplace_back(buffer, static_cast<size_t>(size));
+        *out = 0;
+        return true;
+    };
+    std::string commit;
+    for (int i = 0; i < 600; ++i) commit += U8(i % 2 ? u8"y文" : u8"x中");
+    headless::CommitIme(commit);
+    headless::PumpMessages();
+    ASSERT_EQ(results.size(), 600u);
+    for (size_t i = 0; i < results.size(); ++i) {
+        ASSERT_EQ(results[i], i % 2 ? "文" : "中") << "composition " << i;
+    }
+    EXPECT_EQ(Messages(WM_CHAR).size(), 600u);
+}
+
 TEST_F(InputTest, UnreadCompositionBecomesCharactersLeadByteFirst) {
     HWND hwnd = MakeShown();
     SetFocus(hwnd);
