@@ -219,7 +219,7 @@ void ConvertMouseButton(const RawInput& input) {
 
 void ConvertMouseWheel(const RawInput& input) {
     CoreState& core = Core();
-    HitTestScreen(input.screen, input.hwnd);
+    UpdateUnderPointer(HitTestScreen(input.screen, input.hwnd));
     // The wheel goes to the capture, else the focus window, else the window
     // under the pointer.
     HWND target = core.capture;

@@ -52,7 +52,10 @@ void SetWorkArea(const RECT& area);
 
 // Mouse, at client coordinates of `hwnd` (any window, child or top-level)
 // or at screen coordinates. Each queues input; the program sees it when a
-// loop retrieves messages (call PumpMessages() to run them).
+// loop retrieves messages (call PumpMessages() to run them). Input reaches
+// windows as it would on screen: the capture window, else the window under
+// the point (hidden windows, and layered windows where their pixels are
+// fully transparent, are not under any point).
 void MouseMove(HWND hwnd, POINT client);
 void MouseDown(HWND hwnd, POINT client, MouseButton button = MouseButton::Left);
 void MouseUp(HWND hwnd, POINT client, MouseButton button = MouseButton::Left);
