@@ -49,10 +49,19 @@ void AttachText(const ReadyInput& input, MSG* msg) {
     msg->lPrivate = StoreMessageText(input.text);
 }
 
-std::optional<uint64_t> NextDeadline() {
+// When a blocked loop must wake: the next timer it could retrieve, or the
+// tooltip's next step. Timers it filters out never wake it.
+std::optional<uint64_t> NextDeadline(HWND filter, UINT filter_min, UINT filter_max) {
     CoreState& core = Core();
+    const uint64_t now = System().NowMs();
     std::optional<uint64_t> deadline = TooltipDeadline();
+    if (deadline && *deadline <= now) deadline.reset();
     for (const Timer& timer : core.timers) {
+        if (timer.due <= now) continue;
+        MSG candidate{};
+        candidate.hwnd = timer.hwnd;
+        candidate.message = WM_TIMER;
+        if (!MatchesFilter(candidate, filter, filter_min, filter_max)) continue;
         if (!deadline || timer.due < *deadline) deadline = timer.due;
     }
     return deadline;
@@ -201,7 +210,7 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max) {
         if (PeekInternal(msg, hwnd, filter_min, filter_max, true)) {
             return msg->message == WM_QUIT ? 0 : 1;
         }
-        System().WaitForInput(NextDeadline());
+        System().WaitForInput(NextDeadline(hwnd, filter_min, filter_max));
     }
 }
 
@@ -210,7 +219,7 @@ BOOL WaitMessage() {
     MSG msg;
     if (PeekInternal(&msg, nullptr, 0, 0, false)) return 1;
     (void)core;
-    System().WaitForInput(NextDeadline());
+    System().WaitForInput(NextDeadline(nullptr, 0, 0));
     return 1;
 }
 

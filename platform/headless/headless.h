@@ -38,6 +38,8 @@ void AdvanceClock(uint64_t milliseconds);
 // Scripted steps, run one per blocking wait, in order.
 void PushStep(std::function<void()> step);
 size_t PendingSteps();
+// The deadline the core passed to its last blocking wait (nullopt: none).
+std::optional<uint64_t> LastWaitDeadline();
 // When no step is left but a timer is pending, jump the clock to it instead
 // of failing, up to `budget_ms` of virtual time in total (0 = never).
 void SetAutoAdvanceBudget(uint64_t budget_ms);
@@ -125,6 +127,8 @@ struct DragRequest {
     SIZE min_track;
     SIZE max_track;
 };
+// Drags start only while the left button is held (as the system's drag
+// would): use MouseDown and pump, not Click, before the drag command.
 std::vector<DragRequest> DragRequests();
 HWND ActivatedNative();   // last window Activate()d by the core
 

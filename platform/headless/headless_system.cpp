@@ -15,6 +15,7 @@ class HeadlessSystem final : public WindowSystem {
 public:
     uint64_t now = 0;
     std::deque<std::function<void()>> steps;
+    std::optional<uint64_t> last_deadline;
     uint64_t auto_advance_budget = 0;
     std::function<void(const std::string&)> blocked_handler;
     SIZE screen{1920, 1080};
@@ -35,6 +36,7 @@ public:
     void Sleep(uint32_t milliseconds) override { now += milliseconds; }
 
     void WaitForInput(std::optional<uint64_t> deadline_ms) override {
+        last_deadline = deadline_ms;
         if (!steps.empty()) {
             std::function<void()> step = std::move(steps.front());
             steps.pop_front();
@@ -153,6 +155,7 @@ void AdvanceClock(uint64_t milliseconds) { Current().now += milliseconds; }
 
 void PushStep(std::function<void()> step) { Current().steps.push_back(std::move(step)); }
 size_t PendingSteps() { return Current().steps.size(); }
+std::optional<uint64_t> LastWaitDeadline() { return Current().last_deadline; }
 void SetAutoAdvanceBudget(uint64_t budget_ms) { Current().auto_advance_budget = budget_ms; }
 void SetBlockedHandler(std::function<void(const std::string&)> handler) {
     Current().blocked_handler = std::move(handler);

@@ -146,6 +146,19 @@ TEST_F(MessageQueueTest, KilledTimerStopsAndResetTimerRestartsItsInterval) {
     EXPECT_EQ(Messages(WM_TIMER)[0].wparam, 2u);
 }
 
+TEST_F(MessageQueueTest, FilteredWaitWakesOnlyForTimersItCanRetrieve) {
+    HWND a = MakeTopLevel();
+    HWND b = MakeTopLevel();
+    SetTimer(b, 1, 10, nullptr);
+    SetTimer(a, 2, 100, nullptr);
+    headless::AdvanceClock(20);   // b's timer is due but filtered out
+    headless::PushStep([a] { PostMessage(a, kFirst, 0, 0); });
+    MSG msg;
+    ASSERT_EQ(GetMessage(&msg, a, 0, 0), 1);
+    EXPECT_EQ(msg.message, kFirst);
+    EXPECT_EQ(headless::LastWaitDeadline(), std::optional<uint64_t>(100));
+}
+
 TEST_F(MessageQueueTest, TimerOfADestroyedWindowNeverFires) {
     HWND hwnd = MakeTopLevel();
     SetTimer(hwnd, 1, 10, nullptr);
