@@ -337,10 +337,10 @@ int GetSystemMetrics(int index) {
     case SM_CYCURSOR: return 32;
     case SM_CXSMICON:
     case SM_CYSMICON: return 16;
-    case SM_CXMIN: return 112;
-    case SM_CYMIN: return 27;
-    case SM_CXMINTRACK: return 112;
-    case SM_CYMINTRACK: return 27;
+    case SM_CXMIN: return 136;
+    case SM_CYMIN: return 39;
+    case SM_CXMINTRACK: return 136;
+    case SM_CYMINTRACK: return 39;
     case SM_CXMAXTRACK: return screen.cx + 12;
     case SM_CYMAXTRACK: return screen.cy + 12;
     case SM_CXDOUBLECLK: return kDoubleClickWidth;
