@@ -226,6 +226,35 @@ TEST_F(InputTest, AltTurnsKeysIntoSystemKeysAndCharacters) {
     EXPECT_EQ(GetKeyState(VK_MENU) & 0x8000, 0);
 }
 
+TEST_F(InputTest, AltF4AsksTheWindowToClose) {
+    HWND hwnd = MakeShown();
+    SetFocus(hwnd);
+    headless::KeyDown(VK_MENU);
+    headless::PressKey(VK_F4);
+    headless::KeyUp(VK_MENU);
+    headless::PumpMessages();
+    EXPECT_EQ(Messages(WM_SYSCOMMAND).size(), 1u);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(InputTest, DisablingAWindowTakesItsFocusAndInput) {
+    HWND top = MakeShown();
+    HWND child = MakeChild(top, 0, 0, 50, 50);
+    SetFocus(child);
+    Log().clear();
+    EXPECT_FALSE(EnableWindow(child, 0));
+    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(Messages(WM_KILLFOCUS, child).size(), 1u);
+    ASSERT_EQ(Messages(WM_ENABLE, child).size(), 1u);
+    EXPECT_EQ(Messages(WM_ENABLE, child)[0].wparam, 0u);
+    EXPECT_FALSE(IsWindowEnabled(child));
+    EXPECT_NE(GetWindowLongPtr(child, GWL_STYLE) & WS_DISABLED, 0);
+    // Through the style bit the same way back.
+    SetWindowLongPtr(child, GWL_STYLE, GetWindowLongPtr(child, GWL_STYLE) & ~WS_DISABLED);
+    EXPECT_TRUE(IsWindowEnabled(child));
+    EXPECT_EQ(Messages(WM_ENABLE, child).back().wparam, 1u);
+}
+
 TEST_F(InputTest, KeyStateFollowsRetrievedMessagesAndAsyncStateFollowsInput) {
     HWND hwnd = MakeShown();
     SetFocus(hwnd);
