@@ -143,7 +143,7 @@ HWND CreateWindowFrom(DWORD ex_style, ClassRecord* window_class, LPCSTR class_na
     if (child) {
         Resolve(parent)->children.push_back(hwnd);
     } else {
-        core.top_levels.insert(core.top_levels.begin(), hwnd);
+        core.top_levels.push_back(hwnd);   // new windows start on top
         NativeWindowParams params{RECT{x, y, x + width, y + height}, style & ~WS_VISIBLE,
                                   ex_style, GbkToUtf8Text(window_name ? window_name : ""),
                                   Resolve(parent) ? RootOf(parent) : nullptr};

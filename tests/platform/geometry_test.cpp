@@ -50,6 +50,16 @@ TEST_F(GeometryTest, SetWindowPosFlagsKeepWhatTheySay) {
     EXPECT_FALSE(IsWindowVisible(hwnd));
 }
 
+TEST_F(GeometryTest, NewWindowsStartOnTopAndActivationRaises) {
+    HWND first = MakeTopLevel(0, 0, 100, 100);
+    HWND second = MakeTopLevel(50, 50, 100, 100);
+    ShowWindow(first, SW_SHOWNA);
+    ShowWindow(second, SW_SHOWNA);
+    EXPECT_EQ(WindowFromPoint(POINT{60, 60}), second);
+    SetForegroundWindow(first);
+    EXPECT_EQ(WindowFromPoint(POINT{60, 60}), first);
+}
+
 TEST_F(GeometryTest, TopMostWindowWinsTheHitTest) {
     HWND below = MakeShown(100, 100, 200, 200);
     HWND above = MakeShown(150, 150, 50, 50);
