@@ -176,7 +176,11 @@ HWND CreateWindowFrom(DWORD ex_style, ClassRecord* window_class, LPCSTR class_na
                         class_name,
                         ex_style};
     if (!SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create)) || !IsWindow(hwnd)) {
-        DestroyWindow(hwnd);
+        // Refused before it was created: only WM_NCDESTROY follows.
+        if (WindowRecord* refused = Resolve(hwnd); refused && !refused->destroying) {
+            refused->destroying = true;
+            FinishDestruction(hwnd);
+        }
         return nullptr;
     }
     if (SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1 ||

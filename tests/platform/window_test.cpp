@@ -50,6 +50,16 @@ TEST_F(WindowTest, CreateReturningMinusOneFailsAndDestroysTheWindow) {
               nullptr);
 }
 
+TEST_F(WindowTest, NcCreateRefusalFailsWithOnlyNcDestroy) {
+    Hook() = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
+        *result = 0;
+        return message == WM_NCCREATE;
+    };
+    EXPECT_EQ(MakeTopLevel(), nullptr);
+    EXPECT_EQ(Sequence({WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_NCCREATE, WM_NCDESTROY}));
+}
+
 TEST_F(WindowTest, DestroyOrderIsParentFirstForDestroyAndChildrenFirstForNcDestroy) {
     HWND parent = MakeTopLevel();
     HWND child = MakeChild(parent, 0, 0, 10, 10);
