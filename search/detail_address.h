@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace search {
+
+// The text after the first `start` marker up to, not including, the first
+// `end` marker that follows it. Both searches are case-sensitive. Empty when
+// either marker is missing.
+std::string TextBetween(std::string_view text, std::string_view start, std::string_view end);
+
+// Engine 2's detail lookup: fetches the detail page at `detail_url` and
+// returns the download address written in its read-only text area (GBK),
+// or an empty text when the page has none or cannot be fetched. The page is
+// converted exactly once, like the result pages of engines 1 and 2.
+std::string ResolveDetailAddress(std::string_view detail_url);
+
+}  // namespace search

@@ -1,0 +1,57 @@
+#include "search/engine_search.h"
+
+#include "services/encoding.h"
+#include "services/http.h"
+#include "services/regex_engine.h"
+
+namespace search {
+
+std::string FetchRawText(std::string_view url) {
+    services::HttpRequestOptions options;
+    options.convert_charset = false;
+    std::string body = services::WebRequest(url, options);
+    // Like FetchText, the text ends at the first zero byte.
+    if (const std::size_t nul = body.find('\0'); nul != std::string::npos) body.resize(nul);
+    return body;
+}
+
+std::string EncodeSearchKeyword(std::string_view keyword_gbk) {
+    return services::PercentEncode(keyword_gbk, /*keep_unreserved=*/false, /*to_utf8=*/true);
+}
+
+std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword_gbk, int page) {
+    const std::string address =
+        BuildSearchAddress(engine, EncodeSearchKeyword(keyword_gbk), page);
+    if (address.empty()) return {};
+    if (!engine.percent_decode) return services::FetchText(address);
+
+    // The HTTP routine would already turn a body marked "charset=utf-8" into
+    // GBK, and decoding would then convert it a second time and garble every
+    // non-ASCII character. Take the raw bytes and convert once, after the
+    // escapes have been resolved.
+    return services::PercentDecode(FetchRawText(address), /*to_gbk=*/true);
+}
+
+int ExtractResults(const SearchEngine& engine, std::string_view page_text, const RowSink& sink) {
+    if (engine.pattern.empty() || engine.columns.empty()) return 0;
+    services::RegexEngine regex;
+    regex.Compile(engine.pattern, page_text, /*case_sensitive=*/false, /*multi_line=*/true,
+                  /*global=*/true, /*quote_token=*/false);
+    const int count = regex.MatchCount();
+    for (int match = 1; match <= count; ++match) {
+        std::vector<std::string> cells;
+        cells.reserve(engine.columns.size());
+        for (const Column& column : engine.columns) {
+            cells.push_back(regex.SubmatchText(match, column.group));
+        }
+        sink(std::move(cells));
+    }
+    return count;
+}
+
+int RunEngineSearch(const SearchEngine& engine, std::string_view keyword_gbk, int page,
+                    const RowSink& sink) {
+    return ExtractResults(engine, FetchEnginePage(engine, keyword_gbk, page), sink);
+}
+
+}  // namespace search

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/search_engine.h"
+
+namespace search {
+
+// Receives one result row: the cells in column order, each the verbatim text
+// (GBK) of one pattern group; a group that took no part in the match gives an
+// empty cell. The report list binding is one such sink.
+using RowSink = std::function<void(std::vector<std::string>&& cells)>;
+
+// The keyword as every engine expects it: converted from GBK to UTF-8 and
+// every byte written as "%" and two upper-case hex digits.
+std::string EncodeSearchKeyword(std::string_view keyword_gbk);
+
+// A GET of `url` like FetchText (the body up to its first zero byte, empty on
+// any failure) but without the HTTP routine's UTF-8 to GBK conversion.
+std::string FetchRawText(std::string_view url);
+
+// Fetches one result page of the engine and returns its text in GBK, ready
+// for ExtractResults. Engines 1 and 2 receive the body untouched and convert
+// it exactly once, while percent-decoding (the display names inside magnet
+// links are percent-encoded UTF-8); engine 3's body is taken as the HTTP
+// routine delivers it. Any network failure yields an empty text.
+std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword_gbk, int page);
+
+// Runs the engine's pattern over the page text and calls the sink once per
+// match, in page order. Returns the number of rows delivered.
+int ExtractResults(const SearchEngine& engine, std::string_view page_text, const RowSink& sink);
+
+// FetchEnginePage followed by ExtractResults: one whole search without a
+// user interface.
+int RunEngineSearch(const SearchEngine& engine, std::string_view keyword_gbk, int page,
+                    const RowSink& sink);
+
+}  // namespace search
