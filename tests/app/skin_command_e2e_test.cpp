@@ -1,6 +1,7 @@
 #include "app/skin_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -208,6 +209,25 @@ TEST_F(SkinCommandTest, DoubleDashAllowsNamesStartingWithADash) {
     std::filesystem::current_path(m_dir);
     EXPECT_EQ(Run({"verify", "--", "-skin.dll"}).status, 0);
     EXPECT_EQ(Run({"verify", "--", "--help"}).status, 1);
+}
+
+// The program itself dispatches "skin" and finds the package copied beside
+// it by the build.
+TEST(SkinCommandProgram, VerifiesThePackageShippedBesideTheExecutable) {
+    std::string command;
+    command.append("'").append(testing_support::BinaryPath("seed-searcher"));
+    command.append("' skin verify '").append(testing_support::BinaryPath("res/skin.dll"));
+    command.append("' 2>&1");
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_EQ(output.rfind(Utf8(u8"解包成功\n") + "resources: 8\n1\t", 0), 0u) << output;
 }
 
 }  // namespace
