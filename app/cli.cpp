@@ -1,40 +1,454 @@
 #include "app/cli.h"
 
+#include <glib.h>
+
+#include <charconv>
+#include <csignal>
 #include <cstdio>
-#include <string_view>
+#include <memory>
+#include <optional>
+
+#include "app/demo_engines.h"
+#include "app/settings.h"
+#include "app/skin_command.h"
+#include "search/detail_address.h"
+#include "search/engine_search.h"
+#include "search/search_engine.h"
+#include "services/encoding.h"
 
 namespace app {
 namespace {
 
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+
 constexpr std::string_view kVersion = "seed-searcher 0.1.0\n";
+
+constexpr std::string_view kRootOptionsHelp =
+    "Site options (override ~/.config/seed-searcher/sites.conf; whatever neither\n"
+    "sets is served by the built-in demo engines):\n"
+    "  --engine-root N=URL   site root of engine N (1-3), e.g. http://host\n"
+    "  --player-root N=URL   site root of player page N (1-2)\n"
+    "  --site URL            the product's web site\n";
+
 constexpr std::string_view kUsage =
-    "Usage: seed-searcher [--help] [--version]\n"
+    "Usage: seed-searcher [SITE OPTIONS]\n"
+    "       seed-searcher COMMAND [OPTIONS] ...\n"
     "\n"
-    "A desktop search tool for torrent and ED2K links.\n";
+    "A desktop search tool for torrent and ED2K links.\n"
+    "\n"
+    "Commands:\n"
+    "  search       search one engine and print the result rows\n"
+    "  resolve      print the download address on an engine 2 detail page\n"
+    "  skin         inspect, pack and unpack skin packages\n"
+    "  demo-server  run the built-in demo engines in the foreground\n"
+    "\n"
+    "Run 'seed-searcher COMMAND --help' for a command's options.\n"
+    "  --help       show this help\n"
+    "  --version    show the version\n";
+
+constexpr std::string_view kSearchUsage =
+    "Usage: seed-searcher search [--engine N] [--page P] [--json] [SITE OPTIONS] KEYWORD\n"
+    "\n"
+    "Runs one search exactly as the search button does and prints one line per\n"
+    "result row, cells in column order separated by TAB (inside a cell \\, TAB,\n"
+    "LF and CR are written \\\\, \\t, \\n and \\r).\n"
+    "  --engine N   engine 1, 2 or 3 (default 1)\n"
+    "  --page P     page number sent to the engine (default 1; 0 and negative\n"
+    "               numbers are sent as they are)\n"
+    "  --json       print {\"engine\":N,\"page\":P,\"columns\":[...],\"rows\":[[...],...]}\n"
+    "  --           end of options (for a keyword starting with -)\n";
+
+constexpr std::string_view kResolveUsage =
+    "Usage: seed-searcher resolve [SITE OPTIONS] DETAIL_URL\n"
+    "\n"
+    "Fetches an engine 2 detail page (the last column of an engine 2 row) and\n"
+    "prints the download address it holds, or an empty line when it has none.\n";
+
+constexpr std::string_view kDemoUsage =
+    "Usage: seed-searcher demo-server [--port P]\n"
+    "\n"
+    "Serves the built-in demo engines on 127.0.0.1 until interrupted, and prints\n"
+    "their addresses as sites.conf lines.\n"
+    "  --port P     port to listen on (default: any free port)\n";
 
 void Print(std::FILE* out, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), out);
 }
 
-}  // namespace
+int UsageError(std::string_view message, std::string_view usage) {
+    Print(stderr, "seed-searcher: ");
+    Print(stderr, message);
+    Print(stderr, "\n");
+    Print(stderr, usage);
+    return kUsageError;
+}
 
-int RunCommandLine(int argc, char** argv) {
-    if (argc >= 2) {
-        std::string_view arg = argv[1];
-        if (arg == "--help" || arg == "-h") {
-            Print(stdout, kUsage);
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+bool IsVersion(std::string_view arg) {
+    return arg == "--version";
+}
+
+std::optional<int> ParseInt(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Everything the commands share: site options from the command line, the
+// settings file behind them, the demo engines behind both.
+class Sites {
+public:
+    // Reads the settings file (reporting its problems on stderr) and starts
+    // the demo engines when something falls back to them.
+    bool Resolve(const PartialSettings& options) {
+        PartialSettings file;
+        std::vector<std::string> problems;
+        ReadSettingsFile(SettingsFilePath(), file, problems);
+        for (const std::string& problem : problems) {
+            Print(stderr, "seed-searcher: " + problem + "\n");
+        }
+        PartialSettings merged = options;
+        merged.FillFrom(file);
+        std::string error;
+        if (!ResolveSites(merged, m_demo, m_sites, &error)) {
+            Print(stderr, "seed-searcher: demo engines: " + error + "\n");
+            return false;
+        }
+        return true;
+    }
+    const SiteSettings& Get() const { return m_sites; }
+
+private:
+    DemoEngines m_demo;
+    SiteSettings m_sites;
+};
+
+struct SearchOptions {
+    int engine = 1;
+    int page = 1;
+    bool json = false;
+    PartialSettings sites;
+    std::optional<std::string_view> keyword;
+};
+
+int RunSearch(const std::vector<std::string_view>& args) {
+    SearchOptions options;
+    bool options_done = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!options_done && arg.size() > 1 && arg.front() == '-') {
+            if (IsHelp(arg)) {
+                Print(stdout, kSearchUsage);
+                Print(stdout, kRootOptionsHelp);
+                return 0;
+            }
+            if (IsVersion(arg)) {
+                Print(stdout, kVersion);
+                return 0;
+            }
+            if (arg == "--") {
+                options_done = true;
+                continue;
+            }
+            if (arg == "--json") {
+                options.json = true;
+                continue;
+            }
+            if (arg == "--engine" || arg == "--page") {
+                if (i + 1 >= args.size()) {
+                    return UsageError(std::string(arg) + " needs a value", kSearchUsage);
+                }
+                const std::optional<int> value = ParseInt(args[++i]);
+                if (arg == "--engine") {
+                    if (!value || *value < 1 || *value > search::kEngineCount) {
+                        return UsageError("--engine takes 1, 2 or 3", kSearchUsage);
+                    }
+                    options.engine = *value;
+                } else {
+                    if (!value) return UsageError("--page takes a whole number", kSearchUsage);
+                    options.page = *value;
+                }
+                continue;
+            }
+            std::size_t used = 0;
+            std::string error;
+            switch (ParseRootOption(args, i, options.sites, used, error)) {
+                case RootOption::Consumed:
+                    i += used - 1;
+                    continue;
+                case RootOption::Invalid:
+                    return UsageError(error, kSearchUsage);
+                case RootOption::NotRootOption:
+                    break;
+            }
+            return UsageError("unknown option " + std::string(arg), kSearchUsage);
+        }
+        if (options.keyword) return UsageError("only one keyword is taken", kSearchUsage);
+        options.keyword = arg;
+    }
+    if (!options.keyword) return UsageError("no keyword given", kSearchUsage);
+
+    Sites sites;
+    if (!sites.Resolve(options.sites)) return kFailure;
+    const search::SearchEngine engine = search::MakeSearchEngine(
+        options.engine, sites.Get().engine_roots[static_cast<std::size_t>(options.engine - 1)]);
+    const std::string keyword = services::Utf8ToGbk(*options.keyword);
+
+    std::vector<std::vector<std::string>> rows;
+    search::RunEngineSearch(engine, keyword, options.page,
+                            [&rows](std::vector<std::string>&& cells) {
+                                for (std::string& cell : cells) cell = services::GbkToUtf8(cell);
+                                rows.push_back(std::move(cells));
+                            });
+
+    std::string out;
+    if (options.json) {
+        out += "{\"engine\":" + std::to_string(options.engine) +
+               ",\"page\":" + std::to_string(options.page) + ",\"columns\":[";
+        for (std::size_t c = 0; c < engine.columns.size(); ++c) {
+            if (c > 0) out += ',';
+            out += JsonString(services::GbkToUtf8(engine.columns[c].caption));
+        }
+        out += "],\"rows\":[";
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (r > 0) out += ',';
+            out += '[';
+            for (std::size_t c = 0; c < rows[r].size(); ++c) {
+                if (c > 0) out += ',';
+                out += JsonString(rows[r][c]);
+            }
+            out += ']';
+        }
+        out += "]}\n";
+    } else {
+        for (const auto& row : rows) {
+            out += TabSeparatedRow(row);
+            out += '\n';
+        }
+    }
+    Print(stdout, out);
+    return std::fflush(stdout) == 0 ? 0 : kFailure;
+}
+
+int RunResolve(const std::vector<std::string_view>& args) {
+    PartialSettings site_options;
+    std::optional<std::string_view> url;
+    bool options_done = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!options_done && arg.size() > 1 && arg.front() == '-') {
+            if (IsHelp(arg)) {
+                Print(stdout, kResolveUsage);
+                Print(stdout, kRootOptionsHelp);
+                return 0;
+            }
+            if (IsVersion(arg)) {
+                Print(stdout, kVersion);
+                return 0;
+            }
+            if (arg == "--") {
+                options_done = true;
+                continue;
+            }
+            std::size_t used = 0;
+            std::string error;
+            switch (ParseRootOption(args, i, site_options, used, error)) {
+                case RootOption::Consumed:
+                    i += used - 1;
+                    continue;
+                case RootOption::Invalid:
+                    return UsageError(error, kResolveUsage);
+                case RootOption::NotRootOption:
+                    break;
+            }
+            return UsageError("unknown option " + std::string(arg), kResolveUsage);
+        }
+        if (url) return UsageError("only one address is taken", kResolveUsage);
+        url = arg;
+    }
+    if (!url) return UsageError("no detail page address given", kResolveUsage);
+    // The detail address names its own host: the site options are accepted
+    // for symmetry with the other commands but change nothing here, and the
+    // demo engines are not started for a lookup that cannot reach them.
+    const std::string address = search::ResolveDetailAddress(services::Utf8ToGbk(*url));
+    Print(stdout, services::GbkToUtf8(address) + "\n");
+    return std::fflush(stdout) == 0 ? 0 : kFailure;
+}
+
+int RunDemoServer(const std::vector<std::string_view>& args) {
+    int port = 0;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (IsHelp(arg)) {
+            Print(stdout, kDemoUsage);
             return 0;
         }
-        if (arg == "--version") {
+        if (IsVersion(arg)) {
             Print(stdout, kVersion);
             return 0;
         }
-        Print(stderr, "seed-searcher: unknown command or option\n");
-        Print(stderr, kUsage);
-        return 2;
+        if (arg == "--port") {
+            if (i + 1 >= args.size()) return UsageError("--port needs a value", kDemoUsage);
+            const std::optional<int> value = ParseInt(args[++i]);
+            if (!value || *value < 0 || *value > 65535) {
+                return UsageError("--port takes a number from 0 to 65535", kDemoUsage);
+            }
+            port = *value;
+            continue;
+        }
+        return UsageError("unknown argument " + std::string(arg), kDemoUsage);
     }
+
+    // Blocked before the server thread starts, so that it inherits the mask
+    // and the signals arrive only at sigwait below.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    DemoEngines demo;
+    std::string error;
+    if (!demo.Start(port, &error)) {
+        Print(stderr, "seed-searcher: demo-server: " + error + "\n");
+        return kFailure;
+    }
+    const SiteSettings sites = demo.Sites();
+    std::string out;
+    for (int n = 1; n <= kSettingsEngineCount; ++n) {
+        out += "engine" + std::to_string(n) + " = " +
+               sites.engine_roots[static_cast<std::size_t>(n - 1)] + "\n";
+    }
+    for (int n = 1; n <= kPlayerCount; ++n) {
+        out += "player" + std::to_string(n) + " = " +
+               sites.player_roots[static_cast<std::size_t>(n - 1)] + "\n";
+    }
+    out += "site = " + sites.site + "\n";
+    Print(stdout, out);
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    demo.Stop();
+    return 0;
+}
+
+// With no command the desktop program starts; this is its one entry point.
+int StartDesktop(const PartialSettings& site_options) {
+    (void)site_options;
     Print(stdout, kUsage);
     return 0;
+}
+
+}  // namespace
+
+std::string TabSeparatedRow(const std::vector<std::string>& cells) {
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (c > 0) line += '\t';
+        for (const char ch : cells[c]) {
+            switch (ch) {
+                case '\\': line += "\\\\"; break;
+                case '\t': line += "\\t"; break;
+                case '\n': line += "\\n"; break;
+                case '\r': line += "\\r"; break;
+                default: line += ch; break;
+            }
+        }
+    }
+    return line;
+}
+
+std::string JsonString(std::string_view utf8) {
+    // g_utf8_make_valid would turn an embedded NUL into U+FFFD; keep it, so
+    // that it comes out as \u0000.
+    std::string text;
+    std::size_t from = 0;
+    while (from <= utf8.size()) {
+        const std::size_t nul = utf8.find('\0', from);
+        const std::string_view piece = utf8.substr(from, nul == std::string_view::npos ? nul : nul - from);
+        std::unique_ptr<gchar, decltype(&g_free)> part(
+            g_utf8_make_valid(piece.data(), static_cast<gssize>(piece.size())), &g_free);
+        text += part.get();
+        if (nul == std::string_view::npos) break;
+        text += '\0';
+        from = nul + 1;
+    }
+
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string json = "\"";
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '"': json += "\\\""; break;
+            case '\\': json += "\\\\"; break;
+            case '\n': json += "\\n"; break;
+            case '\r': json += "\\r"; break;
+            case '\t': json += "\\t"; break;
+            case '\b': json += "\\b"; break;
+            case '\f': json += "\\f"; break;
+            default:
+                if (byte < 0x20) {
+                    json += "\\u00";
+                    json += kHex[byte >> 4];
+                    json += kHex[byte & 0x0F];
+                } else {
+                    json += ch;
+                }
+                break;
+        }
+    }
+    json += '"';
+    return json;
+}
+
+int RunCommandLine(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty()) {
+        const std::string_view command = args.front();
+        if (command == "search") return RunSearch(args);
+        if (command == "resolve") return RunResolve(args);
+        if (command == "demo-server") return RunDemoServer(args);
+        if (command == "skin") {
+            if (args.size() == 2 && IsVersion(args[1])) {
+                Print(stdout, kVersion);
+                return 0;
+            }
+            return RunSkinCommand(argc - 1, argv + 1);
+        }
+        if (IsHelp(command)) {
+            Print(stdout, kUsage);
+            Print(stdout, "\n");
+            Print(stdout, kRootOptionsHelp);
+            return 0;
+        }
+        if (IsVersion(command)) {
+            Print(stdout, kVersion);
+            return 0;
+        }
+    }
+
+    PartialSettings site_options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::size_t used = 0;
+        std::string error;
+        switch (ParseRootOption(args, i, site_options, used, error)) {
+            case RootOption::Consumed:
+                i += used - 1;
+                continue;
+            case RootOption::Invalid:
+                return UsageError(error, kUsage);
+            case RootOption::NotRootOption:
+                break;
+        }
+        return UsageError("unknown command or option " + std::string(args[i]), kUsage);
+    }
+    return StartDesktop(site_options);
 }
 
 }  // namespace app

@@ -3,6 +3,9 @@
 #include <glib.h>
 #include <httplib.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <charconv>
 #include <thread>
 
@@ -19,9 +22,12 @@ std::string_view U8(std::u8string_view text) {
     return {reinterpret_cast<const char*>(text.data()), text.size()};
 }
 
-// Escapes the HTML specials, and "%" too: the searching side percent-decodes
-// whole pages, so a stray "%" in the text would eat the two bytes after it.
-std::string HtmlEscape(std::string_view text) {
+// Escapes the HTML specials, and for the pages of engines 1 and 2 "%" too:
+// their searching side percent-decodes whole pages, so a stray "%" in the
+// text would eat the two bytes after it. Engine 3's page is read as it is.
+enum class Percent { Escape, Keep };
+
+std::string HtmlEscape(std::string_view text, Percent percent = Percent::Escape) {
     std::string escaped;
     escaped.reserve(text.size() + text.size() / 8);
     for (const char c : text) {
@@ -31,7 +37,9 @@ std::string HtmlEscape(std::string_view text) {
             case '>': escaped += "&gt;"; break;
             case '"': escaped += "&quot;"; break;
             case '\'': escaped += "&#39;"; break;
-            case '%': escaped += "&#37;"; break;
+            case '%':
+                escaped += percent == Percent::Escape ? "&#37;" : "%";
+                break;
             default: escaped += c; break;
         }
     }
@@ -288,7 +296,7 @@ std::string RenderEngine2Page(std::span<const DemoItem* const> rows, std::string
 
 std::string RenderEngine3Page(std::span<const DemoItem* const> rows, std::string_view keyword,
                               int page) {
-    const std::string shown_keyword = HtmlEscape(keyword);
+    const std::string shown_keyword = HtmlEscape(keyword, Percent::Keep);
     std::string html = PageHead(shown_keyword + std::string(U8(u8" - 电驴资源")), "gbk");
     html += U8(u8"<h1>电驴资源：");
     html += shown_keyword + "</h1>\n";
@@ -297,9 +305,9 @@ std::string RenderEngine3Page(std::span<const DemoItem* const> rows, std::string
                "<th>链接</th></tr>\n");
     bool odd = true;
     for (const DemoItem* item : rows) {
-        const std::string name = HtmlEscape(Utf8Name(*item));
+        const std::string name = HtmlEscape(Utf8Name(*item), Percent::Keep);
         const std::string hash = Ed2kHash(*item);
-        const std::string link = HtmlEscape(Ed2kLink(*item));
+        const std::string link = HtmlEscape(Ed2kLink(*item), Percent::Keep);
         html += std::string("<tr class=\"") + (odd ? "odd" : "even") + "\" hash=\"" + hash +
                 "\">\n";
         html += "    <td>" + name + " \n";
@@ -323,6 +331,7 @@ std::string RenderEngine3Page(std::span<const DemoItem* const> rows, std::string
 struct DemoEngines::Server {
     httplib::Server http;
     std::thread thread;
+    std::atomic<bool> finished = false;
     int port = 0;
 
     std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port); }
@@ -405,6 +414,12 @@ bool DemoEngines::Start(int port, std::string* error) {
     server->http.set_payload_max_length(kMaxRequestBody);
     server->http.set_read_timeout(5, 0);
     server->http.set_write_timeout(5, 0);
+    // The library's default also sets SO_REUSEPORT, which would let a second
+    // server share a port that is already taken instead of failing.
+    server->http.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     const Server* routed = server.get();
     // Every request is answered here; the library's own routing (regular
     // expressions over the raw path) is never reached.
@@ -427,7 +442,13 @@ bool DemoEngines::Start(int port, std::string* error) {
         return false;
     }
     Server* running = server.get();
-    server->thread = std::thread([running] { running->http.listen_after_bind(); });
+    server->thread = std::thread([running] {
+        running->http.listen_after_bind();
+        running->finished = true;
+    });
+    // stop() only ends a loop that is already running: wait for it, so that
+    // a Stop() right after Start() cannot be lost.
+    while (!server->http.is_running() && !server->finished) usleep(1000);
     m_server = std::move(server);
     return true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <httplib.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <mutex>
 #include <string>
@@ -20,7 +23,12 @@ public:
             response.set_content(m_body, m_content_type.c_str());
         });
         m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        m_thread = std::thread([this] {
+            m_server.listen_after_bind();
+            m_finished = true;
+        });
+        // stop() only ends a loop that is already running.
+        while (!m_server.is_running() && !m_finished) usleep(1000);
     }
     ~PageServer() {
         m_server.stop();
@@ -44,6 +52,7 @@ public:
 private:
     httplib::Server m_server;
     std::thread m_thread;
+    std::atomic<bool> m_finished = false;
     int m_port = 0;
     mutable std::mutex m_mutex;
     std::string m_body;

@@ -1,0 +1,328 @@
+#include "app/cli.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/demo_engines.h"
+#include "tests/support/paths.h"
+
+extern char** environ;
+
+namespace {
+
+std::string U8(std::u8string_view text) {
+    return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> SplitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t tab = line.find('\t', start);
+        cells.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return cells;
+        start = tab + 1;
+    }
+}
+
+// Runs the program with a settings directory of the test's own, so that the
+// user's sites.conf never leaks in.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_config = std::filesystem::temp_directory_path() /
+                   ("seed-searcher-cli-" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_config / "seed-searcher");
+    }
+    void TearDown() override { std::filesystem::remove_all(m_config); }
+
+    void WriteSettings(const std::string& text) {
+        std::ofstream(m_config / "seed-searcher" / "sites.conf") << text;
+    }
+
+    pid_t Spawn(const std::vector<std::string>& args, int& out_fd, int& err_fd) {
+        int out_pipe[2];
+        int err_pipe[2];
+        if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return -1;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
+        posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
+
+        const std::string binary = testing_support::BinaryPath("seed-searcher");
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        std::vector<std::string> env_text{"XDG_CONFIG_HOME=" + m_config.string()};
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::string_view(*e).starts_with("XDG_CONFIG_HOME=")) continue;
+            env_text.emplace_back(*e);
+        }
+        std::vector<char*> env;
+        for (std::string& e : env_text) env.push_back(e.data());
+        env.push_back(nullptr);
+
+        pid_t pid = -1;
+        if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), env.data()) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(out_pipe[1]);
+        close(err_pipe[1]);
+        out_fd = out_pipe[0];
+        err_fd = err_pipe[0];
+        return pid;
+    }
+
+    // Reads until both pipes close (or 60 s pass, then the child is killed).
+    Outcome Run(const std::vector<std::string>& args) {
+        Outcome outcome;
+        int fds[2];
+        const pid_t pid = Spawn(args, fds[0], fds[1]);
+        if (pid < 0) return outcome;
+        std::string* sinks[2] = {&outcome.out, &outcome.err};
+        const std::time_t deadline = std::time(nullptr) + 60;
+        int open_count = 2;
+        pollfd polls[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
+        while (open_count > 0 && std::time(nullptr) < deadline) {
+            if (poll(polls, 2, 1000) <= 0) continue;
+            for (int i = 0; i < 2; ++i) {
+                if (polls[i].fd < 0 || polls[i].revents == 0) continue;
+                char buffer[4096];
+                const ssize_t n = read(polls[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                } else {
+                    close(polls[i].fd);
+                    polls[i].fd = -1;
+                    --open_count;
+                }
+            }
+        }
+        if (open_count > 0) kill(pid, SIGKILL);
+        for (const pollfd& p : polls) {
+            if (p.fd >= 0) close(p.fd);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return outcome;
+    }
+
+    std::filesystem::path m_config;
+};
+
+TEST_F(CliTest, HelpAndVersionOnTheProgramAndEveryCommand) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"search", "--help"}, {"resolve", "--help"},
+          {"demo-server", "--help"}}) {
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 0) << args[0];
+        EXPECT_NE(outcome.out.find("Usage: seed-searcher"), std::string::npos) << args[0];
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, {"search", "--version"}, {"resolve", "--version"},
+          {"demo-server", "--version"}, {"skin", "--version"}}) {
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 0) << args[0];
+        EXPECT_EQ(outcome.out.rfind("seed-searcher ", 0), 0u) << args[0];
+    }
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"search"}, {"search", "--engine", "4", "x"},
+          {"search", "--engine"}, {"search", "--page", "1.5", "x"},
+          {"search", "--page", "99999999999", "x"}, {"search", "--bogus", "x"},
+          {"search", "a", "b"}, {"search", "--engine-root", "1=nowhere", "x"},
+          {"resolve"}, {"resolve", "a", "b"}, {"demo-server", "--port", "70000"},
+          {"frobnicate"}, {"--site"}}) {
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_TRUE(outcome.out.empty());
+        EXPECT_NE(outcome.err.find("seed-searcher: "), std::string::npos);
+    }
+}
+
+class CliSearchTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        ASSERT_TRUE(m_demo.Start());
+    }
+    std::string Root(int engine) const {
+        return std::to_string(engine) + "=" + m_demo.Sites().engine_roots[engine - 1];
+    }
+    app::DemoEngines m_demo;
+};
+
+TEST_F(CliSearchTest, EveryEngineListsItsRowsWithTabSeparatedCells) {
+    const std::size_t columns[] = {7, 4, 4};
+    for (int engine = 1; engine <= 3; ++engine) {
+        const Outcome outcome = Run({"search", "--engine", std::to_string(engine),
+                                     "--engine-root", Root(engine), "BUNNY"});
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        const auto lines = SplitLines(outcome.out);
+        ASSERT_EQ(lines.size(), 2u) << engine;
+        for (const std::string& line : lines) {
+            EXPECT_EQ(SplitCells(line).size(), columns[engine - 1]) << line;
+        }
+        const std::string name = SplitCells(lines[1])[0];
+        EXPECT_NE(name.find(U8(u8"大雄兔 Big Buck Bunny")), std::string::npos) << name;
+    }
+}
+
+TEST_F(CliSearchTest, ChineseKeywordAndEngineOneCells) {
+    const Outcome outcome = Run({"search", "--engine-root", Root(1), U8(u8"红楼梦")});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const auto lines = SplitLines(outcome.out);
+    ASSERT_EQ(lines.size(), 1u);
+    const auto cells = SplitCells(lines[0]);
+    ASSERT_EQ(cells.size(), 7u);
+    EXPECT_EQ(cells[0], U8(u8" 红楼梦 曹雪芹 全本 (TXT+EPUB)"));
+    EXPECT_EQ(cells[1], "2015-03-08");
+    EXPECT_EQ(cells[5], U8(u8"极快"));
+    EXPECT_TRUE(cells[6].ends_with(U8(u8"&dn=红楼梦 曹雪芹 全本 (TXT+EPUB)&xl=6711296")));
+}
+
+TEST_F(CliSearchTest, PagesStepThroughTheCatalogue) {
+    const Outcome first = Run({"search", "--engine", "2", "--engine-root", Root(2), ""});
+    const Outcome second =
+        Run({"search", "--engine", "2", "--page", "2", "--engine-root", Root(2), ""});
+    EXPECT_EQ(SplitLines(first.out).size(), 10u);
+    EXPECT_EQ(SplitLines(second.out).size(), 10u);
+    EXPECT_NE(first.out, second.out);
+    for (const char* page : {"0", "-1", "1000"}) {
+        const Outcome empty =
+            Run({"search", "--engine", "3", "--page", page, "--engine-root", Root(3), ""});
+        EXPECT_EQ(empty.status, 0);
+        EXPECT_EQ(empty.out, "") << page;
+    }
+}
+
+TEST_F(CliSearchTest, ResolveReadsEngineTwoDetailPages) {
+    const Outcome found = Run({"search", "--engine", "2", "--engine-root", Root(2), "sintel"});
+    const auto lines = SplitLines(found.out);
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string detail = SplitCells(lines[0])[3];
+    const Outcome resolved = Run({"resolve", detail});
+    EXPECT_EQ(resolved.status, 0);
+    EXPECT_TRUE(resolved.out.starts_with("magnet:?xt=urn:btih:")) << resolved.out;
+    EXPECT_TRUE(resolved.out.ends_with("&dn=Sintel (2010) 1080p&xl=1222639616\n")) << resolved.out;
+
+    const Outcome missing = Run({"resolve", m_demo.Origin() + "/engine2/detail/99999"});
+    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.out, "\n");
+}
+
+TEST_F(CliSearchTest, JsonOutputIsValidAndComplete) {
+    const Outcome outcome =
+        Run({"search", "--json", "--engine", "1", "--engine-root", Root(1), "jazz"});
+    ASSERT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.out.starts_with(U8(u8"{\"engine\":1,\"page\":1,\"columns\":[\"文件名\",\"添加时间\",")))
+        << outcome.out;
+    EXPECT_NE(outcome.out.find("\"rows\":[[\" Jazz &amp; Blues &lt;Live at the Commons&gt; (CC BY)\""),
+              std::string::npos)
+        << outcome.out;
+    const std::string file = (m_config / "out.json").string();
+    std::ofstream(file) << outcome.out;
+    if (std::system("python3 -c 'import json' >/dev/null 2>&1") == 0) {
+        const std::string check = "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
+                                  "assert len(d[\"rows\"])==1 and len(d[\"rows\"][0])==7' " + file;
+        EXPECT_EQ(std::system(check.c_str()), 0);
+    }
+    const Outcome none = Run({"search", "--json", "--page", "-3", "--engine-root", Root(1), "x"});
+    EXPECT_NE(none.out.find("\"page\":-3"), std::string::npos);
+    EXPECT_TRUE(none.out.ends_with("\"rows\":[]}\n")) << none.out;
+}
+
+TEST_F(CliSearchTest, BuiltInDemoAndSettingsFileProblems) {
+    WriteSettings("engine1 = http://127.0.0.1:1\nbogus = 1\nengine1 = nope\n");
+    // engine1 from the file is unreachable: no rows, still a completed search.
+    const Outcome from_file = Run({"search", "bunny"});
+    EXPECT_EQ(from_file.status, 0);
+    EXPECT_EQ(from_file.out, "");
+    EXPECT_NE(from_file.err.find("sites.conf:2: unknown key \"bogus\""), std::string::npos)
+        << from_file.err;
+    EXPECT_NE(from_file.err.find("sites.conf:3: "), std::string::npos);
+
+    // The command line wins over the file; engine 2 falls back to the demo.
+    EXPECT_EQ(SplitLines(Run({"search", "--engine-root", Root(1), "bunny"}).out).size(), 2u);
+    EXPECT_EQ(SplitLines(Run({"search", "--engine", "2", "bunny"}).out).size(), 2u);
+}
+
+TEST_F(CliTest, DemoServerRunsUntilTerminated) {
+    int out_fd = -1;
+    int err_fd = -1;
+    const pid_t pid = Spawn({"demo-server"}, out_fd, err_fd);
+    ASSERT_GT(pid, 0);
+    std::string out;
+    const std::time_t deadline = std::time(nullptr) + 30;
+    while (out.find("site = ") == std::string::npos && std::time(nullptr) < deadline) {
+        pollfd p{out_fd, POLLIN, 0};
+        if (poll(&p, 1, 1000) <= 0) continue;
+        char buffer[1024];
+        const ssize_t n = read(out_fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    const std::size_t at = out.find("engine1 = http://127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << out;
+    const int port = std::stoi(out.substr(at + 27));
+    httplib::Client client("127.0.0.1", port);
+    auto page = client.Get("/okapi.php");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(out_fd);
+    close(err_fd);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(CliOutputTest, CellsEscapeTheirSeparators) {
+    EXPECT_EQ(app::TabSeparatedRow({"a\tb", "c\\d", "e\nf\r"}), "a\\tb\tc\\\\d\te\\nf\\r");
+    EXPECT_EQ(app::TabSeparatedRow({"", ""}), "\t");
+}
+
+TEST(CliOutputTest, JsonStringsAreValidUtf8Literals) {
+    EXPECT_EQ(app::JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+    EXPECT_EQ(app::JsonString(U8(u8"中")), U8(u8"\"中\""));
+    EXPECT_EQ(app::JsonString(std::string("x\xff" "y\0z", 5)), U8(u8"\"x\uFFFDy\\u0000z\""));
+}
+
+}  // namespace
