@@ -104,8 +104,10 @@ std::optional<int> ParseInt(std::string_view text) {
 class Sites {
 public:
     // Reads the settings file (reporting its problems on stderr) and starts
-    // the demo engines when something falls back to them.
-    bool Resolve(const PartialSettings& options) {
+    // the demo engines when something falls back to them. With `engine`,
+    // only that engine's root matters: the demo engines start only when it
+    // is unset.
+    bool Resolve(const PartialSettings& options, std::optional<int> engine = std::nullopt) {
         PartialSettings file;
         std::vector<std::string> problems;
         ReadSettingsFile(SettingsFilePath(), file, problems);
@@ -114,6 +116,14 @@ public:
         }
         PartialSettings merged = options;
         merged.FillFrom(file);
+        if (engine) {
+            const std::optional<std::string>& root =
+                merged.engine_roots[static_cast<std::size_t>(*engine - 1)];
+            if (root) {
+                m_sites = merged.With(SiteSettings{});
+                return true;
+            }
+        }
         std::string error;
         if (!ResolveSites(merged, m_demo, m_sites, &error)) {
             Print(stderr, "seed-searcher: demo engines: " + error + "\n");
@@ -194,7 +204,7 @@ int RunSearch(const std::vector<std::string_view>& args) {
     if (!options.keyword) return UsageError("no keyword given", kSearchUsage);
 
     Sites sites;
-    if (!sites.Resolve(options.sites)) return kFailure;
+    if (!sites.Resolve(options.sites, options.engine)) return kFailure;
     const search::SearchEngine engine = search::MakeSearchEngine(
         options.engine, sites.Get().engine_roots[static_cast<std::size_t>(options.engine - 1)]);
     const std::string keyword = services::Utf8ToGbk(*options.keyword);
