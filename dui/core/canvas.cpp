@@ -13,6 +13,7 @@ namespace {
 // Geometry is drawn with pixel centres on integer coordinates.
 constexpr double kPixelCentre = 0.5;
 constexpr float kCoordinateLimit = 1e6f;
+constexpr unsigned char kHalfCoverage = 127;
 
 bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < kCoordinateLimit; }
 bool Finite(const RectF& r) { return Finite(r.left) && Finite(r.top) && Finite(r.width) && Finite(r.height); }
@@ -270,9 +271,10 @@ Region Region::FromPath(const Path& path) {
         cairo_surface_destroy(mask);
         return region;
     }
+    // A pixel belongs to the region when the path covers at least half of
+    // it, so an outline through pixel centres keeps both edge pixels.
     cairo_t* cr = cairo_create(mask);
     cairo_translate(cr, -x0 + kPixelCentre, -y0 + kPixelCentre);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_set_fill_rule(cr, FillRule(path.Mode()));
     path.AppendTo(cr);
     cairo_fill(cr);
@@ -284,9 +286,9 @@ Region Region::FromPath(const Path& path) {
         const unsigned char* row = data + static_cast<ptrdiff_t>(y) * stride;
         int x = 0;
         while (x < width) {
-            while (x < width && row[x] == 0) ++x;
+            while (x < width && row[x] < kHalfCoverage) ++x;
             int start = x;
-            while (x < width && row[x] != 0) ++x;
+            while (x < width && row[x] >= kHalfCoverage) ++x;
             if (x > start) {
                 cairo_rectangle_int_t r{x0 + start, y0 + y, x - start, 1};
                 cairo_region_union_rectangle(region.m_region.get(), &r);
@@ -529,17 +531,7 @@ void ExCanvas::SetClipRegion(const Region& region, CombineMode mode) {
     cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_DEFAULT);
 }
 
-void ExCanvas::SetClipPath(const Path& path, CombineMode mode) {
-    if (mode == CombineMode::Replace) cairo_reset_clip(m_cr);
-    cairo_translate(m_cr, kPixelCentre, kPixelCentre);
-    path.AppendTo(m_cr);
-    cairo_translate(m_cr, -kPixelCentre, -kPixelCentre);
-    cairo_set_fill_rule(m_cr, FillRule(path.Mode()));
-    cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_NONE);
-    cairo_clip(m_cr);
-    cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_DEFAULT);
-    cairo_set_fill_rule(m_cr, CAIRO_FILL_RULE_WINDING);
-}
+void ExCanvas::SetClipPath(const Path& path, CombineMode mode) { SetClipRegion(Region::FromPath(path), mode); }
 
 void ExCanvas::ResetClip() { cairo_reset_clip(m_cr); }
 
