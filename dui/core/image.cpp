@@ -345,8 +345,10 @@ std::optional<ExImage> LoadGif(std::string_view bytes) {
                 }
                 const int64_t frame_pixels = static_cast<int64_t>(desc.Width) * desc.Height;
                 const int64_t canvas_pixels = static_cast<int64_t>(width) * height;
+                // The first frame is bounded by the image limits alone, so a
+                // large still GIF loads; further frames share one budget.
                 if (static_cast<int>(frames.size()) >= kMaxImageFrames ||
-                    decoded_pixels + frame_pixels + canvas_pixels > kMaxAnimationPixels) {
+                    (!frames.empty() && decoded_pixels + frame_pixels + canvas_pixels > kMaxAnimationPixels)) {
                     done = true;
                     break;
                 }

@@ -237,6 +237,17 @@ TEST(GifTest, FramesBeyondTheCapAreDropped) {
     EXPECT_EQ(image->FrameDelays().size(), static_cast<size_t>(kMaxImageFrames));
 }
 
+TEST(GifTest, LargeAnimationsStopAtThePixelBudget) {
+    // Each composed frame of a 4096 x 4096 screen takes half the budget.
+    std::vector<GifFrameSpec> frames(3, Solid(1, 0, 0, 1, 1));
+    auto image = LoadImageFromBytes(BuildGif(4096, 4096, frames), false);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->FrameCount(), 1);
+    EXPECT_EQ(image->Width(), 4096);
+    EXPECT_EQ(PixelOf(*image, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(PixelOf(*image, 1, 0), 0u);
+}
+
 TEST(GifTest, CloneIsIndependent) {
     auto image = LoadImageFromBytes(BuildGif(2, 2, {Solid(1, 0, 0, 2, 2), Solid(3, 0, 0, 2, 2)}), false);
     ASSERT_TRUE(image);
