@@ -108,7 +108,9 @@ void ShowLayout(cairo_t* cr, const TextLayout& layout, Argb argb, double dx, dou
     cairo_save(cr);
     if (auto clip = layout.Clip()) {
         cairo_rectangle(cr, clip->left + dx, clip->top + dy, clip->width, clip->height);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
         cairo_clip(cr);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     }
     SetSource(cr, argb);
     cairo_move_to(cr, layout.Origin().x + dx, layout.Origin().y + dy);

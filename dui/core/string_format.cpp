@@ -209,7 +209,10 @@ TextLayout::TextLayout(std::string_view text_gbk, const Font& font, const String
     const float lx = static_cast<float>(logical.x) / PANGO_SCALE;
     float x = rect.left;
     if (!has_width) x = rect.left + (std::max(rect.width, 0.0f) - w) * AlignmentFactor(format.alignment) - lx;
-    const float y = rect.top + (std::max(rect.height, 0.0f) - h) * AlignmentFactor(format.line_alignment);
+    float y = rect.top + (std::max(rect.height, 0.0f) - h) * AlignmentFactor(format.line_alignment);
+    // Whole pixels keep hinted glyphs crisp.
+    x = std::round(x);
+    y = std::round(y);
     m_origin = {x, y};
     m_bounds = {x + lx, y, w, h};
 
