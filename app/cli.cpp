@@ -11,6 +11,8 @@
 #include "app/demo_engines.h"
 #include "app/settings.h"
 #include "app/skin_command.h"
+#include "app/start_up.h"
+#include "platform/backend.h"
 #include "search/detail_address.h"
 #include "search/engine_search.h"
 #include "search/search_engine.h"
@@ -35,7 +37,8 @@ constexpr std::string_view kUsage =
     "Usage: seed-searcher [SITE OPTIONS]\n"
     "       seed-searcher COMMAND [OPTIONS] ...\n"
     "\n"
-    "A desktop search tool for torrent and ED2K links.\n"
+    "A desktop search tool for torrent and ED2K links. With no command the\n"
+    "program opens its window.\n"
     "\n"
     "Commands:\n"
     "  search       search one engine and print the result rows\n"
@@ -350,9 +353,18 @@ int RunDemoServer(const std::vector<std::string_view>& args) {
 
 // With no command the desktop program starts; this is its one entry point.
 int StartDesktop(const PartialSettings& site_options) {
+    // The site roots serve the searches, which the window does not run yet.
     (void)site_options;
-    Print(stdout, kUsage);
-    return 0;
+    plat::Initialise(plat::Backend::Gtk);
+    if (plat::CurrentWindowSystem() == nullptr) return 1;
+    if (!InitialiseModules()) {
+        Print(stderr, "seed-searcher: the window class could not be registered\n");
+        plat::Shutdown();
+        return 1;
+    }
+    const int exit_code = StartApplication();
+    plat::Shutdown();
+    return exit_code;
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+#include "app/start_up.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "dui/core/module.h"
+
+#if __has_include("dui/controls/controls_module.h")
+#include "dui/controls/controls_module.h"
+#define SEED_HAVE_CONTROLS_MODULE 1
+#endif
+
+namespace app {
+namespace {
+
+// The background image is looked up relative to the current directory, not
+// the executable's, so a start from elsewhere opens without it.
+constexpr const char* kBackgroundPath = "res/0.jpg";
+constexpr std::size_t kMaxBackgroundBytes = 32u * 1024u * 1024u;
+
+std::string ExecutableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    std::string text(path, static_cast<std::size_t>(length));
+    const auto slash = text.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return text.substr(0, slash);
+}
+
+// Until the main window carries its own controls, its destruction is what
+// ends the program.
+intptr_t MainWindowHook(plat::HWND, uint32_t message, uintptr_t, intptr_t) {
+    if (message == plat::WM_DESTROY) plat::PostQuitMessage(0);
+    return dui::kNotHandled;
+}
+
+}  // namespace
+
+Application& App() {
+    static Application application;
+    return application;
+}
+
+std::string SkinPackagePath() {
+    return ExecutableDirectory() + "/res/skin.dll";
+}
+
+bool InitialiseModules() {
+    if (!dui::ModuleStartup()) return false;
+#ifdef SEED_HAVE_CONTROLS_MODULE
+    dui::ControlsStartup();
+#endif
+    return true;
+}
+
+int StartApplication() {
+    Application& app = App();
+
+    // A package that fails to load leaves the empty entries in place: the
+    // window still opens, its buttons drawn without their images.
+    LoadSkinPackage(SkinPackagePath(), app.skin, app.skin_message);
+
+    app.window_width = kMainWindowWidth;
+    app.window_height = kMainWindowHeight;
+    dui::HostWindowOptions window_options;
+    window_options.title = kMainWindowTitle;
+    window_options.width = app.window_width;
+    window_options.height = app.window_height;
+    app.main_window = dui::CreateHostWindow(window_options);
+    if (app.main_window == nullptr) return 1;
+
+    std::string background;
+    if (!ReadWholeFile(kBackgroundPath, kMaxBackgroundBytes, background)) background.clear();
+
+    dui::AttachOptions attach;
+    attach.background_image = std::move(background);
+    attach.background_colour = 0xFFFFFF;
+    attach.flags = kMainWindowFlags;
+    attach.image_mode = 2;  // centred
+    attach.frame_style = 7;
+    app.main_host = std::make_unique<dui::ExHostWindow>();
+    if (!app.main_host->Attach(app.main_window, std::move(attach))) {
+        plat::DestroyWindow(app.main_window);
+        return 1;
+    }
+    app.main_host->OnMessage(MainWindowHook);
+
+    app.main_host->Show(dui::kAnimationCentre);
+    app.main_host->CloseAnimation(dui::kAnimationCentre);
+
+    const int exit_code = RunMessageLoop();
+    app.main_host.reset();
+    app.main_window = nullptr;
+    return exit_code;
+}
+
+int RunMessageLoop() {
+    plat::MSG message{};
+    for (;;) {
+        const plat::BOOL result = plat::GetMessage(&message, nullptr, 0, 0);
+        if (result == 0) return static_cast<int>(message.wParam);
+        if (result < 0) return 1;
+        plat::TranslateMessage(&message);
+        plat::DispatchMessage(&message);
+    }
+}
+
+}  // namespace app

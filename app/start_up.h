@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/skin_package.h"
+#include "dui/core/host_window.h"
+#include "platform/platform.h"
+
+namespace app {
+
+// The main window's size and title.
+inline constexpr int kMainWindowWidth = 470;
+inline constexpr int kMainWindowHeight = 390;
+inline constexpr const char* kMainWindowTitle = "澜橙种子搜索器";
+// Before the skin package loads, the table holds this many empty entries so
+// that every image lookup yields empty data.
+inline constexpr int kInitialSkinEntries = 30;
+// Window flags of the main window: title label, close and minimise buttons.
+inline constexpr int kMainWindowFlags = dui::kFlagTitle | dui::kFlagClose | dui::kFlagMinimise;
+
+// Application state, created once and kept until the program ends.
+struct Application {
+    SkinPackage skin{std::vector<std::string>(kInitialSkinEntries)};
+    std::string skin_message;  // the loader's message, for diagnostics
+    int window_width = 0;
+    int window_height = 0;
+    plat::HWND main_window = nullptr;
+    std::unique_ptr<dui::ExHostWindow> main_host;
+};
+
+Application& App();
+
+// Module start-up of the widget framework. The window-system layer must be
+// initialised first. False when the host window class cannot be registered.
+bool InitialiseModules();
+
+// Loads the skin, opens the main window with its background and runs the
+// application message loop until the main window is gone. Returns the quit
+// message's exit code.
+int StartApplication();
+
+// The application message loop: every message of the thread, translated
+// and dispatched, until the quit message; returns its exit code. Nested runs
+// serve every window of the program.
+int RunMessageLoop();
+
+// Where the skin package lies: the executable's directory + "/res/skin.dll".
+std::string SkinPackagePath();
+
+}  // namespace app
