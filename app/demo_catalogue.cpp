@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "util/c_deleter.h"
+
 namespace app {
 namespace {
 
@@ -75,12 +77,7 @@ constexpr DemoItem kCatalogue[] = {
     {u8"🎵 Relaxing Piano Collection (CC0) 钢琴曲", 401 * kMiB, "2020-02-02", 25, 1230, 119},
 };
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept { Free(p); }
-};
-using ChecksumPtr = std::unique_ptr<GChecksum, CDeleter<g_checksum_free>>;
+using ChecksumPtr = std::unique_ptr<GChecksum, util::CDeleter<g_checksum_free>>;
 
 std::string HexDigest(GChecksumType type, std::string_view salt, const DemoItem& item) {
     ChecksumPtr checksum(g_checksum_new(type));

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string_view>
 
+#include "util/c_deleter.h"
+
 namespace app {
 namespace {
 
@@ -27,12 +29,7 @@ const char kMessageBadHeader[] = "校验头部未成功";
 const char kMessageBadChecksum[] = "校验数据失败";
 const char kMessageLoaded[] = "解包成功";
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept { Free(p); }
-};
-using ChecksumPtr = std::unique_ptr<GChecksum, CDeleter<g_checksum_free>>;
+using ChecksumPtr = std::unique_ptr<GChecksum, util::CDeleter<g_checksum_free>>;
 
 // Cuts `block` at every non-overlapping occurrence of `separator`, scanning
 // from the start. Bytes after the last occurrence form a final piece only

@@ -12,20 +12,14 @@
 #include <vector>
 
 #include "services/encoding.h"
+#include "util/c_deleter.h"
 
 namespace services {
 namespace {
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        Free(p);
-    }
-};
-using CurlPtr = std::unique_ptr<CURL, CDeleter<curl_easy_cleanup>>;
-using CurlListPtr = std::unique_ptr<curl_slist, CDeleter<curl_slist_free_all>>;
-using CurlSharePtr = std::unique_ptr<CURLSH, CDeleter<curl_share_cleanup>>;
+using CurlPtr = std::unique_ptr<CURL, util::CDeleter<curl_easy_cleanup>>;
+using CurlListPtr = std::unique_ptr<curl_slist, util::CDeleter<curl_slist_free_all>>;
+using CurlSharePtr = std::unique_ptr<CURLSH, util::CDeleter<curl_share_cleanup>>;
 
 constexpr std::string_view kDefaultAgent =
     "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Q3VTK; .NET CLR 2.0.50727; "
@@ -432,8 +426,8 @@ Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
 
 // "scheme://host:port" of an absolute URL, empty when it cannot be parsed.
 std::string OriginOf(const std::string& url) {
-    using UrlPtr = std::unique_ptr<CURLU, CDeleter<curl_url_cleanup>>;
-    using PartPtr = std::unique_ptr<char, CDeleter<curl_free>>;
+    using UrlPtr = std::unique_ptr<CURLU, util::CDeleter<curl_url_cleanup>>;
+    using PartPtr = std::unique_ptr<char, util::CDeleter<curl_free>>;
     UrlPtr parsed(curl_url());
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
         return {};

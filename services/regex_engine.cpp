@@ -11,22 +11,16 @@
 #include <vector>
 
 #include "services/encoding.h"
+#include "util/c_deleter.h"
 
 namespace services {
 namespace {
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        Free(p);
-    }
-};
-using CodePtr = std::unique_ptr<pcre2_code, CDeleter<pcre2_code_free>>;
-using CompileContextPtr = std::unique_ptr<pcre2_compile_context, CDeleter<pcre2_compile_context_free>>;
-using MatchContextPtr = std::unique_ptr<pcre2_match_context, CDeleter<pcre2_match_context_free>>;
-using MatchDataPtr = std::unique_ptr<pcre2_match_data, CDeleter<pcre2_match_data_free>>;
-using JitStackPtr = std::unique_ptr<pcre2_jit_stack, CDeleter<pcre2_jit_stack_free>>;
+using CodePtr = std::unique_ptr<pcre2_code, util::CDeleter<pcre2_code_free>>;
+using CompileContextPtr = std::unique_ptr<pcre2_compile_context, util::CDeleter<pcre2_compile_context_free>>;
+using MatchContextPtr = std::unique_ptr<pcre2_match_context, util::CDeleter<pcre2_match_context_free>>;
+using MatchDataPtr = std::unique_ptr<pcre2_match_data, util::CDeleter<pcre2_match_data_free>>;
+using JitStackPtr = std::unique_ptr<pcre2_jit_stack, util::CDeleter<pcre2_jit_stack_free>>;
 
 constexpr std::uint32_t kUnset = UINT32_MAX;
 

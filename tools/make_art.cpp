@@ -23,17 +23,13 @@
 #include <vector>
 
 #include "app/skin_package.h"
+#include "util/c_deleter.h"
 
 namespace {
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept { Free(p); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, CDeleter<cairo_surface_destroy>>;
-using CairoPtr = std::unique_ptr<cairo_t, CDeleter<cairo_destroy>>;
-using PatternPtr = std::unique_ptr<cairo_pattern_t, CDeleter<cairo_pattern_destroy>>;
+using SurfacePtr = std::unique_ptr<cairo_surface_t, util::CDeleter<cairo_surface_destroy>>;
+using CairoPtr = std::unique_ptr<cairo_t, util::CDeleter<cairo_destroy>>;
+using PatternPtr = std::unique_ptr<cairo_pattern_t, util::CDeleter<cairo_pattern_destroy>>;
 
 struct Rgb {
     double r, g, b;

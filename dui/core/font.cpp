@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cmath>
 
+#include "util/c_deleter.h"
+
 namespace dui {
 namespace {
 
@@ -55,16 +57,9 @@ std::string Convert(const char* to, const char* from, std::string_view input,
     return out;
 }
 
-template <auto Free>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        Free(p);
-    }
-};
-using FcPatternPtr = std::unique_ptr<FcPattern, CDeleter<FcPatternDestroy>>;
-using FcObjectSetPtr = std::unique_ptr<FcObjectSet, CDeleter<FcObjectSetDestroy>>;
-using FcFontSetPtr = std::unique_ptr<FcFontSet, CDeleter<FcFontSetDestroy>>;
+using FcPatternPtr = std::unique_ptr<FcPattern, util::CDeleter<FcPatternDestroy>>;
+using FcObjectSetPtr = std::unique_ptr<FcObjectSet, util::CDeleter<FcObjectSetDestroy>>;
+using FcFontSetPtr = std::unique_ptr<FcFontSet, util::CDeleter<FcFontSetDestroy>>;
 
 bool FamilyExistsUtf8(const std::string& family) {
     if (family.empty() || !FcInit()) return false;
