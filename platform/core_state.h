@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/gbk_text.h"
 #include "platform/native_child.h"
 #include "platform/win_types.h"
 
@@ -258,10 +259,6 @@ void TooltipDismiss();
 void TooltipTick();
 std::optional<uint64_t> TooltipDeadline();
 void ForgetWindowTool(HWND hwnd);
-
-// Text conversion (gbk_text.cpp).
-std::string GbkToUtf8Text(std::string_view gbk);
-std::string Utf8ToGbkText(std::string_view utf8);
 
 // Small rectangle helpers.
 inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }

@@ -1,14 +1,10 @@
-// GBK <-> UTF-8 at the edges of the window-system layer (titles, clipboard,
-// input-method results). Conversion never stops on bad input: malformed
-// bytes and characters GBK lacks become "?".
+#include "platform/gbk_text.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <string>
 #include <string_view>
-
-#include "platform/core_state.h"
 
 namespace plat {
 namespace {
@@ -44,13 +40,17 @@ size_t Utf8SequenceLength(std::string_view text) {
     return length;
 }
 
-std::string Convert(std::string_view input, const char* to, const char* from, bool from_utf8) {
+std::string Convert(std::string_view input, const char* to, const char* from, bool from_utf8,
+                    std::string_view replacement) {
     std::string output;
     if (input.empty()) return output;
     Iconv converter(to, from);
     if (!converter.valid()) {
         // No converter: keep ASCII, replace the rest.
-        for (char c : input) output.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+        for (char c : input) {
+            if (static_cast<unsigned char>(c) < 0x80) output.push_back(c);
+            else output.append(replacement);
+        }
         return output;
     }
     output.reserve(input.size() * 3 / 2 + 4);
@@ -67,7 +67,7 @@ std::string Convert(std::string_view input, const char* to, const char* from, bo
         if (result != static_cast<size_t>(-1)) continue;
         if (errno == E2BIG) continue;
         // EILSEQ or EINVAL: one bad character (or a cut-off one at the end).
-        output.push_back('?');
+        output.append(replacement);
         position += from_utf8 ? Utf8SequenceLength(input.substr(position)) : 1;
         iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
     }
@@ -76,12 +76,12 @@ std::string Convert(std::string_view input, const char* to, const char* from, bo
 
 }  // namespace
 
-std::string GbkToUtf8Text(std::string_view gbk) {
-    return Convert(gbk, "UTF-8", "CP936", false);
+std::string GbkToUtf8Text(std::string_view gbk, std::string_view replacement) {
+    return Convert(gbk, "UTF-8", "CP936", false, replacement);
 }
 
 std::string Utf8ToGbkText(std::string_view utf8) {
-    return Convert(utf8, "CP936", "UTF-8", true);
+    return Convert(utf8, "CP936", "UTF-8", true, "?");
 }
 
 }  // namespace plat

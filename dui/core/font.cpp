@@ -1,61 +1,16 @@
 #include "dui/core/font.h"
 
 #include <fontconfig/fontconfig.h>
-#include <iconv.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 
+#include "platform/gbk_text.h"
 #include "util/c_deleter.h"
 
 namespace dui {
 namespace {
-
-// iconv_t as a move-only owner; (iconv_t)-1 is its failure value.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (Valid()) iconv_close(m_cd);
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t Get() const { return m_cd; }
-
-private:
-    iconv_t m_cd;
-};
-
-// Converts with iconv; an invalid or incomplete sequence puts `replacement`
-// in the output and skips one input byte.
-std::string Convert(const char* to, const char* from, std::string_view input,
-                    std::string_view replacement) {
-    std::string out;
-    if (input.empty()) return out;
-    Iconv cd(to, from);
-    if (!cd.Valid()) return std::string(input);
-    out.reserve(input.size() * 3 / 2 + 16);
-    char* in_ptr = const_cast<char*>(input.data());
-    size_t in_left = input.size();
-    char buffer[1024];
-    while (in_left > 0) {
-        char* out_ptr = buffer;
-        size_t out_left = sizeof buffer;
-        size_t result = iconv(cd.Get(), &in_ptr, &in_left, &out_ptr, &out_left);
-        out.append(buffer, static_cast<size_t>(out_ptr - buffer));
-        if (result != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // EILSEQ or EINVAL: one bad byte.
-        out.append(replacement);
-        ++in_ptr;
-        --in_left;
-        iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
-}
 
 using FcPatternPtr = std::unique_ptr<FcPattern, util::CDeleter<FcPatternDestroy>>;
 using FcObjectSetPtr = std::unique_ptr<FcObjectSet, util::CDeleter<FcObjectSetDestroy>>;
@@ -130,14 +85,13 @@ std::string TextToUtf8(std::string_view gbk) {
     // Plain ASCII needs no conversion: the common case for most captions.
     if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(gbk);
-    std::string out = Convert("UTF-8", "CP936", gbk, "\xEF\xBF\xBD");
-    return out;
+    return plat::GbkToUtf8Text(gbk, "\xEF\xBF\xBD");
 }
 
 std::string TextFromUtf8(std::string_view utf8) {
     if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(utf8);
-    return Convert("CP936//TRANSLIT", "UTF-8", utf8, "?");
+    return plat::Utf8ToGbkText(utf8);
 }
 
 PangoContext* SharedPangoContext() { return Fonts().context; }
