@@ -1,0 +1,307 @@
+#include "dui/controls/label.h"
+
+#include <cmath>
+#include <utility>
+
+#include "dui/controls/text_control.h"
+#include "dui/core/host_window.h"
+#include "dui/core/messages.h"
+
+namespace dui {
+namespace {
+
+constexpr float kDefaultFontSize = 12;
+constexpr float kTextInset = 2;
+
+bool IsGradientMode(int direction) {
+    return direction >= static_cast<int>(GradientMode::Horizontal) &&
+           direction <= static_cast<int>(GradientMode::BackwardDiagonal);
+}
+
+int RoundToInt(float value) {
+    if (!std::isfinite(value)) return 0;
+    return static_cast<int>(std::lround(value));
+}
+
+}  // namespace
+
+ExLabel::~ExLabel() { Destroy(); }
+
+ControlHandle ExLabel::CreateLabel(ControlParent parent, float left, float top, float width,
+                                   float height, LabelOptions options) {
+    if (GetHandle() != ControlHandle::None) return GetHandle();
+    m_text = std::move(options.text);
+    m_text_colour = options.text_colour.value_or(MakeArgb(0, 210));
+    m_gradient_direction = options.gradient_direction;
+    m_gradient_colour1 = options.gradient_colour1;
+    m_gradient_colour2 = options.gradient_colour2;
+    m_word_wrap = options.word_wrap;
+    m_auto_contrast = options.auto_contrast;
+    if (options.font_name || options.font_size || options.font_style) {
+        SetFont(CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
+                           options.font_size.value_or(kDefaultFontSize),
+                           options.font_style.value_or(kFontRegular)),
+                true);
+    } else {
+        SetFont(DefaultFont(), false);
+    }
+    m_format = dui::StringFormat(m_word_wrap ? kLabelWrappedFlags : kLabelSingleLineFlags);
+    m_format.alignment = options.alignment;
+    m_vertical_alignment = options.line_alignment;
+    m_text_effect = options.text_effect;
+    m_glow_colour = options.glow_colour;
+    m_border = options.border;
+    const ControlHandle handle = Create(parent, RectF{left, top, width, height},
+                                        ControlKind::Label, options.visible, false);
+    if (handle == ControlHandle::None) {
+        ReleaseFont();
+        m_text.clear();
+    }
+    return handle;
+}
+
+intptr_t ExLabel::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    const ControlHandle self = GetHandle();
+    const intptr_t answer = PreHook(message, wparam, lparam);
+    if (answer != kNotHandled) return answer;
+    if (self == ControlHandle::None || ResolveControl(self) != this) return kNotHandled;
+
+    switch (message) {
+        case plat::WM_CREATE:
+            Measure();
+            CreateHook();
+            break;
+        case plat::WM_DESTROY:
+            m_text.clear();
+            ReleaseFont();
+            m_format = {};
+            break;
+        case plat::WM_PAINT:
+            Paint();
+            break;
+        case plat::WM_TIMER:
+            FadeAlpha(FadeAlpha() + 51);
+            Invalidate();
+            break;
+        case EX_MSG_SETFOCUS:
+        case EX_MSG_KILLFOCUS:
+            if (Focusable()) Paint();
+            break;
+        case EX_MSG_SIZED:
+            Measure();
+            break;
+        case EX_MSG_REPAINTSTATE:
+            if (m_auto_contrast) Paint();
+            break;
+        default:
+            break;
+    }
+    return kNotHandled;
+}
+
+void ExLabel::TextRectHook(ExCanvas&, RectF&) {}
+
+intptr_t ExLabel::PreHook(uint32_t, uintptr_t, intptr_t) { return kNotHandled; }
+
+void ExLabel::CreateHook() {}
+
+void ExLabel::Measure() {
+    RectF box{};  // wrapped text: no layout limit
+    if (!m_word_wrap) {
+        box = {0, 0, Bounds().width, static_cast<float>(m_font.Height())};
+    }
+    const RectF measured = m_text.empty()
+                               ? RectF{}
+                               : MeasureText(m_text, m_font, m_format, box).value_or(RectF{});
+    m_measured_width = RoundToInt(measured.width);
+    m_measured_height = RoundToInt(measured.height);
+}
+
+void ExLabel::Paint() {
+    if (GetHandle() == ControlHandle::None) return;
+    ExCanvas* canvas = BeginPaint();
+    if (canvas == nullptr) return;
+    canvas->ResetClip();
+    const auto width = static_cast<float>(canvas->Width());
+    const auto height = static_cast<float>(canvas->Height());
+    const RectF whole{0, 0, width, height};
+
+    // The background goes first so that it cannot cover the border.
+    if (IsGradientMode(m_gradient_direction)) {
+        canvas->FillGradient(whole, m_gradient_colour1, m_gradient_colour2,
+                             static_cast<GradientMode>(m_gradient_direction));
+    }
+    if (m_border != kBorderNone) canvas->DrawBorder(whole, m_border);
+
+    if (!m_text.empty()) {
+        RectF text_rect = OffsetRect(whole, kTextInset, kTextInset, -2 * kTextInset,
+                                     -2 * kTextInset);
+        canvas->SetClipRect(text_rect);
+        const Argb colour =
+            m_auto_contrast ? AutoContrastColour(*this, m_text_colour) : m_text_colour;
+        if (m_word_wrap) {
+            // Taller than the canvas, so a last partial line is cut by the
+            // clip instead of being dropped by the layout.
+            text_rect.height = height + static_cast<float>(m_font.Height()) + 3;
+        } else {
+            const auto measured = static_cast<float>(m_measured_height);
+            switch (m_vertical_alignment) {
+                case kLabelCentre:
+                    text_rect.top += std::floor((text_rect.height - measured) / 2);
+                    break;
+                case kLabelBottom:
+                    text_rect.top = text_rect.Bottom() - measured - kTextInset;
+                    break;
+                case kLabelTop:
+                default:
+                    text_rect.top += kTextInset;
+                    break;
+            }
+            text_rect.height = measured;
+        }
+        TextRectHook(*canvas, text_rect);
+        canvas->DrawText(text_rect, m_text, m_font, colour, m_format, m_text_effect,
+                         GlowArgument(m_glow_colour));
+    }
+
+    canvas->ResetClip();
+    if (Host() != nullptr && Host()->KeyboardFocusMarker() == GetHandle()) {
+        canvas->DrawBorder(whole, kBorderDashed);
+    }
+    EndPaint();
+}
+
+// ---------------------------------------------------------------------------
+// Accessors
+
+void ExLabel::SetFont(dui::Font font, bool own) {
+    m_font = std::move(font);
+    m_own_font = own;
+}
+
+const std::string& ExLabel::LabelText(std::string_view text) {
+    m_text.assign(text);
+    Measure();
+    PaintNow();
+    return m_text;
+}
+
+Argb ExLabel::TextColour(Argb value) {
+    m_text_colour = value;
+    PaintNow();
+    return m_text_colour;
+}
+
+Argb ExLabel::GlowColour(Argb value) {
+    m_glow_colour = value;
+    PaintNow();
+    return m_glow_colour;
+}
+
+Argb ExLabel::GradientColour1(Argb value) {
+    m_gradient_colour1 = value;
+    PaintNow();
+    return m_gradient_colour1;
+}
+
+Argb ExLabel::GradientColour2(Argb value) {
+    m_gradient_colour2 = value;
+    PaintNow();
+    return m_gradient_colour2;
+}
+
+int ExLabel::GradientDirection(int value) {
+    m_gradient_direction = value;
+    PaintNow();
+    return m_gradient_direction;
+}
+
+std::string ExLabel::FontName(std::string_view family) {
+    SetFont(CreateFont(family, m_font.Size(), m_font.Style()), true);
+    Measure();
+    PaintNow();
+    return m_font.Family();
+}
+
+int ExLabel::FontStyle(int style) {
+    SetFont(CreateFont(m_font.Family(), m_font.Size(), style), true);
+    Measure();
+    PaintNow();
+    return m_font.Style();
+}
+
+float ExLabel::FontSize(float size) {
+    SetFont(CreateFont(m_font.Family(), size, m_font.Style()), true);
+    Measure();
+    PaintNow();
+    return m_font.Size();
+}
+
+StringTrimming ExLabel::Trimming(StringTrimming value) {
+    m_format.trimming = value;
+    PaintNow();
+    return m_format.trimming;
+}
+
+uint32_t ExLabel::FormatFlags(uint32_t flags) {
+    m_format.flags = flags;
+    Measure();
+    PaintNow();
+    return m_format.flags;
+}
+
+const dui::Font& ExLabel::Font(dui::Font font) {
+    SetFont(std::move(font), true);
+    Measure();
+    PaintNow();
+    return m_font;
+}
+
+const dui::StringFormat& ExLabel::StringFormat(dui::StringFormat format) {
+    m_format = std::move(format);
+    Measure();
+    PaintNow();
+    return m_format;
+}
+
+StringAlignment ExLabel::Alignment(StringAlignment value) {
+    m_format.alignment = value;
+    PaintNow();
+    return m_format.alignment;
+}
+
+bool ExLabel::WordWrap(bool value) {
+    m_word_wrap = value;
+    m_format.flags = value ? kLabelWrappedFlags : kLabelSingleLineFlags;
+    Measure();
+    PaintNow();
+    return m_word_wrap;
+}
+
+int ExLabel::VerticalAlignment(int value) {
+    m_vertical_alignment = value;
+    PaintNow();
+    return m_vertical_alignment;
+}
+
+int ExLabel::TextEffect(int value) {
+    m_text_effect = value;
+    PaintNow();
+    return m_text_effect;
+}
+
+int64_t ExLabel::Border(int64_t style) {
+    m_border = style;
+    PaintNow();
+    return m_border;
+}
+
+bool ExLabel::AutoContrast(bool value) {
+    m_auto_contrast = value;
+    PaintNow();
+    return m_auto_contrast;
+}
+
+void ExLabel::ReleaseFont() { SetFont(DefaultFont(), false); }
+
+}  // namespace dui

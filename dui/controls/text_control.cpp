@@ -1,0 +1,461 @@
+#include "dui/controls/text_control.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "dui/core/host_window.h"
+#include "dui/core/image.h"
+#include "dui/core/messages.h"
+
+namespace dui {
+namespace {
+
+constexpr int kFadeInterval = 60;
+constexpr float kDefaultFontSize = 12;
+
+// Start alphas of the cross-fade per change of look.
+constexpr int kFadeEnterLeave = 51;
+constexpr int kFadeLostFocus = 102;
+constexpr int kFadePress = 153;
+constexpr int kFadeGotFocus = 204;
+constexpr int kNoFade = 255;
+
+// One row of the face colour table: face fill, gradient top, gradient bottom,
+// outer border, inner border, separator line. The gradient takes its RGB
+// from the host's background colour.
+struct FaceColours {
+    std::array<uint32_t, 6> rgb;
+    std::array<int, 6> alpha;
+};
+
+constexpr std::array<FaceColours, 4> kFaceColours{{
+    {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 0, 102, 80, 51, 25}},         // normal
+    {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 21, 153, 70, 51, 30}},        // mouse over
+    {{0xECECEC, 0, 0xECECEC, 0, 0xFFFFFF, 0}, {204, 153, 21, 70, 51, 10}},  // pressed
+    {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 51, 153, 80, 61, 25}},        // focused
+}};
+constexpr FaceColours kDisabledColours{{0xFFFFFF, 0, 0, 0, 0xFFFFFF, 0}, {51, 51, 51, 35, 30, 0}};
+
+const FaceColours& ColoursFor(int state) {
+    if (state >= 0 && state < static_cast<int>(kFaceColours.size())) {
+        return kFaceColours[static_cast<size_t>(state)];
+    }
+    return kDisabledColours;
+}
+
+// The caption's format: one line, left and top, the hotkey letter underlined.
+dui::StringFormat CaptionFormat() {
+    dui::StringFormat format(kFormatNoWrap);
+    format.alignment = StringAlignment::Near;
+    format.line_alignment = StringAlignment::Near;
+    format.hotkey_prefix = HotkeyPrefix::Show;
+    return format;
+}
+
+struct IconTextLayout {
+    RectF icon;
+    RectF text;
+};
+
+// Places icon and caption in the content rectangle `c` (see IconPlacement).
+IconTextLayout LayOut(int position, const RectF& c, float iw, float ih, float tw, float th,
+                      float ox, float oy, float gp) {
+    IconTextLayout out;
+    const float x = c.left, y = c.top, w = c.width, h = c.height;
+    const float text_w = tw + 2, text_h = th + 2;
+    const float centred_text_y = oy + y + (h - th) / 2;
+    const float centred_icon_y = oy + y + (h - ih) / 2;
+    switch (position) {
+        case kIconRightOfText: {
+            const float tx = ox + x + (w - (iw + gp + tw)) / 2;
+            out.text = {tx, centred_text_y, text_w, text_h};
+            out.icon = {tx + tw + gp, centred_icon_y, iw, ih};
+            break;
+        }
+        case kIconAboveText: {
+            const float iy = oy + y + (h - ih - gp - th) / 2;
+            out.icon = {ox + x + (w - iw) / 2, iy, iw, ih};
+            out.text = {ox + x + (w - tw) / 2, iy + ih + gp, text_w, text_h};
+            break;
+        }
+        case kIconBehindText:
+            out.icon = {ox + x + (w - iw) / 2, centred_icon_y, iw, ih};
+            out.text = {ox + x + (w - tw) / 2, centred_text_y, text_w, text_h};
+            break;
+        case kIconAtLeftEdge:
+            out.icon = {ox + x, centred_icon_y, iw, ih};
+            out.text = {ox + x + iw + gp, centred_text_y, w - iw - gp - ox, text_h};
+            break;
+        case kIconTextAtLeftEdge: {
+            const float width = w - iw - gp - ox;
+            out.text = {ox + x, centred_text_y, width, text_h};
+            out.icon = {ox + x + width + gp, centred_icon_y, iw, ih};
+            break;
+        }
+        case kIconAtTop:
+            out.icon = {ox + x + (w - iw) / 2, oy + y, iw, ih};
+            out.text = {ox + x + (w - tw) / 2, oy + y + ih + gp, tw + 5, text_h};
+            break;
+        case kIconLeftOfText:
+        default: {
+            const float ix = ox + x + (w - (iw + gp + tw)) / 2;
+            out.icon = {ix, centred_icon_y, iw, ih};
+            out.text = {ix + iw + gp, centred_text_y, text_w, text_h};
+            break;
+        }
+    }
+    // Icons sit on whole pixels so they stay sharp.
+    out.icon.left = std::floor(out.icon.left);
+    out.icon.top = std::floor(out.icon.top);
+    return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Shared helpers
+
+Argb AutoContrastColour(const ExControl& control, Argb text_colour) {
+    const ExHostWindow* host = control.Host();
+    if (host == nullptr) return text_colour;
+    // What is really under the control is the painted background; the raw
+    // image would be off by the frame and the image mode.
+    std::optional<ImageSource> source;
+    if (const ExCanvas* cache = host->BackgroundCache(); cache != nullptr && cache->Width() > 0) {
+        source.emplace(*cache);
+    } else if (const ExImage* image = host->BackgroundImage()) {
+        source.emplace(*image);
+    }
+    if (!source) return text_colour;
+    const RectF& b = control.Bounds();
+    constexpr float kFractions[] = {0.2f, 0.5f, 0.8f};
+    int dark = 0;
+    for (float f : kFractions) {
+        for (float g : kFractions) {
+            const int px = static_cast<int>(b.left + b.width * f);
+            const int py = static_cast<int>(b.top + b.height * g);
+            if (IsDarkColour(GetPixel(*source, px, py))) ++dark;
+        }
+    }
+    const Argb alpha = text_colour & 0xFF000000u;
+    return alpha | (dark > 4 ? 0x00FFFFFFu : 0u);
+}
+
+uint32_t HotkeyCharacter(std::string_view caption) {
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (i + 1 >= caption.size()) return 0;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return static_cast<unsigned char>(caption[i + 1]);
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Creation and messages
+
+ExTextControl::~ExTextControl() { Destroy(); }
+
+ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left, float top,
+                                               float width, float height, std::string caption,
+                                               std::optional<Argb> text_colour,
+                                               std::optional<std::string> font_name,
+                                               std::optional<float> font_size,
+                                               std::optional<int> font_style, int text_effect,
+                                               Argb glow_colour, std::optional<int> corner_style,
+                                               bool visible) {
+    if (GetHandle() != ControlHandle::None) return GetHandle();
+    m_text_colour = text_colour.value_or(MakeArgb(0, 210));
+    if (font_name || font_size || font_style) {
+        SetFont(CreateFont(font_name ? *font_name : DefaultFont().Family(),
+                           font_size.value_or(kDefaultFontSize), font_style.value_or(kFontRegular)),
+                true);
+    } else {
+        SetFont(DefaultFont(), false);
+    }
+    m_format = CaptionFormat();
+    m_caption = std::move(caption);
+    m_text_effect = text_effect;
+    m_glow_colour = glow_colour;
+    m_state = kStateNormal;
+    if (corner_style) {
+        m_corner_style = *corner_style;
+    } else {
+        const ExHostWindow* host = nullptr;
+        if (parent.host != nullptr) {
+            host = HostFromWindow(parent.host);
+        } else if (const ExControl* owner = ResolveControl(parent.control)) {
+            host = owner->Host();
+        }
+        m_corner_style = host != nullptr ? host->FrameStyle() : 0;
+    }
+    const ControlHandle handle = Create(parent, RectF{left, top, width, height},
+                                        ControlKind::TextControl, visible, true, std::nullopt,
+                                        kFadeInterval);
+    if (handle == ControlHandle::None) {
+        ReleaseFont();
+        m_caption.clear();
+    }
+    return handle;
+}
+
+intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    const ControlHandle self = GetHandle();
+    const intptr_t answer = PreHook(message, wparam, lparam);
+    if (answer != kNotHandled) return answer;
+    if (self == ControlHandle::None || ResolveControl(self) != this) return kNotHandled;
+
+    switch (message) {
+        case plat::WM_CREATE:
+            RegisterHotkey();
+            break;
+        case plat::WM_DESTROY:
+            ReleaseFont();
+            m_format = {};
+            m_caption.clear();
+            break;
+        case plat::WM_PAINT:
+        case EX_MSG_REPAINTSTATE:
+            PaintState(m_state, kNoFade);
+            break;
+        case plat::WM_TIMER:
+            FadeAlpha(FadeAlpha() + 51);
+            Invalidate();
+            break;
+        case plat::WM_LBUTTONDOWN:
+            if (Focusable()) PaintState(kStatePressed, kFadePress);
+            break;
+        case plat::WM_LBUTTONUP:
+            if (Focusable()) PaintState(kStateHover, kFadePress);
+            break;
+        case EX_MSG_SETFOCUS:
+            PaintState(kStateFocused, kFadeGotFocus);
+            break;
+        case EX_MSG_KILLFOCUS:
+            PaintState(kStateNormal, kFadeLostFocus);
+            break;
+        case EX_MSG_MOUSEENTER:
+            PaintState(kStateHover, kFadeEnterLeave);
+            break;
+        case EX_MSG_MOUSELEAVE:
+            PaintState(kStateNormal, kFadeEnterLeave);
+            break;
+        case EX_MSG_ENABLECHANGED:
+            // A disabled control shows the disabled colours (the state's
+            // alpha halving still applies).
+            PaintState(lparam != 0 ? kStateDisabled : kStateNormal, kNoFade);
+            break;
+        default:
+            break;
+    }
+    return kNotHandled;
+}
+
+void ExTextControl::RegisterHotkey() {
+    if (GetHandle() == ControlHandle::None || GetHostHandle() == nullptr) return;
+    plat::SendMessage(GetHostHandle(), EX_MSG_HOTKEY, Raw(GetHandle()),
+                      static_cast<intptr_t>(HotkeyCharacter(m_caption)));
+}
+
+int ExTextControl::FaceHook(ExCanvas&, int) { return 0; }
+
+int ExTextControl::TextHook(ExCanvas&, int, RectF&, RectF&) { return 0; }
+
+intptr_t ExTextControl::PreHook(uint32_t, uintptr_t, intptr_t) { return kNotHandled; }
+
+// ---------------------------------------------------------------------------
+// Accessors
+
+std::string ExTextControl::Caption(std::string text) {
+    m_caption = std::move(text);
+    RegisterHotkey();
+    PaintNow();
+    return m_caption;
+}
+
+Argb ExTextControl::TextColour(Argb value) {
+    m_text_colour = value;
+    PaintNow();
+    return m_text_colour;
+}
+
+int ExTextControl::TextEffect(int value) {
+    m_text_effect = value;
+    PaintNow();
+    return m_text_effect;
+}
+
+void ExTextControl::SetFont(dui::Font font, bool own) {
+    m_font = std::move(font);
+    m_own_font = own;
+}
+
+std::string ExTextControl::FontName(std::string_view family) {
+    SetFont(CreateFont(family, m_font.Size(), m_font.Style()), true);
+    PaintNow();
+    return m_font.Family();
+}
+
+int ExTextControl::FontStyle(int style) {
+    SetFont(CreateFont(m_font.Family(), m_font.Size(), style), true);
+    PaintNow();
+    return m_font.Style();
+}
+
+float ExTextControl::FontSize(float size) {
+    SetFont(CreateFont(m_font.Family(), size, m_font.Style()), true);
+    PaintNow();
+    return m_font.Size();
+}
+
+const dui::Font& ExTextControl::Font(dui::Font font) {
+    SetFont(std::move(font), true);
+    PaintNow();
+    return m_font;
+}
+
+const dui::StringFormat& ExTextControl::StringFormat(dui::StringFormat format) {
+    m_format = std::move(format);
+    PaintNow();
+    return m_format;
+}
+
+Argb ExTextControl::GlowColour(Argb value) {
+    m_glow_colour = value;
+    PaintNow();
+    return m_glow_colour;
+}
+
+int ExTextControl::CornerStyle(int value) {
+    m_corner_style = value;
+    PaintNow();
+    return m_corner_style;
+}
+
+bool ExTextControl::AutoContrast(bool value) {
+    m_auto_contrast = value;
+    PaintNow();
+    return m_auto_contrast;
+}
+
+const std::string& ExTextControl::IconData(std::string_view bytes) {
+    m_icon_data.assign(bytes);
+    PaintNow();
+    return m_icon_data;
+}
+
+int ExTextControl::IconPosition(int value) {
+    m_icon_position = value;
+    PaintNow();
+    return m_icon_position;
+}
+
+int ExTextControl::OffsetX(int value) {
+    m_offset_x = value;
+    PaintNow();
+    return m_offset_x;
+}
+
+int ExTextControl::OffsetY(int value) {
+    m_offset_y = value;
+    PaintNow();
+    return m_offset_y;
+}
+
+int ExTextControl::Gap(int value) {
+    m_gap = value;
+    PaintNow();
+    return m_gap;
+}
+
+void ExTextControl::ReleaseFont() { SetFont(DefaultFont(), false); }
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void ExTextControl::PaintState(int state, int start_alpha) {
+    if (GetHandle() == ControlHandle::None) return;
+    m_state = state;
+    FadeAlpha(start_alpha);
+    ExCanvas* canvas = BeginPaint();
+    if (canvas == nullptr) return;
+    canvas->ResetClip();
+    const auto width = static_cast<float>(canvas->Width());
+    const auto height = static_cast<float>(canvas->Height());
+    RectF content{0, 0, width, height};
+
+    if (FaceHook(*canvas, state) == 0) DrawDefaultFace(*canvas, state);
+
+    content = OffsetRect(content, 1, 1, -2, -2);
+    canvas->SetClipRect(content);
+
+    const RectF measured =
+        MeasureText(m_caption, m_font, m_format, content).value_or(RectF{});
+    std::optional<ExImage> icon;
+    if (!m_icon_data.empty()) icon = LoadImageFromBytes(m_icon_data, false);
+    const float iw = icon ? static_cast<float>(icon->Width()) : 0.0f;
+    const float ih = icon ? static_cast<float>(icon->Height()) : 0.0f;
+    IconTextLayout layout =
+        LayOut(m_icon_position, content, iw, ih, measured.width, measured.height,
+               static_cast<float>(m_offset_x), static_cast<float>(m_offset_y),
+               static_cast<float>(m_gap));
+    if (state == kStatePressed) {
+        layout.icon = OffsetRect(layout.icon, 1, 1);
+        layout.text = OffsetRect(layout.text, 1, 1);
+    }
+    const int text_answer = TextHook(*canvas, state, layout.text, layout.icon);
+
+    if (icon) {
+        canvas->DrawImageNatural(*icon, layout.icon, true);
+        FreeImage(icon);
+    }
+    if (!m_caption.empty()) {
+        const Argb colour =
+            m_auto_contrast ? AutoContrastColour(*this, m_text_colour) : m_text_colour;
+        canvas->DrawText(layout.text, m_caption, m_font, colour, m_format, m_text_effect,
+                         GlowArgument(m_glow_colour));
+    }
+
+    canvas->ResetClip();
+    if (text_answer == 0 && Host() != nullptr && Host()->KeyboardFocusMarker() == GetHandle()) {
+        canvas->DrawBorder(OffsetRect(content, 2, 2, -4, -5), kBorderDashed);
+    }
+    EndPaint();
+}
+
+void ExTextControl::DrawDefaultFace(ExCanvas& canvas, int state) {
+    const FaceColours& colours = ColoursFor(state);
+    auto entry = [&](size_t i) { return MakeArgb(colours.rgb[i], colours.alpha[i]); };
+    // Without a background colour the gradient is white, as the colour's
+    // bits all set would give.
+    const int32_t background = Host() != nullptr ? Host()->BackgroundColour() : -1;
+    const auto background_rgb = static_cast<uint32_t>(background) & 0xFFFFFFu;
+
+    const auto width = static_cast<float>(canvas.Width());
+    const auto height = static_cast<float>(canvas.Height());
+    const RectF content{0, 0, width, height};
+    RectF face{0, 0, width, height - 1};
+    const bool rounded = m_corner_style != 0;
+    if (rounded) canvas.SetClipPath(RoundRectPath(content, 4));
+
+    canvas.FillRoundRect(face, 3, entry(0));
+    canvas.FillGradient(face, MakeArgb(background_rgb, colours.alpha[1]),
+                        MakeArgb(background_rgb, colours.alpha[2]), GradientMode::Vertical);
+    if (rounded) {
+        canvas.ResetClip();
+        canvas.DrawRoundRect(face, 3, entry(3));
+        face = OffsetRect(face, 1, 1, -2, -2);
+        canvas.DrawRoundRect(face, 3, entry(4));
+    } else {
+        canvas.DrawBorder(face, kBorderSolid, entry(3));
+        face = OffsetRect(face, 1, 1, -2, -2);
+        canvas.DrawBorder(face, kBorderSolid, entry(4));
+    }
+    canvas.DrawLine(1, height - 1, width - 2, height - 1, entry(5));
+}
+
+}  // namespace dui

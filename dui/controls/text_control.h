@@ -1,0 +1,155 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dui/core/canvas.h"
+#include "dui/core/control.h"
+#include "dui/core/font.h"
+#include "dui/core/string_format.h"
+
+namespace dui {
+
+// Paint states of a text control. Any value outside 0..3 paints the disabled
+// look; the control itself uses kStateDisabled while it is disabled.
+inline constexpr int kStateNormal = 0;
+inline constexpr int kStateHover = 1;
+inline constexpr int kStatePressed = 2;
+inline constexpr int kStateFocused = 3;
+inline constexpr int kStateDisabled = -1;
+
+// Where the icon goes relative to the caption.
+enum IconPlacement : int {
+    kIconLeftOfText = 0,    // the pair centred
+    kIconRightOfText = 1,   // the pair centred
+    kIconAboveText = 2,     // the pair centred vertically
+    kIconBehindText = 3,    // both centred on the same point
+    kIconAtLeftEdge = 4,    // text fills the rest
+    kIconTextAtLeftEdge = 5,  // text at the left edge, icon after it
+    kIconAtTop = 6,         // icon at the top, text below it
+};
+
+// The text colour a control with auto contrast draws with: white or black,
+// keeping the alpha of `text_colour`, whichever stands out against what the
+// host has painted under the control (nine samples; white when more than
+// four are dark). Without a host background the colour is kept.
+Argb AutoContrastColour(const ExControl& control, Argb text_colour);
+
+// The colour an optional glow colour field means: 0 lets DrawText choose.
+inline std::optional<Argb> GlowArgument(Argb glow) {
+    return glow == 0 ? std::nullopt : std::optional<Argb>(glow);
+}
+
+// A control with a caption, a font, a string format, an optional icon and a
+// face that changes with the mouse and focus state, cross-fading between
+// looks. Button classes derive from it and replace only the three hooks at
+// the end (face, text and pre-hook).
+//
+// The caption's first "&" marks its Alt hotkey: the character after it is
+// registered with the host on creation and whenever the caption changes
+// ("&&" is a literal ampersand and marks nothing).
+class ExTextControl : public ExControl {
+public:
+    ExTextControl() = default;
+    ~ExTextControl() override;
+
+    intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+
+    // Font arguments not given take the default font's family, 12 px and
+    // regular; when none is given the module default font is used. The corner
+    // style defaults to the host's frame style. Focusable, fading every 60 ms.
+    ControlHandle CreateTextControl(ControlParent parent, float left, float top, float width,
+                                    float height, std::string caption = {},
+                                    std::optional<Argb> text_colour = std::nullopt,
+                                    std::optional<std::string> font_name = std::nullopt,
+                                    std::optional<float> font_size = std::nullopt,
+                                    std::optional<int> font_style = std::nullopt,
+                                    int text_effect = kTextEffectNone, Argb glow_colour = 0,
+                                    std::optional<int> corner_style = std::nullopt,
+                                    bool visible = true);
+
+    // Accessors: the setters store, repaint and return the value now held.
+    const std::string& Caption() const { return m_caption; }
+    std::string Caption(std::string text);
+    Argb TextColour() const { return m_text_colour; }
+    Argb TextColour(Argb value);
+    int TextEffect() const { return m_text_effect; }
+    int TextEffect(int value);
+    std::string FontName() const { return m_font.Family(); }
+    std::string FontName(std::string_view family);
+    int FontStyle() const { return m_font.Style(); }
+    int FontStyle(int style);
+    float FontSize() const { return m_font.Size(); }
+    float FontSize(float size);
+    const dui::Font& Font() const { return m_font; }
+    const dui::Font& Font(dui::Font font);
+    const dui::StringFormat& StringFormat() const { return m_format; }
+    const dui::StringFormat& StringFormat(dui::StringFormat format);
+    Argb GlowColour() const { return m_glow_colour; }
+    Argb GlowColour(Argb value);
+    int CornerStyle() const { return m_corner_style; }
+    int CornerStyle(int value);
+    bool AutoContrast() const { return m_auto_contrast; }
+    bool AutoContrast(bool value);
+    const std::string& IconData() const { return m_icon_data; }
+    const std::string& IconData(std::string_view bytes);
+    int IconPosition() const { return m_icon_position; }
+    int IconPosition(int value);
+    int OffsetX() const { return m_offset_x; }
+    int OffsetX(int value);
+    int OffsetY() const { return m_offset_y; }
+    int OffsetY(int value);
+    int Gap() const { return m_gap; }
+    int Gap(int value);
+
+    // Back to the module default font.
+    void ReleaseFont();
+    bool HasOwnFont() const { return m_own_font; }
+
+    // Stores the state, sets the fade alpha to `start_alpha` and paints the
+    // new look, cross-fading from the old one.
+    void PaintState(int state, int start_alpha);
+    // The look last painted.
+    int State() const { return m_state; }
+
+protected:
+    // Hooks for derived classes.
+    // Face: nonzero when the class drew its own face (the default face is
+    // then skipped).
+    virtual int FaceHook(ExCanvas& canvas, int state);
+    // Text: may move the text and icon rectangles; nonzero suppresses the
+    // focus cue.
+    virtual int TextHook(ExCanvas& canvas, int state, RectF& text_rect, RectF& icon_rect);
+    // Called first for every message; anything but kNotHandled is the
+    // answer and the class does nothing else.
+    virtual intptr_t PreHook(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+private:
+    void RegisterHotkey();
+    void DrawDefaultFace(ExCanvas& canvas, int state);
+    void SetFont(dui::Font font, bool own);
+
+    int m_state = kStateNormal;
+    std::string m_caption;
+    dui::Font m_font;
+    bool m_own_font = false;
+    int m_text_effect = kTextEffectNone;
+    Argb m_text_colour = 0;
+    int m_corner_style = 0;
+    dui::StringFormat m_format;
+    Argb m_glow_colour = 0;
+    bool m_auto_contrast = false;
+    std::string m_icon_data;
+    int m_icon_position = kIconLeftOfText;
+    int m_offset_x = 0;
+    int m_offset_y = 0;
+    int m_gap = 0;
+};
+
+// The hotkey character a caption marks: the byte after its first "&" that
+// is not part of "&&", or 0 when there is none.
+uint32_t HotkeyCharacter(std::string_view caption);
+
+}  // namespace dui
