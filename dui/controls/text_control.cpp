@@ -150,7 +150,10 @@ uint32_t HotkeyCharacter(std::string_view caption) {
             ++i;
             continue;
         }
-        return static_cast<unsigned char>(caption[i + 1]);
+        // Only a character a key can type is a hotkey; the lead byte of a
+        // double-byte character marks none.
+        const auto character = static_cast<unsigned char>(caption[i + 1]);
+        return character >= 0x20 && character < 0x7F ? character : 0;
     }
     return 0;
 }

@@ -149,7 +149,8 @@ private:
 };
 
 // The hotkey character a caption marks: the byte after its first "&" that
-// is not part of "&&", or 0 when there is none.
+// is not part of "&&", or 0 when there is none or it is not a printable
+// ASCII character.
 uint32_t HotkeyCharacter(std::string_view caption);
 
 }  // namespace dui

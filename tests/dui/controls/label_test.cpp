@@ -108,6 +108,7 @@ TEST(HotkeyCharacterTest, FirstSingleAmpersandMarksTheLetter) {
     EXPECT_EQ(dui::HotkeyCharacter("trailing&"), 0u);
     EXPECT_EQ(dui::HotkeyCharacter("a && b"), 0u);
     EXPECT_EQ(dui::HotkeyCharacter("&&&x"), uint32_t{'x'});
+    EXPECT_EQ(dui::HotkeyCharacter("&是"), 0u);
 }
 
 TEST_F(TextControlTest, CaptionHotkeyIsRegisteredAndAltClicksTheControl) {
