@@ -1,5 +1,6 @@
 #include "dui/controls/text_control.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -247,11 +248,18 @@ intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t l
         case EX_MSG_MOUSELEAVE:
             PaintState(kStateNormal, kFadeEnterLeave);
             break;
-        case EX_MSG_ENABLECHANGED:
-            // A disabled control shows the disabled colours (the state's
-            // alpha halving still applies).
-            PaintState(lparam != 0 ? kStateDisabled : kStateNormal, kNoFade);
-            break;
+        case EX_MSG_ENABLECHANGED: {
+            // A disabled control shows the disabled colours at half its
+            // opacity. The opacity is changed here rather than by the default
+            // so that the fade alpha follows it: a re-enabled control must
+            // not stay composed at the halved fade alpha.
+            const bool now_disabled = lparam != 0;
+            const double factor = now_disabled ? 0.5 : 2.0;
+            Alpha(std::clamp(static_cast<int>(Alpha() * factor), 0, 255), false);
+            if (ResolveControl(self) != this) return 0;
+            PaintState(now_disabled ? kStateDisabled : kStateNormal, kNoFade);
+            return 0;
+        }
         default:
             break;
     }

@@ -229,6 +229,9 @@ TEST_F(TextControlTest, DisabledControlShowsTheDisabledLookAtHalfOpacity) {
     EXPECT_EQ(button.State(), dui::kStateDisabled);
     button.Disabled(false);
     EXPECT_EQ(button.State(), dui::kStateNormal);
+    // Composed at full opacity again, not at the halved fade alpha.
+    EXPECT_EQ(button.Alpha(), 254);
+    EXPECT_EQ(button.FadeAlpha(), 254);
     EXPECT_EQ(button.Canvas()->GetPixel(40, 12), enabled);
 }
 
