@@ -133,7 +133,6 @@ GtkTopLevel::GtkTopLevel(GtkWindowSystem& system, HWND hwnd, const NativeWindowP
     Move(params.rect);
     gtk_widget_realize(widget);
     gtk_im_context_set_client_window(m_ime.get(), gtk_widget_get_window(widget));
-    m_layered = (params.ex_style & WS_EX_LAYERED) != 0;
     UpdateShape();
 }
 
