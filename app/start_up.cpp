@@ -6,12 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "dui/core/module.h"
-
-#if __has_include("dui/controls/controls_module.h")
 #include "dui/controls/controls_module.h"
-#define SEED_HAVE_CONTROLS_MODULE 1
-#endif
+#include "dui/core/module.h"
 
 namespace app {
 namespace {
@@ -50,11 +46,9 @@ std::string SkinPackagePath() {
 }
 
 bool InitialiseModules() {
-    if (!dui::ModuleStartup()) return false;
-#ifdef SEED_HAVE_CONTROLS_MODULE
-    dui::ControlsStartup();
-#endif
-    return true;
+    // The controls library installs the title label of host windows, so it
+    // starts before the first Attach.
+    return dui::ModuleStartup() && dui::ControlsStartup();
 }
 
 int StartApplication() {
