@@ -272,7 +272,11 @@ bool ExControl::Disabled(bool value) {
         // Disabled controls show at half their opacity; the truncation makes
         // a disable-enable round trip of 255 end at 254.
         const double factor = value ? 0.5 : 2.0;
+        const bool fade_finished = control->m_fade_alpha >= control->m_alpha;
         control->m_alpha = ClampAlpha(static_cast<int>(control->m_alpha * factor));
+        // A finished fade follows the new opacity; otherwise a control
+        // painted while disabled would stay at half opacity once enabled.
+        if (fade_finished) control->m_fade_alpha = control->m_alpha;
     }
     control->m_disabled = value;
     control->Invalidate();

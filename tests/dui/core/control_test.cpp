@@ -167,6 +167,17 @@ TEST_F(ControlTest, DisableEnableRoundTripHalvesAndRestoresAlphaWithTruncation) 
     EXPECT_EQ(a.Alpha(), 255);
 }
 
+TEST_F(ControlTest, ReEnabledControlIsComposedAtItsFullOpacityAgain) {
+    auto& a = AddControl({0, 0, 50, 50});
+    a.Disabled(true);
+    // A cross-fade that ends while the control is disabled stops at the
+    // halved opacity.
+    EXPECT_EQ(a.FadeAlpha(255), 127);
+    a.Disabled(false);
+    EXPECT_EQ(a.Alpha(), 254);
+    EXPECT_EQ(a.FadeAlpha(), 254);
+}
+
 TEST_F(ControlTest, ClassAnsweringEnableChangedKeepsAlpha) {
     auto& a = AddControl({0, 0, 50, 50});
     a.Answer(dui::EX_MSG_ENABLECHANGED, 0);
