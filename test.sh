@@ -7,7 +7,10 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 build_dir=${BUILD_DIR:-build}
 sanitize=OFF
-[[ ${SANITIZE:-0} == 1 ]] && sanitize=ON
+if [[ ${SANITIZE:-0} == 1 ]]; then
+  sanitize=ON
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSANITIZE="$sanitize" >/dev/null
 cmake --build "$build_dir" -j2
 
