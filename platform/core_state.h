@@ -99,8 +99,8 @@ struct RawInput {
     MouseButton button = MouseButton::Left;
     bool flag = false;        // pressed / active / auto-repeat
     int value = 0;            // wheel delta / virtual key
-    InputState state;
-    std::string text;         // UTF-8
+    InputState state{};
+    std::string text{};       // UTF-8
     RECT rect{};
     ShowState show_state = ShowState::Normal;
     uint64_t time = 0;

@@ -485,12 +485,7 @@ namespace input {
 
 void QueueMouseMove(HWND hwnd, POINT screen, InputState state) {
     NoteAsyncState(state);
-    RawInput input;
-    input.kind = RawInput::Kind::MouseMove;
-    input.hwnd = hwnd;
-    input.screen = screen;
-    input.state = state;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::MouseMove, .hwnd = hwnd, .screen = screen, .state = state});
 }
 
 void QueueMouseButton(HWND hwnd, POINT screen, MouseButton button, bool pressed,
@@ -499,105 +494,72 @@ void QueueMouseButton(HWND hwnd, POINT screen, MouseButton button, bool pressed,
     InputState after = state;
     SetButtonInState(after, button, pressed);
     NoteAsyncState(after);
-    RawInput input;
-    input.kind = RawInput::Kind::MouseButton;
-    input.hwnd = hwnd;
-    input.screen = screen;
-    input.button = button;
-    input.flag = pressed;
-    input.state = state;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::MouseButton,
+              .hwnd = hwnd,
+              .screen = screen,
+              .button = button,
+              .flag = pressed,
+              .state = state});
 }
 
 void QueueMouseWheel(HWND hwnd, POINT screen, int delta, InputState state) {
     NoteAsyncState(state);
-    RawInput input;
-    input.kind = RawInput::Kind::MouseWheel;
-    input.hwnd = hwnd;
-    input.screen = screen;
-    input.value = delta;
-    input.state = state;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::MouseWheel,
+              .hwnd = hwnd,
+              .screen = screen,
+              .value = delta,
+              .state = state});
 }
 
 void QueueMouseLeave(HWND hwnd) {
-    RawInput input;
-    input.kind = RawInput::Kind::MouseLeave;
-    input.hwnd = hwnd;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::MouseLeave, .hwnd = hwnd});
 }
 
-void QueueKey(HWND hwnd, int virtual_key, bool pressed, bool auto_repeat, std::string_view text,
-              InputState state) {
+// A repeat is a press of a key already down, so `auto_repeat` changes nothing.
+void QueueKey(HWND hwnd, int virtual_key, bool pressed, bool /*auto_repeat*/,
+              std::string_view text, InputState state) {
     NoteAsyncState(state);
     if (virtual_key > 0 && virtual_key <= 255) {
         auto& async = Core().async_key_state[GenericKey(virtual_key)];
         async = static_cast<uint8_t>(pressed ? (async | 0x80) : (async & ~0x80));
     }
-    RawInput input;
-    input.kind = RawInput::Kind::Key;
-    input.hwnd = hwnd;
-    input.value = virtual_key;
-    input.flag = pressed;
-    (void)auto_repeat;   // a repeat is a press of a key already down
-    input.text = std::string(text.substr(0, kMaxInputText));
-    input.state = state;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::Key,
+              .hwnd = hwnd,
+              .flag = pressed,
+              .value = virtual_key,
+              .state = state,
+              .text = std::string(text.substr(0, kMaxInputText))});
 }
 
 void QueueImeCommit(HWND hwnd, std::string_view text) {
     if (text.empty()) return;
-    RawInput input;
-    input.kind = RawInput::Kind::ImeCommit;
-    input.hwnd = hwnd;
-    input.text = std::string(text.substr(0, kMaxInputText));
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::ImeCommit,
+              .hwnd = hwnd,
+              .text = std::string(text.substr(0, kMaxInputText))});
 }
 
 void QueueActivation(HWND hwnd, bool active) {
-    RawInput input;
-    input.kind = RawInput::Kind::Activation;
-    input.hwnd = hwnd;
-    input.flag = active;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::Activation, .hwnd = hwnd, .flag = active});
 }
 
 void QueueNativeFocus(HWND hwnd) {
-    RawInput input;
-    input.kind = RawInput::Kind::NativeFocus;
-    input.hwnd = hwnd;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::NativeFocus, .hwnd = hwnd});
 }
 
 void QueueConfigure(HWND hwnd, const RECT& screen_rect) {
-    RawInput input;
-    input.kind = RawInput::Kind::Configure;
-    input.hwnd = hwnd;
-    input.rect = screen_rect;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::Configure, .hwnd = hwnd, .rect = screen_rect});
 }
 
 void QueueShowState(HWND hwnd, ShowState state) {
-    RawInput input;
-    input.kind = RawInput::Kind::ShowState;
-    input.hwnd = hwnd;
-    input.show_state = state;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::ShowState, .hwnd = hwnd, .show_state = state});
 }
 
 void QueueCloseRequest(HWND hwnd) {
-    RawInput input;
-    input.kind = RawInput::Kind::Close;
-    input.hwnd = hwnd;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::Close, .hwnd = hwnd});
 }
 
 void QueueExpose(HWND hwnd, const RECT& client_rect) {
-    RawInput input;
-    input.kind = RawInput::Kind::Expose;
-    input.hwnd = hwnd;
-    input.rect = client_rect;
-    QueueRaw(std::move(input));
+    QueueRaw({.kind = RawInput::Kind::Expose, .hwnd = hwnd, .rect = client_rect});
 }
 
 }  // namespace input
