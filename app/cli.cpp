@@ -95,6 +95,42 @@ bool IsVersion(std::string_view arg) {
     return arg == "--version";
 }
 
+// Every command answers --help and --version the same way: the exit status
+// when `arg` is one of them.
+std::optional<int> AnswerHelpOrVersion(std::string_view arg, std::string_view usage,
+                                       std::string_view more_help = {}) {
+    if (IsHelp(arg)) {
+        Print(stdout, usage);
+        Print(stdout, more_help);
+        return 0;
+    }
+    if (IsVersion(arg)) {
+        Print(stdout, kVersion);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+// Takes the site option at args[index], moving `index` onto its last
+// argument; any other option is a usage error. Returns the exit status when
+// the command must end.
+std::optional<int> TakeSiteOption(const std::vector<std::string_view>& args, std::size_t& index,
+                                  PartialSettings& sites, std::string_view usage,
+                                  std::string_view unknown = "unknown option ") {
+    std::size_t used = 0;
+    std::string error;
+    switch (ParseRootOption(args, index, sites, used, error)) {
+        case RootOption::Consumed:
+            index += used - 1;
+            return std::nullopt;
+        case RootOption::Invalid:
+            return UsageError(error, usage);
+        case RootOption::NotRootOption:
+            break;
+    }
+    return UsageError(std::string(unknown) + std::string(args[index]), usage);
+}
+
 std::optional<int> ParseInt(std::string_view text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -155,14 +191,8 @@ int RunSearch(const std::vector<std::string_view>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (!options_done && arg.size() > 1 && arg.front() == '-') {
-            if (IsHelp(arg)) {
-                Print(stdout, kSearchUsage);
-                Print(stdout, kRootOptionsHelp);
-                return 0;
-            }
-            if (IsVersion(arg)) {
-                Print(stdout, kVersion);
-                return 0;
+            if (const auto status = AnswerHelpOrVersion(arg, kSearchUsage, kRootOptionsHelp)) {
+                return *status;
             }
             if (arg == "--") {
                 options_done = true;
@@ -188,18 +218,8 @@ int RunSearch(const std::vector<std::string_view>& args) {
                 }
                 continue;
             }
-            std::size_t used = 0;
-            std::string error;
-            switch (ParseRootOption(args, i, options.sites, used, error)) {
-                case RootOption::Consumed:
-                    i += used - 1;
-                    continue;
-                case RootOption::Invalid:
-                    return UsageError(error, kSearchUsage);
-                case RootOption::NotRootOption:
-                    break;
-            }
-            return UsageError("unknown option " + std::string(arg), kSearchUsage);
+            if (const auto status = TakeSiteOption(args, i, options.sites, kSearchUsage)) return *status;
+            continue;
         }
         if (options.keyword) return UsageError("only one keyword is taken", kSearchUsage);
         options.keyword = arg;
@@ -255,31 +275,15 @@ int RunResolve(const std::vector<std::string_view>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (!options_done && arg.size() > 1 && arg.front() == '-') {
-            if (IsHelp(arg)) {
-                Print(stdout, kResolveUsage);
-                Print(stdout, kRootOptionsHelp);
-                return 0;
-            }
-            if (IsVersion(arg)) {
-                Print(stdout, kVersion);
-                return 0;
+            if (const auto status = AnswerHelpOrVersion(arg, kResolveUsage, kRootOptionsHelp)) {
+                return *status;
             }
             if (arg == "--") {
                 options_done = true;
                 continue;
             }
-            std::size_t used = 0;
-            std::string error;
-            switch (ParseRootOption(args, i, site_options, used, error)) {
-                case RootOption::Consumed:
-                    i += used - 1;
-                    continue;
-                case RootOption::Invalid:
-                    return UsageError(error, kResolveUsage);
-                case RootOption::NotRootOption:
-                    break;
-            }
-            return UsageError("unknown option " + std::string(arg), kResolveUsage);
+            if (const auto status = TakeSiteOption(args, i, site_options, kResolveUsage)) return *status;
+            continue;
         }
         if (url) return UsageError("only one address is taken", kResolveUsage);
         url = arg;
@@ -297,14 +301,7 @@ int RunDemoServer(const std::vector<std::string_view>& args) {
     int port = 0;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        if (IsHelp(arg)) {
-            Print(stdout, kDemoUsage);
-            return 0;
-        }
-        if (IsVersion(arg)) {
-            Print(stdout, kVersion);
-            return 0;
-        }
+        if (const auto status = AnswerHelpOrVersion(arg, kDemoUsage)) return *status;
         if (arg == "--port") {
             if (i + 1 >= args.size()) return UsageError("--port needs a value", kDemoUsage);
             const std::optional<int> value = ParseInt(args[++i]);
@@ -457,18 +454,10 @@ int RunCommandLine(int argc, char** argv) {
 
     PartialSettings site_options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::size_t used = 0;
-        std::string error;
-        switch (ParseRootOption(args, i, site_options, used, error)) {
-            case RootOption::Consumed:
-                i += used - 1;
-                continue;
-            case RootOption::Invalid:
-                return UsageError(error, kUsage);
-            case RootOption::NotRootOption:
-                break;
+        if (const auto status =
+                TakeSiteOption(args, i, site_options, kUsage, "unknown command or option ")) {
+            return *status;
         }
-        return UsageError("unknown command or option " + std::string(args[i]), kUsage);
     }
     return StartDesktop(site_options);
 }
