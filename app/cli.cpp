@@ -350,8 +350,10 @@ int RunDemoServer(const std::vector<std::string_view>& args) {
 
 // With no command the desktop program starts; this is its one entry point.
 int StartDesktop(const PartialSettings& site_options) {
-    // The site roots serve the searches, which the window does not run yet.
-    (void)site_options;
+    // Lives until the window closes: the demo engines serve from it.
+    Sites sites;
+    if (!sites.Resolve(site_options)) return kFailure;
+    App().sites = sites.Get();
     plat::Initialise(plat::Backend::Gtk);
     if (plat::CurrentWindowSystem() == nullptr) return 1;
     if (!InitialiseModules()) {

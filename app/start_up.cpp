@@ -1,5 +1,6 @@
 #include "app/start_up.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,19 +13,13 @@
 namespace app {
 namespace {
 
-// The background image is looked up relative to the current directory, not
-// the executable's, so a start from elsewhere opens without it.
 constexpr const char* kBackgroundPath = "res/0.jpg";
+constexpr const char* kSkinPath = "res/skin.dll";
 constexpr std::size_t kMaxBackgroundBytes = 32u * 1024u * 1024u;
 
-std::string ExecutableDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    std::string text(path, static_cast<std::size_t>(length));
-    const auto slash = text.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return text.substr(0, slash);
+bool IsRegularFile(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // Until the main window carries its own controls, its destruction is what
@@ -36,13 +31,48 @@ intptr_t MainWindowHook(plat::HWND, uint32_t message, uintptr_t, intptr_t) {
 
 }  // namespace
 
+std::string InstalledDataDirectory() {
+#ifdef SEED_INSTALL_DATA_DIR
+    // A UTF-8 literal: the path's bytes must not pass through the GBK
+    // execution character set.
+    return reinterpret_cast<const char*>(SEED_INSTALL_DATA_DIR);
+#else
+    return {};
+#endif
+}
+
+std::string ExecutableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    std::string text(path, static_cast<std::size_t>(length));
+    const auto slash = text.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return text.substr(0, slash);
+}
+
 Application& App() {
     static Application application;
     return application;
 }
 
 std::string SkinPackagePath() {
-    return ExecutableDirectory() + "/res/skin.dll";
+    const std::string beside = ExecutableDirectory() + "/" + kSkinPath;
+    if (IsRegularFile(beside)) return beside;
+    const std::string& data = App().data_directory;
+    if (!data.empty() && IsRegularFile(data + "/" + kSkinPath)) return data + "/" + kSkinPath;
+    return beside;
+}
+
+std::string BackgroundImagePath() {
+    if (IsRegularFile(kBackgroundPath)) return kBackgroundPath;
+    const std::string beside = ExecutableDirectory() + "/" + kBackgroundPath;
+    if (IsRegularFile(beside)) return beside;
+    const std::string& data = App().data_directory;
+    if (!data.empty() && IsRegularFile(data + "/" + kBackgroundPath)) {
+        return data + "/" + kBackgroundPath;
+    }
+    return {};
 }
 
 bool InitialiseModules() {
@@ -67,8 +97,13 @@ int StartApplication() {
     app.main_window = dui::CreateHostWindow(window_options);
     if (app.main_window == nullptr) return 1;
 
+    // A missing or unreadable image leaves the window without one.
     std::string background;
-    if (!ReadWholeFile(kBackgroundPath, kMaxBackgroundBytes, background)) background.clear();
+    const std::string background_path = BackgroundImagePath();
+    if (background_path.empty() ||
+        !ReadWholeFile(background_path, kMaxBackgroundBytes, background)) {
+        background.clear();
+    }
 
     dui::AttachOptions attach;
     attach.background_image = std::move(background);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/settings.h"
 #include "app/skin_package.h"
 #include "dui/core/host_window.h"
 #include "platform/platform.h"
@@ -19,6 +20,9 @@ inline constexpr int kInitialSkinEntries = 30;
 // Window flags of the main window: title label, close and minimise buttons.
 inline constexpr int kMainWindowFlags = dui::kFlagTitle | dui::kFlagClose | dui::kFlagMinimise;
 
+// The data folder of an installation ("<prefix>/share/seed-searcher").
+std::string InstalledDataDirectory();
+
 // Application state, created once and kept until the program ends.
 struct Application {
     SkinPackage skin{std::vector<std::string>(kInitialSkinEntries)};
@@ -27,6 +31,11 @@ struct Application {
     int window_height = 0;
     plat::HWND main_window = nullptr;
     std::unique_ptr<dui::ExHostWindow> main_host;
+    // The engines, player pages and product site the windows talk to.
+    SiteSettings sites;
+    // Where an installed program keeps its res/ folder: the skin package and
+    // the background image fall back to it.
+    std::string data_directory = InstalledDataDirectory();
 };
 
 Application& App();
@@ -45,7 +54,17 @@ int StartApplication();
 // serve every window of the program.
 int RunMessageLoop();
 
-// Where the skin package lies: the executable's directory + "/res/skin.dll".
+// The directory of the running executable, without a trailing slash.
+std::string ExecutableDirectory();
+
+// Where the skin package lies: the executable's directory + "/res/skin.dll",
+// else the installed data folder's res/skin.dll when only that exists.
 std::string SkinPackagePath();
+
+// The background image "res/0.jpg": relative to the current directory
+// first, then beside the executable, then in the installed data folder, so
+// that a program started from a desktop menu shows its background too.
+// Empty when none exists.
+std::string BackgroundImagePath();
 
 }  // namespace app

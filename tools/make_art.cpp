@@ -1,6 +1,7 @@
 // Draws every image the program ships and writes them into the source tree:
 //   res/skin.dll                  the skin package (eight PNG resources)
 //   res/0.jpg                     the window background
+//   res/seed-searcher.png         the application icon of the desktop entry
 //   res/caption_buttons.png       the caption-button strip (729 x 20)
 //   res/message_icons.png         the message-box icon strip (200 x 40)
 //   dui/core/caption_strip_data.inc, dui/controls/message_icons_data.inc
@@ -292,6 +293,19 @@ std::string TabIcon(int tab) {
             SearchGlyph(cr.get(), 3, Hex(0x6446D8));
             break;
     }
+    return EncodePng(surface.get());
+}
+
+// The application icon for desktop menus (256 x 256): the tab icons' tile
+// in the product's orange with an empty magnifier, drawn at eight times the
+// tab icons' scale.
+std::string AppIcon() {
+    constexpr int kSize = 256;
+    SurfacePtr surface = NewSurface(kSize, kSize);
+    CairoPtr cr = NewContext(surface.get());
+    cairo_scale(cr.get(), kSize / 32.0, kSize / 32.0);
+    IconTile(cr.get(), Hex(0xFFA640), kOrangeDeep);
+    SearchGlyph(cr.get(), 0, kOrangeDeep);
     return EncodePng(surface.get());
 }
 
@@ -812,6 +826,7 @@ int main(int argc, char** argv) {
     }
 
     Background(root + "/res/0.jpg");
+    WriteFile(root + "/res/seed-searcher.png", AppIcon());
 
     std::string caption = CaptionStrip();
     WriteFile(root + "/res/caption_buttons.png", caption);

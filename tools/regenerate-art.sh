@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds tools/make-art and redraws every shipped image: res/skin.dll,
-# res/0.jpg, res/caption_buttons.png, res/message_icons.png and the embedded
-# strips dui/core/caption_strip_data.inc and dui/controls/message_icons_data.inc.
+# res/0.jpg, res/seed-searcher.png, res/caption_buttons.png,
+# res/message_icons.png and the embedded strips dui/core/caption_strip_data.inc
+# and dui/controls/message_icons_data.inc.
 # Usage: tools/regenerate-art.sh [PREVIEW_DIR]
 # With PREVIEW_DIR the eight skin resources are also written there as N.png.
 set -eu

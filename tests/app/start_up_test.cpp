@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/headless/headless.h"
@@ -28,6 +30,8 @@ protected:
         plat::headless::SetAutoAdvanceBudget(60'000);
         ASSERT_TRUE(app::InitialiseModules());
         app::App() = app::Application{};
+        // An installation on this machine must not change what the tests see.
+        app::App().data_directory = "/nonexistent";
     }
     void TearDown() override {
         if (!m_directory.empty()) {
@@ -94,6 +98,53 @@ TEST_F(StartUpTest, MissingSkinAndBackgroundStillOpenTheWindow) {
               static_cast<std::size_t>(app::kInitialSkinEntries));
     EXPECT_EQ(app::App().skin_message, "格式不规范");
     EXPECT_TRUE(IsWhite(seen.centre_pixel)) << std::hex << seen.centre_pixel;
+}
+
+// A directory of its own with the given files below it, removed afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        char name[] = "/tmp/seed-start-up-XXXXXX";
+        const char* made = mkdtemp(name);
+        if (made != nullptr) path = made;
+    }
+    ~ScratchDirectory() { std::filesystem::remove_all(path); }
+    void Add(const std::string& relative) {
+        std::filesystem::create_directories(std::filesystem::path(path + "/" + relative).parent_path());
+        std::ofstream(path + "/" + relative) << "x";
+    }
+    std::string path;
+};
+
+TEST_F(StartUpTest, BackgroundIsFoundInTheCurrentDirectoryFirstThenTheDataFolder) {
+    ScratchDirectory current;
+    ScratchDirectory data;
+    ASSERT_FALSE(current.path.empty());
+    ASSERT_FALSE(data.path.empty());
+    app::App().data_directory = data.path;
+    ChangeDirectory(current.path);
+    // The test program's own directory holds no res/ folder.
+    EXPECT_EQ(app::BackgroundImagePath(), "");
+    data.Add("res/0.jpg");
+    EXPECT_EQ(app::BackgroundImagePath(), data.path + "/res/0.jpg");
+    current.Add("res/0.jpg");
+    EXPECT_EQ(app::BackgroundImagePath(), "res/0.jpg");
+}
+
+TEST_F(StartUpTest, SkinPackageFallsBackToTheDataFolderOnlyWhenMissingBesideTheProgram) {
+    ScratchDirectory data;
+    app::App().data_directory = data.path;
+    const std::string beside = app::ExecutableDirectory() + "/res/skin.dll";
+    EXPECT_EQ(app::SkinPackagePath(), beside);  // reported where it was expected
+    data.Add("res/skin.dll");
+    EXPECT_EQ(app::SkinPackagePath(), data.path + "/res/skin.dll");
+}
+
+TEST_F(StartUpTest, ABackgroundDirectoryInsteadOfAFileIsIgnored) {
+    ScratchDirectory current;
+    std::filesystem::create_directories(current.path + "/res/0.jpg");
+    ChangeDirectory(current.path);
+    EXPECT_EQ(app::BackgroundImagePath(), "");
 }
 
 TEST(MessageLoopTest, ReturnsTheQuitCodeAfterEarlierMessages) {
