@@ -14,11 +14,23 @@ std::string TextBetween(std::string_view text, std::string_view start, std::stri
     return std::string(rest.substr(0, end_at));
 }
 
-std::string ResolveDetailAddress(std::string_view detail_url) {
-    if (detail_url.empty()) return {};
+PageResult ResolveDetailAddressResult(std::string_view detail_url) {
+    if (detail_url.empty()) {
+        return {.failure = services::HttpFailure::BadAddress, .detail = "no detail address"};
+    }
+    PageResult result = FetchRawTextResult(detail_url);
+    if (result.Failed()) {
+        result.text.clear();
+        return result;
+    }
     // Converted once, like the result pages of engines 1 and 2.
-    const std::string text = services::PercentDecode(FetchRawText(detail_url), /*to_gbk=*/true);
-    return TextBetween(text, " readonly>", "</textarea>");
+    result.text = TextBetween(services::PercentDecode(result.text, /*to_gbk=*/true), " readonly>",
+                              "</textarea>");
+    return result;
+}
+
+std::string ResolveDetailAddress(std::string_view detail_url) {
+    return ResolveDetailAddressResult(detail_url).text;
 }
 
 }  // namespace search

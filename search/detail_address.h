@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/engine_search.h"
+
 namespace search {
 
 // The text after the first `start` marker up to, not including, the first
@@ -15,5 +17,10 @@ std::string TextBetween(std::string_view text, std::string_view start, std::stri
 // or an empty text when the page has none or cannot be fetched. The page is
 // converted exactly once, like the result pages of engines 1 and 2.
 std::string ResolveDetailAddress(std::string_view detail_url);
+
+// The same with the reason of a failed fetch; `text` is the address. A page
+// that was fetched but holds no address is no failure: its text is empty.
+// Fetch and search only, so it may run on a worker thread.
+PageResult ResolveDetailAddressResult(std::string_view detail_url);
 
 }  // namespace search

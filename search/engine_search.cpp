@@ -6,30 +6,61 @@
 
 namespace search {
 
-std::string FetchRawText(std::string_view url) {
+PageResult FetchRawTextResult(std::string_view url) {
     services::HttpRequestOptions options;
     options.convert_charset = false;
-    std::string body = services::WebRequest(url, options);
+    services::HttpResult fetched = services::WebRequestResult(url, options);
+    PageResult result;
+    result.text = std::move(fetched.body);
+    result.status = fetched.status;
+    result.failure = fetched.failure;
+    result.detail = std::move(fetched.detail);
     // Like FetchText, the text ends at the first zero byte.
-    if (const std::size_t nul = body.find('\0'); nul != std::string::npos) body.resize(nul);
-    return body;
+    if (const std::size_t nul = result.text.find('\0'); nul != std::string::npos) {
+        result.text.resize(nul);
+    }
+    return result;
+}
+
+std::string FetchRawText(std::string_view url) {
+    return FetchRawTextResult(url).text;
 }
 
 std::string EncodeSearchKeyword(std::string_view keyword_gbk) {
     return services::PercentEncode(keyword_gbk, /*keep_unreserved=*/false, /*to_utf8=*/true);
 }
 
-std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword_gbk, int page) {
+PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view keyword_gbk,
+                                 int page) {
     const std::string address =
         BuildSearchAddress(engine, EncodeSearchKeyword(keyword_gbk), page);
-    if (address.empty()) return {};
-    if (!engine.percent_decode) return services::FetchText(address);
+    if (address.empty()) {
+        return {.failure = services::HttpFailure::BadAddress, .detail = "no such engine"};
+    }
+    if (!engine.percent_decode) {
+        services::HttpResult fetched = services::FetchTextResult(address);
+        PageResult result{.status = fetched.status,
+                          .failure = fetched.failure,
+                          .detail = std::move(fetched.detail)};
+        if (!result.Failed()) result.text = std::move(fetched.body);
+        return result;
+    }
 
     // The HTTP routine would already turn a body marked "charset=utf-8" into
     // GBK, and decoding would then convert it a second time and garble every
     // non-ASCII character. Take the raw bytes and convert once, after the
     // escapes have been resolved.
-    return services::PercentDecode(FetchRawText(address), /*to_gbk=*/true);
+    PageResult result = FetchRawTextResult(address);
+    if (result.Failed()) {
+        result.text.clear();
+    } else {
+        result.text = services::PercentDecode(result.text, /*to_gbk=*/true);
+    }
+    return result;
+}
+
+std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword_gbk, int page) {
+    return FetchEnginePageResult(engine, keyword_gbk, page).text;
 }
 
 int ExtractResults(const SearchEngine& engine, std::string_view page_text, const RowSink& sink) {

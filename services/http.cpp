@@ -303,6 +303,7 @@ struct Transfer {
     std::size_t max_body = 0;
     std::size_t max_header = 0;
     bool over_limit = false;
+    bool response_started = false;  // a status line arrived in this exchange
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -324,6 +325,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     const std::size_t length = size * count;
     std::string_view line(data, length);
     if (line.starts_with("HTTP/")) transfer.headers.clear();
+    transfer.response_started = true;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.size() + 2 > transfer.max_header - transfer.headers.size()) {
         transfer.over_limit = true;
@@ -349,20 +351,86 @@ struct ExchangeSetup {
 };
 
 struct Outcome {
-    bool complete = false;  // the exchange finished without a transport error
+    HttpFailure failure = HttpFailure::None;  // of the transport; statuses are judged later
+    std::string detail;
     long status = 0;
     std::string redirect_url;  // absolute, when the response names one
+
+    bool Complete() const { return failure == HttpFailure::None; }
 };
+
+Outcome Failure(HttpFailure failure, std::string detail) {
+    Outcome outcome;
+    outcome.failure = failure;
+    outcome.detail = std::move(detail);
+    return outcome;
+}
+
+// The failure kind of a transport error. `timed_out` tells whether the
+// exchange used up its whole time; a transfer that stopped part-way before
+// that was abandoned by the low-speed rule.
+HttpFailure ClassifyTransportError(CURLcode code, const Transfer& transfer,
+                                   std::string_view message, bool timed_out) {
+    switch (code) {
+        case CURLE_URL_MALFORMAT:
+            return HttpFailure::BadAddress;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return HttpFailure::HostNotFound;
+        case CURLE_COULDNT_CONNECT:
+            return HttpFailure::Refused;
+        case CURLE_OPERATION_TIMEDOUT:
+            return transfer.response_started && !timed_out ? HttpFailure::TooSlow
+                                                           : HttpFailure::TimedOut;
+        case CURLE_FILESIZE_EXCEEDED:
+            return HttpFailure::TooLarge;
+        case CURLE_WRITE_ERROR:
+            return transfer.over_limit ? HttpFailure::TooLarge : HttpFailure::Other;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_USE_SSL_FAILED:
+            return HttpFailure::Tls;
+        case CURLE_RECV_ERROR:
+            // libcurl reports a malformed chunk with the code of a broken
+            // connection; only its message tells them apart.
+            return message.find("chunk") != std::string_view::npos ? HttpFailure::BadResponse
+                                                                    : HttpFailure::Reset;
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            return HttpFailure::Reset;
+        // The library only ever sees http and https addresses (redirect
+        // targets are checked here), so an unsupported protocol is an
+        // answer that is not HTTP/1.x.
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_BAD_CONTENT_ENCODING:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return HttpFailure::BadResponse;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return HttpFailure::BadRedirect;
+        default:
+            return HttpFailure::Other;
+    }
+}
 
 // Performs one exchange, never following a redirect itself. The transfer
 // holds whatever arrived, complete or not; failure reasons are logged.
 Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
-    Outcome outcome;
     CurlPtr curl(curl_easy_init());
     CurlListPtr header_list = HeaderList(setup.header_text, setup.with_credentials);
     if (!curl || !header_list) {
         DebugLog(setup.url, "cannot create a request");
-        return outcome;
+        return Failure(HttpFailure::Other, "cannot create a request");
     }
     CURL* handle = curl.get();
     char error[CURL_ERROR_SIZE] = {};
@@ -407,15 +475,21 @@ Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
     }
     if (!ok) {
         DebugLog(setup.url, "the library refused an option");
-        return outcome;
+        return Failure(HttpFailure::Other, "the library refused an option");
     }
 
+    const long long started_ms = MonotonicMs();
     const CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
-        DebugLog(setup.url, error[0] != '\0' ? error : curl_easy_strerror(code));
-        return outcome;
+        const std::string message = error[0] != '\0' ? error : curl_easy_strerror(code);
+        DebugLog(setup.url, message);
+        // The library's clock and this one differ by a few milliseconds.
+        constexpr long long kClockSlackMs = 50;
+        const bool timed_out =
+            MonotonicMs() - started_ms + kClockSlackMs >= setup.limits.total_timeout_ms;
+        return Failure(ClassifyTransportError(code, transfer, message, timed_out), message);
     }
-    outcome.complete = true;
+    Outcome outcome;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
     char* redirect = nullptr;
     if (curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect) {
@@ -446,42 +520,51 @@ bool IsRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// Where a redirect may lead: http or https only, and never from a secure
+// address to a plain one. None when the move is allowed.
+HttpFailure CheckRedirectTarget(std::string_view target, bool from_secure) {
+    const std::string scheme = ToLowerAscii(target.substr(0, 8));
+    if (scheme.starts_with("https://")) return HttpFailure::None;
+    if (!scheme.starts_with("http://")) return HttpFailure::BadScheme;
+    return from_secure ? HttpFailure::BadRedirect : HttpFailure::None;
+}
+
 // The exchange and, unless the caller forbade it, the redirects that follow
 // it: at most ten, within the call's deadline. Each hop is a fresh exchange
 // so that the proxy, which serves plain addresses only, is chosen per hop.
 // Plain to secure is followed; secure to plain never is. Only the last
 // response's headers and body are kept.
-bool Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms) {
+Outcome Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms) {
     const std::string first_origin = OriginOf(setup.url);
     for (int redirects = 0;; ++redirects) {
         const long long remaining_ms = deadline_ms - MonotonicMs();
         if (remaining_ms <= 0) {
             DebugLog(setup.url, "out of time");
-            return false;
+            return Failure(HttpFailure::TimedOut, "out of time");
         }
         setup.limits.total_timeout_ms = static_cast<long>(remaining_ms);
         transfer.body.clear();
         transfer.headers.clear();
-        const Outcome outcome = Perform(setup, transfer);
-        if (!outcome.complete) return false;
+        transfer.response_started = false;
+        Outcome outcome = Perform(setup, transfer);
+        if (!outcome.Complete()) return outcome;
         if (!setup.follow || !IsRedirectStatus(outcome.status) || outcome.redirect_url.empty()) {
-            return true;
+            return outcome;
         }
         if (redirects == kMaxAutomaticRedirects) {
             DebugLog(setup.url, "too many redirects");
-            return false;
+            return Failure(HttpFailure::BadRedirect, "more than ten redirects");
         }
-        const std::string scheme = ToLowerAscii(outcome.redirect_url.substr(0, 8));
-        const bool secure = scheme.starts_with("https://");
-        if (!secure && (setup.secure || !scheme.starts_with("http://"))) {
+        if (const HttpFailure refused = CheckRedirectTarget(outcome.redirect_url, setup.secure);
+            refused != HttpFailure::None) {
             DebugLog(outcome.redirect_url, "redirect refused");
-            return false;
+            return Failure(refused, "redirect to " + outcome.redirect_url + " refused");
         }
         // Browsers turn a POST into a GET after these three.
         if (outcome.status == 301 || outcome.status == 302 || outcome.status == 303)
             setup.post = false;
         setup.url = outcome.redirect_url;
-        setup.secure = secure;
+        setup.secure = ToLowerAscii(setup.url.substr(0, 8)).starts_with("https://");
         setup.with_credentials = setup.with_credentials && OriginOf(setup.url) == first_origin;
     }
 }
@@ -492,16 +575,33 @@ bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
            headers.find(kUtf8Marker) != std::string_view::npos;
 }
 
+// The value of the response's Location header, matched by name at the start
+// of a line ignoring case; never another header that ends in "Location".
+std::string LocationHeader(std::string_view headers) {
+    for (std::string_view line : Split(headers, "\r\n")) {
+        if (FindNoCase(line.substr(0, 9), "Location:") == 0) return TrimSpaces(line.substr(9));
+    }
+    return {};
+}
+
+HttpResult FailedResult(HttpFailure failure, std::string detail, long status = 0) {
+    HttpResult result;
+    result.failure = failure;
+    result.detail = std::move(detail);
+    result.status = status;
+    return result;
+}
+
 // One exchange and the permanent moves that follow it. All of them share one
 // deadline, so a chain of slow moves cannot stretch the time limit tenfold.
-std::string Request(std::string_view url, const HttpRequestOptions& options, int follow_ups,
-                    long long deadline_ms) {
-    if (!CurlReady()) return {};
+HttpResult Request(std::string_view url, const HttpRequestOptions& options, int follow_ups,
+                   long long deadline_ms, bool from_secure) {
+    if (!CurlReady()) return FailedResult(HttpFailure::Other, "the HTTP library did not start");
     const ParsedUrl parsed = ParseUrl(url);
     const std::optional<std::string> target = TransportUrl(parsed);
     if (!target) {
         DebugLog(url, "not a usable address");
-        return {};
+        return FailedResult(HttpFailure::BadAddress, "not a usable address");
     }
 
     std::string header_text = options.extra_headers ? *options.extra_headers : std::string();
@@ -527,19 +627,13 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     setup.body = &post_bytes;
 
     Transfer transfer;
-    const bool complete = Exchange(std::move(setup), transfer, deadline_ms);
-    // A transfer that did not complete yields no body: a truncated page must
-    // not pass for the whole one.
-    std::string body = complete ? std::move(transfer.body) : std::string();
+    const Outcome outcome = Exchange(std::move(setup), transfer, deadline_ms);
     const std::string& headers = transfer.headers;
     if (options.response_headers) *options.response_headers = headers;
 
-    std::string location;
+    const std::string location = LocationHeader(headers);
     std::string returned_cookies;
     for (std::string_view line : Split(headers, "\r\n")) {
-        if (line.find("Location:") != std::string_view::npos) {
-            location = TrimSpaces(line.substr(line.find(':') + 1));
-        }
         if (line.find("Set-Cookie") != std::string_view::npos) {
             returned_cookies += TrimSpaces(BetweenNoCase(line, "Set-Cookie:", ";"));
             returned_cookies += "; ";
@@ -549,22 +643,40 @@ std::string Request(std::string_view url, const HttpRequestOptions& options, int
     if (options.cookies) *options.cookies = MergeCookies(*options.cookies, returned_cookies);
     if (options.location) *options.location = location.empty() ? headers : location;
 
+    // A transfer that did not complete yields no body: a truncated page must
+    // not pass for the whole one.
+    if (!outcome.Complete()) return FailedResult(outcome.failure, outcome.detail, outcome.status);
+
     // A permanent move is followed by asking the new place for the same
     // object, with the caller's own options. A 301 without a Location header
-    // has nowhere to go and is returned as it is.
-    if (complete && !location.empty() && BetweenNoCase(headers, "HTTP/1.1 ", " Moved") == "301") {
+    // has nowhere to go and is returned as it is. The move passes the checks
+    // of the automatic redirects: http or https only, never secure to plain.
+    if (!location.empty() && BetweenNoCase(headers, "HTTP/1.1 ", " Moved") == "301") {
         if (follow_ups >= kMaxFollowUps) {
             DebugLog(url, "too many permanent moves");
-            return {};
+            return FailedResult(HttpFailure::BadRedirect, "more than ten permanent moves", 301);
+        }
+        const bool secure = from_secure || parsed.secure;
+        if (const HttpFailure refused = CheckRedirectTarget(location, secure);
+            refused != HttpFailure::None) {
+            DebugLog(location, "permanent move refused");
+            return FailedResult(refused, "move to " + location + " refused", 301);
         }
         if (options.location) options.location->clear();
-        return Request(location + parsed.object_path, options, follow_ups + 1, deadline_ms);
+        return Request(location + parsed.object_path, options, follow_ups + 1, deadline_ms, secure);
     }
 
-    if (options.convert_charset && NeedsUtf8Conversion(body, headers)) {
-        body = Utf8BytesToGbk(body);
+    HttpResult result;
+    result.status = outcome.status;
+    result.body = std::move(transfer.body);
+    if (options.convert_charset && NeedsUtf8Conversion(result.body, headers)) {
+        result.body = Utf8BytesToGbk(result.body);
     }
-    return body;
+    if (result.status >= 400) {
+        result.failure = HttpFailure::HttpStatus;
+        result.detail = "HTTP " + std::to_string(result.status);
+    }
+    return result;
 }
 
 }  // namespace
@@ -626,9 +738,63 @@ std::string RequestUserAgent(std::string_view extra_headers) {
     return agent.substr(0, agent.find_first_of(std::string_view("\r\n\0", 3)));
 }
 
-std::string WebRequest(std::string_view url, HttpRequestOptions options) {
+std::string_view HttpFailureText(HttpFailure failure) {
+    switch (failure) {
+        case HttpFailure::None: return "成功";
+        case HttpFailure::BadAddress: return "地址无效";
+        case HttpFailure::HostNotFound: return "找不到服务器";
+        case HttpFailure::Refused: return "连接被拒绝";
+        case HttpFailure::Reset: return "连接中断";
+        case HttpFailure::TimedOut: return "连接超时";
+        case HttpFailure::TooSlow: return "传输过慢";
+        case HttpFailure::TooLarge: return "响应过大";
+        case HttpFailure::Tls: return "安全连接失败";
+        case HttpFailure::BadRedirect: return "重定向无效";
+        case HttpFailure::BadScheme: return "不支持的协议";
+        case HttpFailure::BadResponse: return "响应格式错误";
+        case HttpFailure::HttpStatus: return "服务器返回错误";
+        case HttpFailure::Other: return "网络错误";
+    }
+    return "网络错误";
+}
+
+std::string_view HttpFailureName(HttpFailure failure) {
+    switch (failure) {
+        case HttpFailure::None: return "none";
+        case HttpFailure::BadAddress: return "bad-address";
+        case HttpFailure::HostNotFound: return "host-not-found";
+        case HttpFailure::Refused: return "refused";
+        case HttpFailure::Reset: return "reset";
+        case HttpFailure::TimedOut: return "timed-out";
+        case HttpFailure::TooSlow: return "too-slow";
+        case HttpFailure::TooLarge: return "too-large";
+        case HttpFailure::Tls: return "tls";
+        case HttpFailure::BadRedirect: return "bad-redirect";
+        case HttpFailure::BadScheme: return "bad-scheme";
+        case HttpFailure::BadResponse: return "bad-response";
+        case HttpFailure::HttpStatus: return "http-status";
+        case HttpFailure::Other: return "other";
+    }
+    return "other";
+}
+
+HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options) {
     const HttpLimits limits = options.limits.value_or(HttpLimits{});
-    return Request(url, options, 0, MonotonicMs() + limits.total_timeout_ms);
+    return Request(url, options, 0, MonotonicMs() + limits.total_timeout_ms, false);
+}
+
+std::string WebRequest(std::string_view url, HttpRequestOptions options) {
+    // Error pages keep coming back as bodies: only the transport's failures
+    // empty the result.
+    HttpResult result = WebRequestResult(url, std::move(options));
+    return result.failure == HttpFailure::HttpStatus || !result.Failed() ? std::move(result.body)
+                                                                         : std::string();
+}
+
+HttpResult FetchTextResult(std::string_view url) {
+    HttpResult result = WebRequestResult(url);
+    result.body.erase(std::min(result.body.find('\0'), result.body.size()));
+    return result;
 }
 
 std::string FetchText(std::string_view url) {

@@ -73,6 +73,43 @@ ParsedUrl ParseUrl(std::string_view url);
 // value when the extra headers hold one, else the program's default agent.
 std::string RequestUserAgent(std::string_view extra_headers);
 
+// Why a request failed. Each kind is one thing a user can act on; the
+// transport's own words go into HttpResult::detail.
+enum class HttpFailure {
+    None,
+    BadAddress,    // the URL names no usable host and port
+    HostNotFound,  // the name does not resolve
+    Refused,       // nothing accepts connections there
+    Reset,         // the connection broke or closed before the response was whole
+    TimedOut,      // no connection or no response in time, or the call's time ran out
+    TooSlow,       // the response stalled part-way
+    TooLarge,      // body or header block over the limit
+    Tls,           // the secure connection or its certificate failed
+    BadRedirect,   // redirect loop, too many moves, or a move from https to http
+    BadScheme,     // a redirect to something other than http or https
+    BadResponse,   // not HTTP, or a malformed chunked body
+    HttpStatus,    // the server answered with a 4xx or 5xx status
+    Other,
+};
+
+// A short description of a failure kind for the user (GBK, e.g. "连接超时"),
+// and a stable ASCII name for scripts ("timed-out").
+std::string_view HttpFailureText(HttpFailure failure);
+std::string_view HttpFailureName(HttpFailure failure);
+
+// The outcome of WebRequestResult: the body as WebRequest returns it (empty
+// on any failure except HttpStatus, where it is the server's error page),
+// the final status code (0 when no response arrived), the failure kind and
+// the transport's message about it (ASCII, empty on success).
+struct HttpResult {
+    std::string body;
+    long status = 0;
+    HttpFailure failure = HttpFailure::None;
+    std::string detail;
+
+    bool Failed() const { return failure != HttpFailure::None; }
+};
+
 // One synchronous HTTP or HTTPS request: fills in the default request
 // headers, keeps the caller's cookie text up to date, follows a
 // "301 Moved" by itself when automatic redirects are off (at most ten
@@ -81,9 +118,13 @@ std::string RequestUserAgent(std::string_view extra_headers);
 // (unreachable host, time-out, body over the limit, invalid URL).
 std::string WebRequest(std::string_view url, HttpRequestOptions options = {});
 
+// WebRequest, telling why it failed. Safe to call from any thread.
+HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options = {});
+
 // GET with every option left out; the body as text up to its first zero
 // byte, "" on any failure.
 std::string FetchText(std::string_view url);
+HttpResult FetchTextResult(std::string_view url);
 
 // Merges the cookies a response set ("a=1; b=2; ") into the old cookie text:
 // received cookies replace old ones of the same name, "=deleted" entries

@@ -4,6 +4,7 @@
 
 #include "tests/search/page_server.h"
 #include "tests/support/paths.h"
+#include "tests/support/raw_responder.h"
 
 namespace {
 
@@ -52,6 +53,28 @@ TEST_F(ResolveDetailAddressTest, PagesWithoutACompleteTextAreaGiveNothing) {
 TEST_F(ResolveDetailAddressTest, FailedFetchGivesNothing) {
     EXPECT_EQ(search::ResolveDetailAddress("http://127.0.0.1:1/detail/1"), "");
     EXPECT_EQ(search::ResolveDetailAddress(""), "");
+}
+
+TEST_F(ResolveDetailAddressTest, ResultTellsAFailedFetchFromAPageWithoutAddress) {
+    m_server.Serve(testing_support::ReadFile(testing_support::FixturePath("engine2/detail.html")),
+                   "text/html; charset=utf-8", 404);
+    const search::PageResult missing =
+        search::ResolveDetailAddressResult(m_server.Root() + "/detail/1");
+    EXPECT_EQ(missing.failure, services::HttpFailure::HttpStatus);
+    EXPECT_EQ(missing.text, "");
+
+    const std::string refused_url =
+        "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/d";
+    EXPECT_EQ(search::ResolveDetailAddressResult(refused_url).failure,
+              services::HttpFailure::Refused);
+    EXPECT_EQ(search::ResolveDetailAddressResult("").failure, services::HttpFailure::BadAddress);
+
+    m_server.Serve(
+        testing_support::ReadFile(testing_support::FixturePath("engine2/detail_no_marker.html")),
+        "text/html; charset=utf-8");
+    const search::PageResult none = search::ResolveDetailAddressResult(m_server.Root() + "/d");
+    EXPECT_FALSE(none.Failed());
+    EXPECT_EQ(none.text, "");
 }
 
 }  // namespace

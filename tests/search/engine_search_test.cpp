@@ -5,6 +5,7 @@
 #include "services/encoding.h"
 #include "tests/search/page_server.h"
 #include "tests/support/paths.h"
+#include "tests/support/raw_responder.h"
 
 namespace {
 
@@ -130,6 +131,38 @@ TEST_F(EngineSearchTest, UnreachableEngineGivesNoRows) {
     int calls = 0;
     EXPECT_EQ(search::RunEngineSearch(engine, "x", 1, [&](std::vector<std::string>&&) { ++calls; }), 0);
     EXPECT_EQ(calls, 0);
+}
+
+TEST_F(EngineSearchTest, PageFetchTellsWhyItFailed) {
+    const search::SearchEngine refused =
+        search::MakeSearchEngine(2, "http://127.0.0.1:" +
+                                        std::to_string(testing_support::UnusedLoopbackPort()));
+    const search::PageResult down = search::FetchEnginePageResult(refused, "x", 1);
+    EXPECT_EQ(down.failure, services::HttpFailure::Refused) << down.detail;
+    EXPECT_EQ(down.text, "");
+
+    // An error page is a failure, and its text is not searched.
+    for (int number : {1, 3}) {
+        m_server.Serve(ReadFile(FixturePath("engine3/results.html")), kUtf8Html, 503);
+        const search::PageResult error =
+            search::FetchEnginePageResult(search::MakeSearchEngine(number, m_server.Root()), "x", 1);
+        EXPECT_EQ(error.failure, services::HttpFailure::HttpStatus) << number;
+        EXPECT_EQ(error.status, 503) << number;
+        EXPECT_EQ(error.text, "") << number;
+    }
+
+    const search::PageResult bad_root =
+        search::FetchEnginePageResult(search::MakeSearchEngine(1, "not a root"), "x", 1);
+    EXPECT_EQ(bad_root.failure, services::HttpFailure::BadAddress);
+}
+
+TEST_F(EngineSearchTest, PageFetchResultMatchesThePlainFetch) {
+    m_server.Serve(ReadFile(FixturePath("engine1/results.html")), kUtf8Html);
+    const search::SearchEngine engine = search::MakeSearchEngine(1, m_server.Root());
+    const search::PageResult result = search::FetchEnginePageResult(engine, "t", 1);
+    EXPECT_FALSE(result.Failed());
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.text, search::FetchEnginePage(engine, "t", 1));
 }
 
 TEST(ExtractResultsTest, AGroupOutsideTheMatchGivesAnEmptyCell) {

@@ -14,6 +14,8 @@
 namespace {
 
 using services::FetchText;
+using services::HttpFailure;
+using services::WebRequestResult;
 using services::HttpLimits;
 using services::HttpRequestOptions;
 using services::WebRequest;
@@ -229,6 +231,12 @@ protected:
                 std::lock_guard lock(m_mutex);
                 response.set_content(std::string(m_big_size, 'b'), "application/octet-stream");
             });
+        routes.Get("/missing",
+                   [record](const httplib::Request& request, httplib::Response& response) {
+                       record(request);
+                       response.status = 404;
+                       response.set_content("no such page", "text/plain");
+                   });
         m_server.Start();
     }
 
@@ -407,10 +415,31 @@ TEST_F(HttpExchangeTest, CallerCookiesFollowRedirectsOnlyWithinTheSameSite) {
 TEST_F(HttpExchangeTest, AutomaticRedirectsAreBounded) {
     EXPECT_EQ(WebRequest(m_server.Url("/forever")), "");
     EXPECT_EQ(Seen().size(), 11u);  // the request and ten redirects
+    const services::HttpResult result = WebRequestResult(m_server.Url("/forever"));
+    EXPECT_EQ(result.failure, HttpFailure::BadRedirect) << result.detail;
 }
 
 TEST_F(HttpExchangeTest, RedirectsLeaveHttpAndHttpsOnlyToFail) {
     EXPECT_EQ(WebRequest(m_server.Url("/to-ftp")), "");
+    EXPECT_EQ(WebRequestResult(m_server.Url("/to-ftp")).failure, HttpFailure::BadScheme);
+}
+
+TEST_F(HttpExchangeTest, SuccessCarriesTheStatusAndNoFailure) {
+    const services::HttpResult result = WebRequestResult(m_server.Url("/echo"));
+    EXPECT_EQ(result.body, "ok");
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.failure, HttpFailure::None);
+    EXPECT_EQ(result.detail, "");
+}
+
+TEST_F(HttpExchangeTest, ErrorStatusIsAFailureThatKeepsTheErrorPage) {
+    const services::HttpResult result = WebRequestResult(m_server.Url("/missing"));
+    EXPECT_EQ(result.failure, HttpFailure::HttpStatus);
+    EXPECT_EQ(result.status, 404);
+    EXPECT_EQ(result.detail, "HTTP 404");
+    EXPECT_EQ(result.body, "no such page");
+    // The plain routine's contract is unchanged: an error page is a body.
+    EXPECT_EQ(WebRequest(m_server.Url("/missing")), "no such page");
 }
 
 // The permanent-move rule: with automatic redirects off, a 301 is followed
@@ -435,7 +464,10 @@ TEST_F(HttpExchangeTest, PermanentMoveAsksTheNewPlaceForTheSameObjectWithTheCall
 
 TEST_F(HttpExchangeTest, PermanentMovesAreFollowedAtMostTenTimes) {
     std::string location;
-    EXPECT_EQ(WebRequest(m_server.Url("/loop"), {.location = &location, .no_redirect = true}), "");
+    const services::HttpResult result =
+        WebRequestResult(m_server.Url("/loop"), {.location = &location, .no_redirect = true});
+    EXPECT_EQ(result.body, "");
+    EXPECT_EQ(result.failure, HttpFailure::BadRedirect);
     EXPECT_EQ(Seen().size(), 11u);
     EXPECT_EQ(location, m_server.Url(""));
 }
@@ -496,6 +528,108 @@ HttpLimits FastLimits() {
     limits.max_body_bytes = 1 << 20;
     limits.max_header_bytes = 4096;
     return limits;
+}
+
+// The failure kind of each network fault.
+
+TEST(HttpFailureKindTest, RefusedConnection) {
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/";
+    const services::HttpResult result = WebRequestResult(url, {.limits = FastLimits()});
+    EXPECT_EQ(result.failure, HttpFailure::Refused) << result.detail;
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(result.detail.empty());
+}
+
+TEST(HttpFailureKindTest, ConnectionResetBeforeAnyResponse) {
+    RawResponder server([](RawResponder::Connection& connection) { connection.Reset(); });
+    const services::HttpResult result = WebRequestResult(server.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(result.failure, HttpFailure::Reset) << result.detail;
+}
+
+TEST(HttpFailureKindTest, ConnectionResetInTheMiddleOfTheBody) {
+    RawResponder server([](RawResponder::Connection& connection) {
+        connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npartial");
+        connection.Pause(100);
+        connection.Reset();
+    });
+    const services::HttpResult result = WebRequestResult(server.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(result.failure, HttpFailure::Reset) << result.detail;
+    EXPECT_EQ(result.body, "");
+}
+
+TEST(HttpFailureKindTest, ServerThatNeverAnswersTimesOut) {
+    RawResponder server([](RawResponder::Connection& connection) { connection.Pause(20000); });
+    const services::HttpResult result = WebRequestResult(server.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(result.failure, HttpFailure::TimedOut) << result.detail;
+}
+
+TEST(HttpFailureKindTest, StalledBodyIsTooSlowAndEndlessTrickleTimesOut) {
+    RawResponder stalled([](RawResponder::Connection& connection) {
+        connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+        connection.Pause(20000);
+    });
+    const services::HttpResult slow = WebRequestResult(stalled.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(slow.failure, HttpFailure::TooSlow) << slow.detail;
+    EXPECT_EQ(slow.status, 0);
+
+    RawResponder trickle([](RawResponder::Connection& connection) {
+        connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        while (connection.Send("x") && connection.Pause(50)) {
+        }
+    });
+    HttpLimits limits = FastLimits();
+    limits.total_timeout_ms = 600;
+    const services::HttpResult late = WebRequestResult(trickle.Url(), {.limits = limits});
+    EXPECT_EQ(late.failure, HttpFailure::TimedOut) << late.detail;
+}
+
+TEST(HttpFailureKindTest, OversizedBodyAndHeaderBlockAreTooLarge) {
+    RawResponder declared(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 99999999\r\n\r\nx"));
+    EXPECT_EQ(WebRequestResult(declared.Url(), {.limits = FastLimits()}).failure,
+              HttpFailure::TooLarge);
+
+    RawResponder endless([](RawResponder::Connection& connection) {
+        connection.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+        const std::string chunk(64 * 1024, 'z');
+        for (int i = 0; i < 40 && connection.Send(chunk); ++i) {
+        }
+    });
+    EXPECT_EQ(WebRequestResult(endless.Url(), {.limits = FastLimits()}).failure,
+              HttpFailure::TooLarge);
+
+    std::string response = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 10; ++i)
+        response += "X-Pad-" + std::to_string(i) + ": " + std::string(1000, 'p') + "\r\n";
+    response += "Content-Length: 2\r\n\r\nhi";
+    RawResponder headers(RawResponder::Reply(response));
+    EXPECT_EQ(WebRequestResult(headers.Url(), {.limits = FastLimits()}).failure,
+              HttpFailure::TooLarge);
+}
+
+TEST(HttpFailureKindTest, MalformedChunkingAndGarbageAreBadResponses) {
+    RawResponder chunked(RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n"));
+    const services::HttpResult bad_chunk = WebRequestResult(chunked.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(bad_chunk.failure, HttpFailure::BadResponse) << bad_chunk.detail;
+
+    RawResponder garbage(RawResponder::Reply("garbage\r\n\r\nmore garbage"));
+    const services::HttpResult not_http = WebRequestResult(garbage.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(not_http.failure, HttpFailure::BadResponse) << not_http.detail;
+}
+
+TEST(HttpFailureKindTest, TruncatedBodyIsABrokenConnection) {
+    RawResponder server(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort"));
+    const services::HttpResult result = WebRequestResult(server.Url(), {.limits = FastLimits()});
+    EXPECT_EQ(result.failure, HttpFailure::Reset) << result.detail;
+    EXPECT_EQ(result.body, "");
+}
+
+TEST(HttpFailureKindTest, UnusableAddressesAreBadAddresses) {
+    for (const char* url : {"http://user@127.0.0.1/", "http://127.0.0.1:99999/", "http://",
+                            "http://a b/"}) {
+        EXPECT_EQ(WebRequestResult(url).failure, HttpFailure::BadAddress) << url;
+    }
 }
 
 TEST(HttpFailureTest, RefusedConnectionYieldsEmptyResultAndEmptyHeaderOutputs) {
@@ -620,6 +754,40 @@ TEST(HttpRawResponseTest, PermanentMoveWithoutLocationIsNotFollowed) {
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
+// Only a header named exactly "Location" sends the routine elsewhere; a
+// Content-Location names no new place.
+TEST(HttpRawResponseTest, ContentLocationIsNoPermanentMoveTarget) {
+    RawResponder target(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\ntarget"));
+    RawResponder server(RawResponder::Reply(
+        "HTTP/1.1 301 Moved Permanently\r\nContent-Location: " + target.Url("") +
+        "\r\nX-Location: " + target.Url("") + "\r\nContent-Length: 4\r\n\r\nhere"));
+    std::string location;
+    EXPECT_EQ(WebRequest(server.Url("/x"), {.location = &location, .no_redirect = true}), "here");
+    EXPECT_TRUE(target.Requests().empty());
+    EXPECT_THAT(location, StartsWith("HTTP/1.1 301"));  // no Location: the whole block
+}
+
+TEST(HttpRawResponseTest, LocationHeaderNameIgnoresCase) {
+    RawResponder target(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\ntarget"));
+    RawResponder server(RawResponder::Reply("HTTP/1.1 301 Moved Permanently\r\nLOCATION: " +
+                                            target.Url("") + "\r\nContent-Length: 0\r\n\r\n"));
+    EXPECT_EQ(WebRequest(server.Url("/x"), {.no_redirect = true}), "target");
+    ASSERT_EQ(target.Requests().size(), 1u);
+    EXPECT_THAT(target.Requests()[0], StartsWith("GET /x HTTP/1.1"));
+}
+
+TEST(HttpRawResponseTest, PermanentMoveToAnotherSchemeIsRefused) {
+    for (const char* where : {"ftp://127.0.0.1/file", "file:///etc/passwd?http://127.0.0.1:1",
+                              "javascript:alert(1)"}) {
+        RawResponder server(RawResponder::Reply(std::string("HTTP/1.1 301 Moved Permanently\r\nLocation: ") +
+                                                where + "\r\nContent-Length: 0\r\n\r\n"));
+        const services::HttpResult result = WebRequestResult(server.Url("/x"), {.no_redirect = true});
+        EXPECT_EQ(result.failure, HttpFailure::BadScheme) << where;
+        EXPECT_EQ(result.body, "") << where;
+        EXPECT_EQ(server.Requests().size(), 1u) << where;
+    }
+}
+
 TEST(HttpProxyTest, PlainRequestsGoThroughTheProxy) {
     RawResponder proxy(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nproxied"));
     const std::string proxy_address = "127.0.0.1:" + std::to_string(proxy.Port());
@@ -655,6 +823,10 @@ protected:
                               [this](const httplib::Request&, httplib::Response& response) {
                                   response.set_redirect(m_plain.Url("/echo"), 302);
                               });
+        m_secure.Routes().Get("/moved-plain",
+                              [this](const httplib::Request&, httplib::Response& response) {
+                                  response.set_redirect(m_plain.Url(""), 301);
+                              });
         m_plain.Routes().Get("/echo", [this](const httplib::Request&, httplib::Response& response) {
             ++m_plain_hits;
             response.set_content("plain", "text/plain");
@@ -679,8 +851,18 @@ protected:
 
 TEST_F(HttpsTest, SecureRequestSucceedsOnlyWithATrustedCertificate) {
     EXPECT_EQ(WebRequest(m_secure.Url("/echo"), Trusting()), "secure");
-    EXPECT_EQ(WebRequest(m_secure.Url("/echo")), "");
+    const services::HttpResult untrusted = WebRequestResult(m_secure.Url("/echo"));
+    EXPECT_EQ(untrusted.body, "");
+    EXPECT_EQ(untrusted.failure, HttpFailure::Tls) << untrusted.detail;
     EXPECT_EQ(m_secure_hits, 1);
+}
+
+TEST_F(HttpsTest, PermanentMoveFromSecureToPlainIsRefused) {
+    HttpRequestOptions options = Trusting();
+    options.no_redirect = true;
+    const services::HttpResult result = WebRequestResult(m_secure.Url("/moved-plain"), options);
+    EXPECT_EQ(result.failure, HttpFailure::BadRedirect) << result.detail;
+    EXPECT_EQ(m_plain_hits, 0);
 }
 
 TEST_F(HttpsTest, PlainToSecureRedirectIsFollowed) {
@@ -700,6 +882,8 @@ TEST_F(HttpsTest, ProxyServesOnlyThePlainHopsOfARedirectChain) {
 
 TEST_F(HttpsTest, SecureToPlainRedirectIsRefused) {
     EXPECT_EQ(WebRequest(m_secure.Url("/to-plain"), Trusting()), "");
+    EXPECT_EQ(WebRequestResult(m_secure.Url("/to-plain"), Trusting()).failure,
+              HttpFailure::BadRedirect);
     EXPECT_EQ(m_plain_hits, 0);
 }
 

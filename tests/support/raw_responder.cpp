@@ -95,7 +95,7 @@ void RawResponder::Serve() {
             m_requests.push_back(connection.m_request);
         }
         m_handler(connection);
-        ::shutdown(fd, SHUT_WR);
+        if (!connection.m_reset) ::shutdown(fd, SHUT_WR);
         ::close(fd);
     }
 }
@@ -127,6 +127,13 @@ bool RawResponder::Connection::Send(std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
     return true;
+}
+
+void RawResponder::Connection::Reset() {
+    // A zero linger time makes close() send RST and drop unsent data.
+    const linger abort{1, 0};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    m_reset = true;
 }
 
 bool RawResponder::Connection::Pause(int milliseconds) {

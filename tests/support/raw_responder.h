@@ -28,12 +28,15 @@ public:
         // Waits `milliseconds`; false (at once) when the responder is
         // being destroyed, so a stalling handler never delays the test.
         bool Pause(int milliseconds);
+        // Ends the connection with a reset instead of an orderly close.
+        void Reset();
 
     private:
         friend class RawResponder;
         Connection(RawResponder& owner, int fd) : m_owner(owner), m_fd(fd) {}
         RawResponder& m_owner;
         int m_fd;
+        bool m_reset = false;
         std::string m_request;
     };
     using Handler = std::function<void(Connection&)>;
