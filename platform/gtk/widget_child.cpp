@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/backend.h"
+#include "platform/gtk/gtk_file_drop.h"
 #include "platform/gtk/gtk_keys.h"
 #include "platform/gtk/gtk_top_level.h"
 #include "platform/gtk/gtk_window_system.h"
@@ -56,6 +57,8 @@ WidgetChild::WidgetChild(HWND child, GtkTopLevel& top_level, GtkWidget* widget, 
     if (input == ChildInput::Own) {
         gtk_widget_add_events(widget, GDK_ENTER_NOTIFY_MASK);
         g_signal_connect(widget, "enter-notify-event", G_CALLBACK(OnEnter), this);
+    } else {
+        AcceptFileDrops(widget, child);
     }
     gtk_widget_set_size_request(widget, 0, 0);
     gtk_widget_set_no_show_all(widget, TRUE);   // shown when the core says so
