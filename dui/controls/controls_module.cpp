@@ -31,9 +31,23 @@ void SetTitleText(ExControl& control, std::string_view text) {
 
 }  // namespace
 
+ControlsState& ControlsModule() {
+    static ControlsState state;
+    return state;
+}
+
 bool ControlsStartup() {
     if (!Module().started && !ModuleStartup()) return false;
     SetTitleLabelFactory(TitleLabelFactory{CreateTitleLabel, SetTitleText});
+    ExPopupMenu& menu = ControlsModule().edit_menu;
+    menu.ClearItems();
+    for (const EditMenuItem& entry : kEditMenuItems) {
+        if (entry.command == 0) {
+            menu.AddSeparator();
+        } else {
+            menu.AddItem(entry.text, MenuCommand{entry.command});
+        }
+    }
     return true;
 }
 

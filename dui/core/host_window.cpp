@@ -368,10 +368,18 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
         case plat::WM_KEYUP:
         case plat::WM_CHAR:
         case plat::WM_IME_COMPOSITION:
-        case plat::WM_COMMAND:
         case plat::WM_MOUSEWHEEL:
             if (m_focused != ControlHandle::None) DispatchToControl(m_focused, message, wparam, lparam);
             break;
+        case plat::WM_COMMAND: {
+            // A popup menu's command names the control it was opened over
+            // in lparam; other commands go to the focused control.
+            const ControlHandle named = HandleFromParam(static_cast<uintptr_t>(lparam));
+            const ExControl* control = ResolveControl(named);
+            const ControlHandle target = control != nullptr && control->Host() == this ? named : m_focused;
+            if (target != ControlHandle::None) DispatchToControl(target, message, wparam, lparam);
+            break;
+        }
         case plat::WM_MOUSEMOVE:
             if (!m_tracking_leave) {
                 plat::TRACKMOUSEEVENT track;
