@@ -1,0 +1,463 @@
+#pragma once
+// The whole program on an X server of its own: an Xvfb started for the test,
+// the real executable started on it with the engines pointed at a recording
+// loopback server, input through XTest (and xdotool for typing any text),
+// pixels read back from the screen and the clipboard read with xclip.
+// Everything that waits polls with a deadline.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <ctime>
+#include <vector>
+
+#include "app/demo_engines.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/paths.h"
+
+// Last: Xlib's macros (Success, None, Status...) would break the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+extern char** environ;
+
+namespace desktop_session {
+
+// Milliseconds. (<chrono> cannot be compiled with the GBK execution
+// character set.)
+using milliseconds = long long;
+
+inline long long NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1'000'000;
+}
+
+inline void SleepMs(long long ms) {
+    usleep(static_cast<useconds_t>(ms * 1000));
+}
+
+inline std::string U8(std::u8string_view text) {
+    return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+// Polls `done` every few milliseconds until it holds or the time is up.
+inline bool Eventually(const std::function<bool()>& done, milliseconds limit = 10000) {
+    const long long deadline = NowMs() + limit;
+    while (true) {
+        if (done()) return true;
+        if (NowMs() >= deadline) return false;
+        SleepMs(10);
+    }
+}
+
+// A child process started with posix_spawn; killed (by its own pid) when the
+// object goes away while it still runs.
+class Process {
+public:
+    Process(const std::vector<std::string>& args, const std::vector<std::string>& extra_env,
+            const std::string& output_path) {
+        std::vector<std::string> env;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text = *entry;
+            bool replaced = false;
+            for (const std::string& extra : extra_env) {
+                if (text.substr(0, text.find('=') + 1) == extra.substr(0, extra.find('=') + 1)) {
+                    replaced = true;
+                }
+            }
+            if (!replaced) env.push_back(text);
+        }
+        env.insert(env.end(), extra_env.begin(), extra_env.end());
+        std::vector<char*> argv;
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& entry : env) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!output_path.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 1, output_path.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        }
+        if (posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Process() {
+        if (Running()) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    bool Running() {
+        if (m_pid <= 0 || m_status) return false;
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_status = status;
+            return false;
+        }
+        return true;
+    }
+    // The exit code once the process has ended within the limit; -1 for a
+    // signal, nullopt when it still runs.
+    std::optional<int> WaitForExit(milliseconds limit) {
+        if (!Eventually([this] { return !Running(); }, limit)) return std::nullopt;
+        if (!m_status) return std::nullopt;
+        return WIFEXITED(*m_status) ? WEXITSTATUS(*m_status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::optional<int> m_status;
+};
+
+// Runs a command with the given display and returns its standard output,
+// or nullopt when it failed or took longer than five seconds.
+inline std::optional<std::string> Capture(const std::string& display, const std::string& command) {
+    const std::string line = "DISPLAY=" + display + " timeout 5 " + command + " 2>/dev/null";
+    std::FILE* pipe = popen(line.c_str(), "r");
+    if (pipe == nullptr) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+    const int status = pclose(pipe);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return text;
+}
+
+// An Xvfb of the test's own, 1280 x 1024 x 24, no window manager.
+class XServer {
+public:
+    XServer() {
+        int pipe_fds[2];
+        if (pipe(pipe_fds) != 0) return;
+        const std::string fd = std::to_string(pipe_fds[1]);
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd, "-screen", "0",
+                                         "1280x1024x24", "-nolisten", "tcp", "-noreset"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipe_fds[1]);
+        // Xvfb writes the display number once it accepts connections.
+        std::string number;
+        pollfd readable{pipe_fds[0], POLLIN, 0};
+        const long long deadline = NowMs() + 15000;
+        while (m_pid > 0 && NowMs() < deadline) {
+            if (poll(&readable, 1, 100) <= 0) continue;
+            char c = 0;
+            if (read(pipe_fds[0], &c, 1) != 1) break;
+            if (c == '\n') break;
+            number += c;
+        }
+        close(pipe_fds[0]);
+        if (!number.empty()) {
+            m_name = ":" + number;
+            m_display = XOpenDisplay(m_name.c_str());
+        }
+    }
+    ~XServer() {
+        if (m_display != nullptr) XCloseDisplay(m_display);
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool Ready() const { return m_display != nullptr; }
+    const std::string& Name() const { return m_name; }
+    Display* Dpy() const { return m_display; }
+
+    // Top-level windows whose UTF-8 title is `title`, mapped ones only.
+    std::vector<Window> WindowsTitled(const std::string& title) {
+        std::vector<Window> found;
+        Window root = DefaultRootWindow(m_display);
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, root, &root, &parent, &children, &count)) return found;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) ||
+                attributes.map_state != IsViewable) {
+                continue;
+            }
+            if (Title(children[i]) == title) found.push_back(children[i]);
+        }
+        if (children != nullptr) XFree(children);
+        return found;
+    }
+    std::optional<Window> WaitForWindow(const std::string& title,
+                                        milliseconds limit = 15000) {
+        std::optional<Window> window;
+        Eventually(
+            [&] {
+                const auto found = WindowsTitled(title);
+                if (!found.empty()) window = found.front();
+                return window.has_value();
+            },
+            limit);
+        return window;
+    }
+    std::string Title(Window window) {
+        const Atom name = XInternAtom(m_display, "_NET_WM_NAME", False);
+        const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(m_display, window, name, 0, 1024, False, utf8, &type, &format,
+                               &items, &after, &data) == Success &&
+            data != nullptr) {
+            title.assign(reinterpret_cast<char*>(data), items);
+        }
+        if (data != nullptr) XFree(data);
+        return title;
+    }
+    // The window's position on the screen and its size.
+    struct Box {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    Box Geometry(Window window) {
+        Box box;
+        Window root = 0;
+        Window child = 0;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        XGetGeometry(m_display, window, &root, &x, &y, &width, &height, &border, &depth);
+        XTranslateCoordinates(m_display, window, root, 0, 0, &box.x, &box.y, &child);
+        box.width = static_cast<int>(width);
+        box.height = static_cast<int>(height);
+        return box;
+    }
+
+    // Input at screen coordinates through XTest.
+    void MoveTo(int x, int y) {
+        XTestFakeMotionEvent(m_display, 0, x, y, CurrentTime);
+        XSync(m_display, False);
+    }
+    void Click(int x, int y, unsigned button = 1) {
+        MoveTo(x, y);
+        SleepMs(30);
+        XTestFakeButtonEvent(m_display, button, True, CurrentTime);
+        XSync(m_display, False);
+        SleepMs(30);
+        XTestFakeButtonEvent(m_display, button, False, CurrentTime);
+        XSync(m_display, False);
+    }
+    void Key(const char* keysym_name) {
+        const KeyCode code = XKeysymToKeycode(m_display, XStringToKeysym(keysym_name));
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+        XSync(m_display, False);
+    }
+    // Any text, Chinese included: xdotool maps missing keysyms itself.
+    bool Type(const std::string& utf8) {
+        return Capture(m_name, "xdotool type --delay 30 -- '" + utf8 + "'").has_value();
+    }
+    std::optional<std::string> Clipboard() {
+        return Capture(m_name, "xclip -o -selection clipboard");
+    }
+
+    // A screen pixel as 0xRRGGBB.
+    unsigned long Pixel(int x, int y) {
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y, 1, 1, AllPlanes,
+                                  ZPixmap);
+        if (image == nullptr) return 0;
+        const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+        XDestroyImage(image);
+        return pixel;
+    }
+    // The pixels of a screen rectangle, row by row.
+    std::vector<unsigned long> Pixels(int x, int y, int width, int height) {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y,
+                                  static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                  AllPlanes, ZPixmap);
+        if (image == nullptr) return pixels;
+        pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        for (int row = 0; row < height; ++row) {
+            for (int column = 0; column < width; ++column) {
+                pixels.push_back(XGetPixel(image, column, row) & 0xFFFFFF);
+            }
+        }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_name;
+    Display* m_display = nullptr;
+};
+
+// The three engines, engine 2's detail pages and the two player pages on a
+// loopback server, with the demo engines' catalogue and page formats. It
+// remembers every request target (path and query, as sent).
+class RecordingEngines {
+public:
+    RecordingEngines() {
+        m_server.Routes().set_pre_routing_handler(
+            [this](const httplib::Request& request, httplib::Response& response) {
+                Route(request, response);
+                return httplib::Server::HandlerResponse::Handled;
+            });
+        m_server.Start();
+    }
+
+    std::string Root(const std::string& path) const { return m_server.Url(path); }
+    // Site options for the program.
+    std::vector<std::string> SiteOptions() const {
+        return {"--engine-root", "1=" + Root("/e1"), "--engine-root", "2=" + Root("/e2"),
+                "--engine-root", "3=" + Root("/e3"), "--player-root", "1=" + Root("/p1"),
+                "--player-root", "2=" + Root("/p2"), "--site", Root("/site")};
+    }
+    std::vector<std::string> Targets() const {
+        std::lock_guard lock(m_mutex);
+        return m_targets;
+    }
+    std::size_t Count() const {
+        std::lock_guard lock(m_mutex);
+        return m_targets.size();
+    }
+    // The address engine 2's detail page of item `id` holds.
+    static std::string DetailAddress(const std::string& id) {
+        return "magnet:?xt=urn:btih:DETAIL" + id;
+    }
+
+private:
+    void Route(const httplib::Request& request, httplib::Response& response) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_targets.push_back(request.target);
+        }
+        const std::string& path = request.path;
+        const auto page_of = [](const std::string& text) {
+            try {
+                return std::stoi(text);
+            } catch (...) {
+                return 0;
+            }
+        };
+        if (path == "/e1/" || path == "/e1") {
+            const std::string keyword = request.get_param_value("s");
+            const int page = page_of(request.get_param_value("p"));
+            response.set_content(app::RenderEngine1Page(app::DemoSearch(keyword, page), keyword, page),
+                                 "text/html; charset=utf-8");
+            return;
+        }
+        if (path.starts_with("/e2/search/")) {
+            const std::string rest = path.substr(11);
+            const std::size_t at = rest.rfind("/currentPage/");
+            const std::string keyword = rest.substr(0, at);
+            const int page = at == std::string::npos ? 0 : page_of(rest.substr(at + 13));
+            // Detail links lead back here.
+            response.set_content(app::RenderEngine2Page(app::DemoSearch(keyword, page), keyword,
+                                                        page, m_server.Url("")),
+                                 "text/html; charset=utf-8");
+            return;
+        }
+        if (path.starts_with("/engine2/detail/")) {
+            const std::string id = path.substr(16);
+            response.set_content("<html><body><textarea rows=\"3\" readonly>" + DetailAddress(id) +
+                                     "</textarea></body></html>",
+                                 "text/html; charset=utf-8");
+            return;
+        }
+        if (path.starts_with("/e3//search/")) {
+            const std::string keyword = path.substr(12);
+            const int page = page_of(request.get_param_value("page"));
+            response.set_content(app::RenderEngine3Page(app::DemoSearch(keyword, page), keyword, page),
+                                 "text/html");
+            return;
+        }
+        response.set_content("<html><body>page</body></html>", "text/html; charset=utf-8");
+    }
+
+    testing_support::LoopbackServer m_server;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_targets;
+};
+
+// The program on an X server with a settings directory of its own.
+class DesktopProgram {
+public:
+    DesktopProgram(XServer& x, const std::vector<std::string>& options) : m_x(x) {
+        char name[] = "/tmp/seed-desktop-XXXXXX";
+        if (mkdtemp(name) != nullptr) m_home = name;
+        std::vector<std::string> args = {testing_support::BinaryPath("seed-searcher")};
+        args.insert(args.end(), options.begin(), options.end());
+        m_process.emplace(args,
+                          std::vector<std::string>{"DISPLAY=" + x.Name(),
+                                                   "XDG_CONFIG_HOME=" + m_home, "HOME=" + m_home,
+                                                   "GDK_BACKEND=x11", "NO_AT_BRIDGE=1"},
+                          m_home + "/output.txt");
+    }
+    ~DesktopProgram() {
+        m_process.reset();
+        if (!m_home.empty()) std::filesystem::remove_all(m_home);
+    }
+
+    Process& Proc() { return *m_process; }
+    std::string Output() const { return testing_support::ReadFile(m_home + "/output.txt"); }
+
+    // Waits for the main window; its screen position then anchors Click().
+    bool WaitForMainWindow() {
+        const auto window = m_x.WaitForWindow(U8(u8"澜橙种子搜索器"));
+        if (!window) return false;
+        m_window = *window;
+        m_box = m_x.Geometry(m_window);
+        return true;
+    }
+    Window MainWindow() const { return m_window; }
+    const XServer::Box& Box() const { return m_box; }
+    // Input and pixels at client coordinates of the main window.
+    void Click(int x, int y, unsigned button = 1) { m_x.Click(m_box.x + x, m_box.y + y, button); }
+    unsigned long Pixel(int x, int y) { return m_x.Pixel(m_box.x + x, m_box.y + y); }
+    std::vector<unsigned long> Pixels(int x, int y, int width, int height) {
+        return m_x.Pixels(m_box.x + x, m_box.y + y, width, height);
+    }
+
+private:
+    XServer& m_x;
+    std::string m_home;
+    std::optional<Process> m_process;
+    Window m_window = 0;
+    XServer::Box m_box;
+};
+
+}  // namespace desktop_session
