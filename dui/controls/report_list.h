@@ -1,0 +1,360 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dui/controls/scroll_bar.h"
+#include "dui/core/canvas.h"
+#include "dui/core/control.h"
+#include "dui/core/font.h"
+#include "dui/core/image.h"
+#include "dui/core/string_format.h"
+
+namespace dui {
+
+// Icons of one size, addressed by a 0-based index.
+struct ExImageList {
+    int icon_width = 0;
+    int icon_height = 0;
+    std::vector<ExImage> icons;
+
+    const ExImage* Icon(int index) const {
+        return index >= 0 && index < static_cast<int>(icons.size()) ? &icons[static_cast<size_t>(index)]
+                                                                   : nullptr;
+    }
+};
+
+struct ExListColumn {
+    std::string title;
+    StringAlignment alignment = StringAlignment::Near;
+    int width = 50;         // pixels; a 0 wide column is kept but not drawn
+    int header_image = -1;  // index into the header images; -1 = none
+};
+
+// Row states.
+inline constexpr int kRowNormal = 0;
+inline constexpr int kRowHover = 1;
+inline constexpr int kRowSelected = 4;
+
+// One row: a text and an icon index per column.
+struct ExListRow {
+    std::vector<std::string> cell_texts;
+    std::vector<int> cell_images;  // -1 = no icon
+    int state = kRowNormal;
+    int key = 0;    // searchable with FindKey
+    int value = 0;  // stored for the application
+    Argb text_colour = 0;
+};
+
+enum class ListView : int { Report = 0, Icons = 1, List = 2 };
+
+// Grid line bits.
+inline constexpr int kGridHorizontal = 1;
+inline constexpr int kGridVertical = 2;
+
+// Messages the list posts to itself. Updates are coalesced: however many
+// rows change before the loop runs again, one message is pending and one
+// repaint follows.
+//   EX_LIST_ROWCHANGED     wparam 0: row lparam changed; 1 inserted, 2 deleted at lparam
+//   EX_LIST_CLEARED        every row went
+//   EX_LIST_ROWSCHANGED    the row count changed: recompute the scroll range
+//   EX_LIST_COLUMNSCHANGED lparam 1: the rows need a full repaint too
+inline constexpr uint32_t EX_LIST_ROWCHANGED = 0x1006;
+inline constexpr uint32_t EX_LIST_CLEARED = 0x1009;
+inline constexpr uint32_t EX_LIST_ROWSCHANGED = 0x1014;
+inline constexpr uint32_t EX_LIST_COLUMNSCHANGED = 0x101A;
+
+// Application events: the list and the row (1-based).
+using ListRowHandler = std::function<void(ControlHandle list, int row)>;
+
+// Creation settings; everything not given takes the default noted.
+struct ReportListOptions {
+    ListView view = ListView::Report;
+    bool no_header = false;              // forced on for the icon and list views
+    std::optional<int> grid_lines;       // default: both in report view, none otherwise
+    bool single_select = true;
+    std::optional<Argb> text_colour;     // default black at 210
+    Argb hover_text = 0;                 // 0 = the row's own text colour
+    Argb selected_text = 0;
+    Argb hover_back = 0;                 // 0 = the accent colour at 51
+    Argb selected_back = 0;              // 0 = the accent colour at 102
+    std::optional<Argb> back_colour;     // default white at 210
+    std::optional<std::string> font_face;  // any font argument: an own font
+    std::optional<float> font_size;      // default 12
+    std::optional<int> font_style;
+    std::optional<Argb> border_colour;   // default black at 80
+    bool visible = true;
+};
+
+// What InsertRow may set besides the first cell's text.
+struct ListRowOptions {
+    std::optional<int> image;  // the first cell's icon
+    int key = 0;
+    int value = 0;
+    std::optional<Argb> text_colour;  // default: the list's text colour
+};
+
+// A multi-column list: a header of columns over a vertically scrolling set
+// of rows, with hover, single or Ctrl/Shift multiple selection, a per-cell
+// tooltip and two scroll bars. Rows and columns are numbered from 1; an
+// operation given an invalid number returns 0 (or an empty text) and
+// changes nothing. The list has no keyboard behaviour.
+//
+// Painting is viewport-sized and incremental: every change only marks what
+// it touched (and only when that is in view), and one posted message later
+// repaints the marked rows and composes the control once. Rows outside the
+// view cost nothing to change, so a list of a hundred thousand rows fills
+// and scrolls as fast as a short one.
+class ExReportList : public ExControl {
+public:
+    ExReportList() = default;
+    ~ExReportList() override;
+
+    intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+
+    ControlHandle CreateReportList(ControlParent parent, float left, float top, float width,
+                                   float height, ReportListOptions options = {});
+
+    // Scrolling, in content pixels from the top-left (clamped to the range).
+    void SetScrollX(int position);
+    void SetScrollY(int position);
+    int ScrollX() const { return -m_scroll_x; }
+    int ScrollY() const { return -m_scroll_y; }
+    // The largest scroll positions the content allows (0 when it fits).
+    int MaxScrollX() const;
+    int MaxScrollY() const;
+
+    // Geometry, in control coordinates.
+    void Layout();
+    void LayoutScrollBars();
+    int RowHeight() const { return m_row_height; }
+    int HeaderHeight() const { return static_cast<int>(m_header_rect.height); }
+    RectF ItemsRect() const { return m_items_rect; }
+    RectF VisibleRect() const;
+    int ContentWidth() const;
+    int ContentHeight() const;
+    int ItemWidth() const { return m_item_width; }
+    int ItemsPerLine() const;
+    int FirstVisible() const;
+    int LastVisible() const;
+    // The row at a content offset from the top (icon view: the first row of
+    // that line); not checked against the row count.
+    int RowAtOffset(int y) const;
+    RectF RowRect(int row) const;
+    struct Hit {
+        bool found = false;
+        int row = 0;
+        int column = 0;
+    };
+    Hit HitTest(float x, float y) const;
+
+    // Columns.
+    int InsertColumn(int position, std::string title, int width = 50,
+                     std::optional<StringAlignment> alignment = std::nullopt,
+                     int header_image = -1);
+    bool DeleteColumn(int column);
+    std::string ColumnTitle(int column) const;
+    bool ColumnTitle(int column, std::string title);
+    int ColumnWidth(int column) const;
+    bool ColumnWidth(int column, int width);
+    int ColumnImage(int column) const;
+    bool ColumnImage(int column, int index);
+    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+
+    // Rows. InsertRow appends at position 0 (or beyond the end) and returns
+    // the new row's number.
+    int InsertRow(int position = 0, std::string first_cell_text = {}, const ListRowOptions& options = {},
+                  bool redraw = true);
+    bool DeleteRow(int row);
+    void Clear();
+    int RowCount() const { return static_cast<int>(m_rows.size()); }
+    std::string CellText(int row, int column = 1) const;
+    bool CellText(int row, int column, std::string text, bool redraw = true);
+    int CellImage(int row, int column) const;
+    bool CellImage(int row, int column, int index);
+    int RowKey(int row) const;
+    bool RowKey(int row, int key);
+    int RowValue(int row) const;
+    bool SetRowTextColour(int row, Argb colour, bool redraw = true);
+    // Get or set a row's state without repainting.
+    int RowState(int row) const;
+    int RowState(int row, int state);
+
+    // The current (focus) row. Setting it clears the selection and selects
+    // that row's look; an invalid row leaves none current.
+    int CurrentRow() const { return m_current_row; }
+    int CurrentRow(int row);
+    int HoverRow() const { return m_hover_row; }
+    int HoverColumn() const { return m_hover_column; }
+
+    // Searching. FindText compares bytes at character starts only, so a
+    // double-byte character never matches across a character boundary.
+    // column -1 searches every column in report view.
+    int FindText(std::string_view text, int from_row = 1, bool whole = false, bool partial = false,
+                 int column = 1) const;
+    int FindKey(int key, int from_row = 1) const;
+    // Scrolls a row that lies outside the visible rows into view, its
+    // bottom edge at the bottom of the visible area.
+    void EnsureVisible(int row);
+
+    // Selection.
+    bool SingleSelect() const { return m_single_select; }
+    bool SingleSelect(bool value);
+    // Multi-select mode only; true when the row is selected afterwards.
+    bool SelectRow(int row);
+    bool DeselectRow(int row);
+    // Selected rows in the order they were selected.
+    std::vector<int> Selection() const { return m_selection; }
+    int SelectedCount() const { return static_cast<int>(m_selection.size()); }
+    bool IsSelected(int row) const;
+    // The position (1-based) of the row within the selection, or 0.
+    int SelectionIndexOf(int row) const;
+    bool HoverSelect() const { return m_hover_select; }
+    bool HoverSelect(bool value);
+
+    void OnLeftClick(ListRowHandler handler) { m_on_left_click = std::move(handler); }
+    void OnRightClick(ListRowHandler handler) { m_on_right_click = std::move(handler); }
+    void OnCurrentChanged(ListRowHandler handler) { m_on_current_changed = std::move(handler); }
+
+    // A line drawn centred in the rows area while the list has no rows.
+    const std::string& EmptyText() const { return m_empty_text; }
+    const std::string& EmptyText(std::string text);
+
+    // Looks.
+    ListView View() const { return m_view; }
+    int GridLines() const { return m_grid_lines; }
+    int GridLines(int flags);
+    Argb TextColour() const { return m_text_colour; }
+    Argb BackColour() const { return m_back_colour; }
+    const dui::Font& Font() const { return m_font; }
+    void SetImageLists(std::optional<ExImageList> spare, std::optional<ExImageList> header,
+                       std::optional<ExImageList> items);
+    // Back to the framework default font.
+    void FreeFont();
+
+    // Repainting on request: rows from `row` to the last visible one, or one
+    // row. False when the row is not visible.
+    bool RepaintFrom(int row);
+    bool RepaintRow(int row);
+    // Each index given must lie in 1..count (and the count be above 0).
+    bool CheckIndex(std::optional<int> row, std::optional<int> column = std::nullopt) const;
+
+    // Drawing steps, normally run by the coalesced update. The three
+    // bitmaps are the size of the view, never of the content.
+    void BuildFrame();
+    void BuildHeader();
+    void BuildRows(bool full, bool repaint_all);
+    void Compose();
+    // Paints one row if it is visible; with also_compose the control is
+    // recomposed at once.
+    void PaintRow(int row, bool also_compose);
+    // Runs the pending update now (what the posted message does).
+    void Flush();
+    bool UpdatePending() const { return m_update_posted; }
+
+    ExScrollBar& HorizontalBar() { return m_hscroll; }
+    ExScrollBar& VerticalBar() { return m_vscroll; }
+
+private:
+    struct Viewport {
+        RectF visible;
+        bool vbar = false;
+        bool hbar = false;
+        int content_width = 0;
+    };
+    Viewport ComputeViewport() const;
+    int LineOfRow(int row) const;
+    int LineCount() const;
+    int LastVisibleLine() const;
+    int FirstVisibleLine() const;
+    void CreateScrollBars();
+    void ClampScroll();
+    // Marks the lines showing rows first..last (clipped to the view) for
+    // repainting and asks for an update.
+    void MarkRows(int first, int last);
+    void MarkAll();
+    void RequestUpdate(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    void ApplyRange();
+    void PaintLine(ExCanvas& rows, int line);
+    void PaintReportRow(ExCanvas& rows, int row, const RectF& rect);
+    void PaintItem(ExCanvas& rows, int row, const RectF& rect, bool icon_above);
+    void DrawEmptyText(ExCanvas& canvas);
+    void ScrollRowsBitmap(int dy);
+    void RecomputeContentWidth();
+    // RGB of the selection and hover backgrounds.
+    uint32_t AccentRgb() const;
+    // A row's look after it left the selection: hovered if under the pointer.
+    int UnselectedState(int row) const { return row == m_hover_row ? kRowHover : kRowNormal; }
+    void SetState(int row, int state);
+    void ClearSelectionStates();
+    void UpdateHover(float x, float y, bool tooltip);
+    void OnPress(uint32_t message, uintptr_t wparam, float x, float y);
+    void OnRelease(uint32_t message, float x, float y);
+    void OnWheel(uintptr_t wparam);
+    void ShiftIndices(int from, int delta);
+    void FireRow(const ListRowHandler& handler, int row);
+    void ReleaseResources();
+
+    dui::Font m_font;
+    bool m_own_font = false;
+    dui::StringFormat m_format;
+    Argb m_text_colour = 0;
+    Argb m_back_colour = 0;
+    Argb m_border_colour = 0;
+    std::unique_ptr<ExCanvas> m_frame_bitmap;
+    std::unique_ptr<ExCanvas> m_header_bitmap;
+    std::unique_ptr<ExCanvas> m_rows_bitmap;
+    bool m_no_header = false;
+    ListView m_view = ListView::Report;
+    int m_grid_lines = 0;
+    ExScrollBar m_hscroll;
+    ExScrollBar m_vscroll;
+    RectF m_items_rect{};
+    RectF m_header_rect{};
+    int m_scroll_x = 0;  // negated scroll positions
+    int m_scroll_y = 0;
+    int m_hover_row = 0;
+    int m_hover_column = 0;
+    int m_current_row = 0;
+    std::vector<int> m_selection;
+    int m_item_width = 0;
+    int m_row_height = 0;
+    int m_sum_widths = 0;
+    bool m_single_select = true;
+    std::optional<ExImageList> m_spare_images;
+    std::optional<ExImageList> m_header_images;
+    std::optional<ExImageList> m_item_images;
+    int m_item_padding = 4;
+    ListRowHandler m_on_left_click;
+    ListRowHandler m_on_right_click;
+    ListRowHandler m_on_current_changed;
+    Argb m_hover_back = 0;
+    Argb m_selected_back = 0;
+    Argb m_hover_text = 0;
+    Argb m_selected_text = 0;
+    bool m_hover_select = false;
+    std::vector<ExListColumn> m_columns;
+    std::vector<ExListRow> m_rows;
+    std::string m_empty_text;
+    int m_wheel_rest = 0;
+
+    // What the pixels show and what must be repainted.
+    bool m_update_posted = false;
+    bool m_dirty_frame = true;
+    bool m_dirty_header = true;
+    bool m_dirty_all_rows = true;
+    bool m_dirty_range = true;   // the scroll range must be recomputed
+    bool m_dirty_compose = true;
+    int m_dirty_first_line = 0;  // 0 = none
+    int m_dirty_last_line = 0;
+    int m_painted_scroll_x = 0;
+    int m_painted_scroll_y = 0;
+    RectF m_painted_visible{};
+};
+
+}  // namespace dui
