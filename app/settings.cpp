@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "app/skin_package.h"
+
 namespace app {
 namespace {
 
@@ -214,19 +216,15 @@ void ParseSettingsText(std::string_view text, std::string_view source, PartialSe
 void ReadSettingsFile(const std::string& path, PartialSettings& settings,
                       std::vector<std::string>& problems) {
     if (path.empty()) return;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
+    // Read the way the skin is read: a regular file only, opened without
+    // blocking, so a FIFO or a device at the path cannot stall the program.
+    std::string text;
+    FileReadProblem problem;
+    if (!ReadWholeFile(path, kMaxSettingsFileBytes, text, &problem)) {
         // No file at all is the normal case and not worth a word.
-        if (errno != ENOENT && errno != ENOTDIR) {
-            problems.push_back(path + ": " + std::strerror(errno));
+        if (problem.system_error != ENOENT && problem.system_error != ENOTDIR) {
+            problems.push_back(path + ": " + problem.text + "; the file is ignored");
         }
-        return;
-    }
-    std::string text(kMaxSettingsFileBytes, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
-    if (std::ferror(file.get())) {
-        problems.push_back(path + ": " + std::strerror(errno));
         return;
     }
     ParseSettingsText(text, path, settings, problems);

@@ -57,8 +57,8 @@ std::string SettingsFilePath();
 void ParseSettingsText(std::string_view text, std::string_view source, PartialSettings& settings,
                        std::vector<std::string>& problems);
 
-// The same for a file. A missing file is no problem; an unreadable one is.
-// Only the first 1 MiB of the file is read.
+// The same for a file. A missing file is no problem. Anything but a regular
+// file, a file over 1 MiB or an unreadable one is reported and ignored.
 void ReadSettingsFile(const std::string& path, PartialSettings& settings,
                       std::vector<std::string>& problems);
 

@@ -1,5 +1,8 @@
 #include "app/skin_command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -104,8 +107,12 @@ int Verify(const std::vector<std::string>& operands) {
     }
     SkinPackage table;
     std::string message;
-    bool loaded = LoadSkinPackage(operands[0], table, message);
+    std::string read_error;
+    bool loaded = LoadSkinPackage(operands[0], table, message, &read_error);
     PrintLine(stdout, services::GbkToUtf8(message));
+    if (!read_error.empty()) {
+        PrintLine(stderr, "seed-searcher skin: " + operands[0] + ": " + read_error);
+    }
     if (!loaded) return kExitFailed;
     PrintLine(stdout, "resources: " + std::to_string(table.resources.size()));
     for (std::size_t i = 0; i < table.resources.size(); ++i) {
@@ -140,41 +147,83 @@ int Pack(const std::vector<std::string>& operands) {
     return kExitOk;
 }
 
+// Writes `data` as `name` inside the open directory `dir_fd`: into a fresh
+// temporary file first, renamed over the name at the end, so that a link
+// already standing at the name is replaced, never followed, and a failed
+// write leaves no half-written file behind.
+bool WriteFileIn(int dir_fd, const std::string& name, std::string_view data, std::string& error) {
+    const std::string temporary = "." + name + ".tmp-" + std::to_string(::getpid());
+    const int fd = ::openat(dir_fd, temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    while (ok && !data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            error = written < 0 ? std::strerror(errno) : "nothing written";
+            ok = false;
+            break;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::close(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (ok && ::renameat(dir_fd, temporary.c_str(), dir_fd, name.c_str()) != 0) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) ::unlinkat(dir_fd, temporary.c_str(), 0);
+    return ok;
+}
+
 int Unpack(const std::vector<std::string>& operands) {
     if (operands.size() != 2) {
         return UsageError("unpack takes FILE and DIR", kUnpackUsage);
     }
     SkinPackage table;
     std::string message;
-    bool loaded = LoadSkinPackage(operands[0], table, message);
-    PrintLine(stdout, services::GbkToUtf8(message));
-    if (!loaded) return kExitFailed;
+    std::string read_error;
+    if (!LoadSkinPackage(operands[0], table, message, &read_error)) {
+        PrintLine(stdout, services::GbkToUtf8(message));
+        if (!read_error.empty()) {
+            PrintLine(stderr, "seed-searcher skin: " + operands[0] + ": " + read_error);
+        }
+        return kExitFailed;
+    }
 
     std::filesystem::path dir(operands[1]);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (ec || !std::filesystem::is_directory(dir, ec)) {
-        PrintLine(stderr, "seed-searcher skin: cannot create directory " + operands[1]);
+    const int dir_fd = ::open(operands[1].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (ec || dir_fd < 0) {
+        PrintLine(stderr, "seed-searcher skin: cannot create directory " + operands[1] +
+                              (ec ? ": " + ec.message() : std::string()));
+        if (dir_fd >= 0) ::close(dir_fd);
         return kExitFailed;
     }
+    // The success message comes only once every file is in place.
+    std::string listing;
     for (std::size_t i = 0; i < table.resources.size(); ++i) {
         const std::string& data = table.resources[i];
-        std::string name = std::to_string(i + 1) + "." + std::string(ImageExtension(data));
-        std::string path = (dir / name).string();
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        bool ok = file != nullptr;
-        if (ok) {
-            ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-            ok = (std::fclose(file) == 0) && ok;
-        }
-        if (!ok) {
-            PrintLine(stderr, "seed-searcher skin: cannot write " + path + ": " +
-                                  std::strerror(errno));
+        const std::string name = std::to_string(i + 1) + "." + std::string(ImageExtension(data));
+        const std::string path = (dir / name).string();
+        std::string error;
+        if (!WriteFileIn(dir_fd, name, data, error)) {
+            PrintLine(stderr, "seed-searcher skin: cannot write " + path + ": " + error);
+            ::close(dir_fd);
             return kExitFailed;
         }
-        PrintLine(stdout, std::to_string(i + 1) + "\t" + std::to_string(data.size()) +
-                              "\t" + path);
+        listing += std::to_string(i + 1) + "\t" + std::to_string(data.size()) + "\t" + path + "\n";
     }
+    ::close(dir_fd);
+    PrintLine(stdout, services::GbkToUtf8(message));
+    Print(stdout, listing);
     return kExitOk;
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -33,19 +34,21 @@ using ChecksumPtr = std::unique_ptr<GChecksum, util::CDeleter<g_checksum_free>>;
 
 // Cuts `block` at every non-overlapping occurrence of `separator`, scanning
 // from the start. Bytes after the last occurrence form a final piece only
-// when there is at least one.
+// when there is at least one. Stops once more than `max_pieces` were found,
+// so that a package of millions of empty pieces costs no more than a valid one.
 std::vector<std::string_view> SplitBySeparator(std::string_view block,
-                                               std::string_view separator) {
+                                               std::string_view separator,
+                                               std::size_t max_pieces = SIZE_MAX) {
     std::vector<std::string_view> pieces;
     if (block.empty() || separator.empty()) return pieces;
     std::size_t start = 0;
-    while (start <= block.size()) {
+    while (start <= block.size() && pieces.size() <= max_pieces) {
         std::size_t match = block.find(separator, start);
         if (match == std::string_view::npos) break;
         pieces.push_back(block.substr(start, match - start));
         start = match + separator.size();
     }
-    if (start < block.size()) pieces.push_back(block.substr(start));
+    if (start < block.size() && pieces.size() <= max_pieces) pieces.push_back(block.substr(start));
     return pieces;
 }
 
@@ -115,44 +118,55 @@ std::string Md5Hex(const std::string& data) {
     return std::string(g_checksum_get_string(checksum.get()));
 }
 
-bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& content) {
-    // Non-blocking open: a FIFO without a writer must not stall the caller.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > limit) {
-        ::close(fd);
+bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& content,
+                   FileReadProblem* problem) {
+    auto refuse = [problem](int system_error, std::string text) {
+        if (problem) *problem = {system_error, std::move(text)};
         return false;
+    };
+    auto refuse_errno = [&refuse](int system_error) {
+        return refuse(system_error, std::strerror(system_error));
+    };
+    // Non-blocking open: a FIFO without a writer must not stall the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return refuse_errno(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return refuse_errno(errno);
+    if (!S_ISREG(info.st_mode)) return refuse(0, "not a regular file");
+    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > limit) {
+        return refuse(0, "larger than " + std::to_string(limit) + " bytes");
     }
     std::string data;
     data.reserve(static_cast<std::size_t>(info.st_size));
     std::array<char, 65536> buffer{};
-    bool ok = true;
     for (;;) {
-        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
-            ok = false;
-            break;
+            return refuse_errno(errno);
         }
         if (got == 0) break;
         // The file may grow while it is read; the limit still holds.
         if (data.size() + static_cast<std::size_t>(got) > limit) {
-            ok = false;
-            break;
+            return refuse(0, "larger than " + std::to_string(limit) + " bytes");
         }
         data.append(buffer.data(), static_cast<std::size_t>(got));
     }
-    ::close(fd);
-    if (!ok) return false;
     content = std::move(data);
+    if (problem) *problem = {};
     return true;
 }
 
-bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& message) {
+bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& message,
+                     std::string* read_error) {
     std::string block;
-    if (!ReadWholeFile(path, kMaxSkinPackageBytes, block)) block.clear();
+    FileReadProblem problem;
+    if (!ReadWholeFile(path, kMaxSkinPackageBytes, block, &problem)) block.clear();
+    if (read_error) *read_error = problem.text;
 
     // Shorter than one separator: there is no separator to split by.
     if (block.size() < kSeparatorLength) {
@@ -161,8 +175,10 @@ bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& m
     }
     std::string_view whole(block);
     std::string_view separator = whole.substr(block.size() - kSeparatorLength);
-    std::vector<std::string_view> pieces = SplitBySeparator(whole, separator);
-    if (pieces.empty()) {
+    // The header and checksum pieces come before the resources.
+    constexpr std::size_t kMaxPieces = kMaxSkinResources + 2;
+    std::vector<std::string_view> pieces = SplitBySeparator(whole, separator, kMaxPieces);
+    if (pieces.empty() || pieces.size() > kMaxPieces) {
         message = kMessageMalformed;
         return false;
     }
@@ -182,9 +198,9 @@ bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& m
     data.reserve(data_size);
     for (std::size_t i = 2; i < pieces.size(); ++i) data.append(pieces[i]);
 
+    // The digest may be followed by one terminating zero byte, nothing else.
     std::string_view stored = pieces[1];
-    std::size_t zero = stored.find('\0');
-    if (zero != std::string_view::npos) stored = stored.substr(0, zero);
+    if (stored.size() == 33 && stored.back() == '\0') stored.remove_suffix(1);
     if (stored != Md5Hex(data)) {
         message = kMessageBadChecksum;
         return false;
@@ -200,6 +216,20 @@ bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& m
 
 bool BuildSkinPackage(const std::vector<std::string>& resources, std::string& package,
                       std::string* error) {
+    if (resources.size() > kMaxSkinResources) {
+        SetError(error, std::to_string(resources.size()) + " resources; a package holds at most " +
+                            std::to_string(kMaxSkinResources));
+        return false;
+    }
+    // Header, checksum and one separator per piece: what the loader reads.
+    std::size_t size = SkinPackageHeader().size() + 32 + 2 * kSeparatorLength;
+    for (const std::string& resource : resources) size += resource.size() + kSeparatorLength;
+    if (size > kMaxSkinPackageBytes) {
+        SetError(error, "the package would be " + std::to_string(size) +
+                            " bytes; the loader reads at most " +
+                            std::to_string(kMaxSkinPackageBytes));
+        return false;
+    }
     std::string data;
     for (const std::string& resource : resources) data.append(resource);
     const std::string header = SkinPackageHeader();

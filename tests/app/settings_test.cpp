@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -92,6 +98,49 @@ TEST(SettingsFileTest, MissingFileIsSilentAndDirectoryIsReported) {
     EXPECT_TRUE(problems.empty());
     app::ReadSettingsFile(std::filesystem::temp_directory_path().string(), settings, problems);
     EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST(SettingsFileTest, FifoIsReportedWithoutBlocking) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("settings_fifo_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "sites.conf").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    PartialSettings settings;
+    std::vector<std::string> problems;
+    std::atomic<bool> done{false};
+    std::thread reading([&] {
+        app::ReadSettingsFile(fifo, settings, problems);
+        done = true;
+    });
+    for (int waited_ms = 0; !done && waited_ms < 5000; waited_ms += 10) ::usleep(10'000);
+    const bool finished = done;
+    if (!finished) {
+        // Release the blocked reader so that the test can end.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+    }
+    reading.join();
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(finished) << "reading a FIFO blocked";
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("not a regular file"), std::string::npos) << problems[0];
+}
+
+TEST(SettingsFileTest, OversizedFileIsReportedAndIgnored) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("sites_big_" + std::to_string(::getpid()));
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "engine1 = http://first.test\n" << std::string(2 << 20, '#');
+    }
+    PartialSettings settings;
+    std::vector<std::string> problems;
+    app::ReadSettingsFile(path.string(), settings, problems);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(settings.engine_roots[0].has_value());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("larger than"), std::string::npos) << problems[0];
 }
 
 TEST(SettingsFileTest, PathFollowsXdgConfigHome) {

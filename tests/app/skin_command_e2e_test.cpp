@@ -166,6 +166,57 @@ TEST_F(SkinCommandTest, UnpackNamesFilesAfterTheirContent) {
     }
 }
 
+TEST_F(SkinCommandTest, UnpackReplacesLinksInsteadOfWritingThroughThem) {
+    std::string package = Path("skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, {kPng, "data"}));
+    const std::string victim = Write("victim", "precious");
+    std::filesystem::create_directories(Path("out"));
+    std::filesystem::create_symlink("../victim", Path("out/1.png"));
+    std::filesystem::create_symlink("/nonexistent/dangling", Path("out/2.bin"));
+
+    Outcome outcome = Run({"unpack", package, Path("out")});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(testing_support::ReadFile(victim), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(Path("out/1.png")));
+    EXPECT_EQ(testing_support::ReadFile(Path("out/1.png")), kPng);
+    EXPECT_EQ(testing_support::ReadFile(Path("out/2.bin")), "data");
+    // Unpacking again over the files of the first run works.
+    EXPECT_EQ(Run({"unpack", package, Path("out")}).status, 0);
+}
+
+TEST_F(SkinCommandTest, UnpackReportsSuccessOnlyAfterEveryFileIsWritten) {
+    std::string package = Path("skin.dll");
+    ASSERT_TRUE(app::WriteSkinPackage(package, {kPng, "data"}));
+    std::filesystem::create_directories(Path("out/2.bin"));  // a directory where a file must go
+    Outcome outcome = Run({"unpack", package, Path("out")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out.find(Utf8(u8"解包成功")), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.err.find("2.bin"), std::string::npos) << outcome.err;
+    // No temporary file is left behind.
+    for (const auto& entry : std::filesystem::directory_iterator(Path("out"))) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+            << entry.path();
+    }
+}
+
+TEST_F(SkinCommandTest, VerifyOfAnUnreadableFileGivesTheSystemsReason) {
+    Outcome missing = Run({"verify", Path("missing.dll")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, Utf8(u8"格式不规范\n"));
+    EXPECT_NE(missing.err.find("missing.dll: No such file or directory"), std::string::npos)
+        << missing.err;
+    Outcome directory = Run({"verify", m_dir.string()});
+    EXPECT_NE(directory.err.find("not a regular file"), std::string::npos) << directory.err;
+}
+
+TEST_F(SkinCommandTest, PackRefusesAPackageTooLargeForTheLoader) {
+    const std::string big = Write("big.bin", std::string(app::kMaxSkinPackageBytes - 40, 'b'));
+    Outcome outcome = Run({"pack", Path("out.dll"), big});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("at most"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.dll")));
+}
+
 TEST_F(SkinCommandTest, UnpackOfABadPackageWritesNothing) {
     Outcome outcome = Run({"unpack", Write("bad.dll", "short"), Path("out")});
     EXPECT_EQ(outcome.status, 1);

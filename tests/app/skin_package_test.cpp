@@ -129,15 +129,39 @@ TEST_F(SkinPackageTest, ChecksumIsCompared) {
     ExpectTableUntouched();
 }
 
-TEST_F(SkinPackageTest, ChecksumTextEndsAtAZeroByte) {
+TEST_F(SkinPackageTest, ChecksumIsExactly32DigitsAndAnOptionalZeroByte) {
     std::string md5 = app::Md5Hex("image");
-    EXPECT_TRUE(Load(Layout({Header(), md5 + std::string("\0junk", 5), "image"})));
+    EXPECT_TRUE(Load(Layout({Header(), md5 + std::string("\0", 1), "image"})));
     EXPECT_EQ(m_message, kLoaded);
+    // Nothing may follow the terminating zero.
+    EXPECT_FALSE(Load(Layout({Header(), md5 + std::string("\0junk", 5), "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
+    EXPECT_FALSE(Load(Layout({Header(), md5 + std::string("\0\0", 2), "image"})));
+    EXPECT_EQ(m_message, kBadChecksum);
     // A zero inside the digits cuts the text short of 32 digits.
     std::string cut = md5;
     cut[10] = '\0';
     EXPECT_FALSE(Load(Layout({Header(), cut, "image"})));
     EXPECT_EQ(m_message, kBadChecksum);
+}
+
+TEST_F(SkinPackageTest, ResourceCountIsCapped) {
+    // A package of millions of empty resources is as cheap to write as a
+    // small one; it must not cost a table entry per piece.
+    std::vector<std::string> pieces = {Header(), kEmptyMd5};
+    pieces.resize(2 + app::kMaxSkinResources);
+    EXPECT_TRUE(Load(Layout(pieces)));
+    EXPECT_EQ(m_table.resources.size(), app::kMaxSkinResources);
+
+    m_table.resources = {"keep", "me"};
+    pieces.emplace_back();
+    EXPECT_FALSE(Load(Layout(pieces)));
+    EXPECT_EQ(m_message, kMalformed);
+    ExpectTableUntouched();
+
+    std::string read_error;
+    EXPECT_FALSE(LoadSkinPackage(Path("absent.dll"), m_table, m_message, &read_error));
+    EXPECT_EQ(read_error, "No such file or directory");
 }
 
 TEST_F(SkinPackageTest, ChecksumCoversResourcesOnlyWithoutSeparators) {
@@ -260,6 +284,26 @@ TEST_F(SkinWriterTest, WritesHeaderLowercaseChecksumAndTrailingSeparator) {
     EXPECT_EQ(file.substr(12, 7), separator);
     EXPECT_EQ(file.substr(19, 32), app::Md5Hex("onetwo"));
     EXPECT_EQ(file, Layout({Header(), app::Md5Hex("onetwo"), "one", "two"}, separator));
+}
+
+TEST_F(SkinWriterTest, RefusesPackagesTheLoaderWouldRefuse) {
+    std::string package;
+    std::string error;
+    // Resources that fit the limit on their own, but not with the header,
+    // checksum and separators around them.
+    const std::size_t overhead = 12 + 32 + 3 * 7;
+    EXPECT_FALSE(app::BuildSkinPackage({std::string(app::kMaxSkinPackageBytes - overhead + 1, 'x')},
+                                       package, &error));
+    EXPECT_NE(error.find("at most"), std::string::npos) << error;
+    EXPECT_TRUE(app::BuildSkinPackage({std::string(app::kMaxSkinPackageBytes - overhead, 'x')},
+                                      package, &error))
+        << error;
+    EXPECT_EQ(package.size(), app::kMaxSkinPackageBytes);
+
+    error.clear();
+    EXPECT_FALSE(app::BuildSkinPackage(std::vector<std::string>(app::kMaxSkinResources + 1),
+                                       package, &error));
+    EXPECT_NE(error.find("resources"), std::string::npos) << error;
 }
 
 TEST_F(SkinWriterTest, SameInputGivesSameBytes) {
