@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -21,8 +22,11 @@
 namespace app {
 namespace {
 
-constexpr int kUsageError = 2;
+// Exit statuses: 0 when the search ran (with or without rows), 1 for
+// other errors, 2 for usage errors, 3 when the site failed.
 constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+constexpr int kSiteFailed = 3;
 
 constexpr std::string_view kVersion = "seed-searcher 0.1.0\n";
 
@@ -54,19 +58,28 @@ constexpr std::string_view kSearchUsage =
     "Usage: seed-searcher search [--engine N] [--page P] [--json] [SITE OPTIONS] KEYWORD\n"
     "\n"
     "Runs one search exactly as the search button does and prints one line per\n"
-    "result row, cells in column order separated by TAB (inside a cell \\, TAB,\n"
-    "LF and CR are written \\\\, \\t, \\n and \\r).\n"
+    "result row, cells in column order separated by TAB. Inside a cell \\, TAB,\n"
+    "LF and CR are written \\\\, \\t, \\n and \\r; every other control byte (and\n"
+    "DEL, and the UTF-8 bytes of C1 controls) as \\xHH, so that no site can\n"
+    "send escape sequences to the terminal.\n"
     "  --engine N   engine 1, 2 or 3 (default 1)\n"
     "  --page P     page number sent to the engine (default 1; 0 and negative\n"
     "               numbers are sent as they are)\n"
-    "  --json       print {\"engine\":N,\"page\":P,\"columns\":[...],\"rows\":[[...],...]}\n"
-    "  --           end of options (for a keyword starting with -)\n";
+    "  --json       print {\"engine\":N,\"page\":P,\"columns\":[...],\"rows\":[[...],...],\n"
+    "               \"error\":null} or, when the site failed, \"error\":{\"kind\":K,\"detail\":D}\n"
+    "  --           end of options (for a keyword starting with -)\n"
+    "\n"
+    "Exit status: 0 when the search ran (rows found or none), 2 for a usage\n"
+    "error, 3 when the site failed (one line on stderr names the engine and\n"
+    "the failure kind: refused, timed-out, too-large, ...), 1 otherwise.\n";
 
 constexpr std::string_view kResolveUsage =
     "Usage: seed-searcher resolve [SITE OPTIONS] DETAIL_URL\n"
     "\n"
     "Fetches an engine 2 detail page (the last column of an engine 2 row) and\n"
-    "prints the download address it holds, or an empty line when it has none.\n";
+    "prints the download address it holds, or an empty line when it has none.\n"
+    "Exit status: 0 when the page was read, 2 for a usage error, 3 when the\n"
+    "page could not be fetched (the reason goes to stderr), 1 otherwise.\n";
 
 constexpr std::string_view kDemoUsage =
     "Usage: seed-searcher demo-server [--port P]\n"
@@ -76,8 +89,85 @@ constexpr std::string_view kDemoUsage =
     "  --port P     port to listen on (default: any free port)\n";
 
 void Print(std::FILE* out, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
+    // An empty view may have no data at all, which fwrite must not be given.
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
 }
+
+// "refused (连接被拒绝): <the transport's words>", UTF-8, for one stderr line.
+std::string DescribeFailure(services::HttpFailure failure, std::string_view detail) {
+    std::string text(services::HttpFailureName(failure));
+    text += " (" + services::GbkToUtf8(services::HttpFailureText(failure)) + ")";
+    if (!detail.empty()) {
+        text += ": ";
+        // The detail quotes addresses from the site; keep it on one line.
+        for (const char c : detail) {
+            const auto byte = static_cast<unsigned char>(c);
+            text += byte < 0x20 || byte == 0x7F ? '?' : c;
+        }
+    }
+    return text;
+}
+
+// Cells travel in slices of about this many bytes, so that one huge cell
+// never needs a whole converted and escaped copy.
+constexpr std::size_t kCellSlice = 64 * 1024;
+
+// Calls `emit` with the UTF-8 form of consecutive slices of a GBK text,
+// each slice cut at a character boundary.
+template <class Emit>
+void ForEachUtf8Slice(std::string_view gbk, Emit&& emit) {
+    std::size_t from = 0;
+    while (from < gbk.size()) {
+        std::size_t to = std::min(gbk.size(), from + kCellSlice);
+        // Step back to the start of the unit that `to` falls into.
+        std::size_t at = from;
+        while (at < to) {
+            const std::size_t next = at + services::GbkCharLength(gbk, at);
+            if (next > to && at > from) break;
+            at = next;
+        }
+        to = at;
+        emit(services::GbkToUtf8(gbk.substr(from, to - from)));
+        from = to;
+    }
+}
+
+// Writes result rows as the extraction hands them over, in TSV or as the
+// elements of the JSON "rows" array.
+class RowWriter {
+public:
+    RowWriter(std::FILE* out, bool json) : m_out(out), m_json(json) {}
+
+    void Row(const std::vector<std::string>& gbk_cells) {
+        std::string text;
+        if (m_json) text += m_rows == 0 ? "[" : ",[";
+        for (std::size_t c = 0; c < gbk_cells.size(); ++c) {
+            if (c > 0) text += m_json ? ',' : '\t';
+            if (m_json) text += '"';
+            ForEachUtf8Slice(gbk_cells[c], [&](const std::string& utf8) {
+                if (m_json) {
+                    AppendJsonEscaped(text, utf8);
+                } else {
+                    AppendTsvEscaped(text, utf8);
+                }
+                if (text.size() >= kCellSlice) {
+                    Print(m_out, text);
+                    text.clear();
+                }
+            });
+            if (m_json) text += '"';
+        }
+        text += m_json ? "]" : "\n";
+        Print(m_out, text);
+        ++m_rows;
+    }
+
+private:
+    std::FILE* m_out;
+    bool m_json;
+    std::size_t m_rows = 0;
+};
+
 
 int UsageError(std::string_view message, std::string_view usage) {
     Print(stderr, "seed-searcher: ");
@@ -232,40 +322,44 @@ int RunSearch(const std::vector<std::string_view>& args) {
         options.engine, sites.Get().engine_roots[static_cast<std::size_t>(options.engine - 1)]);
     const std::string keyword = services::Utf8ToGbk(*options.keyword);
 
-    std::vector<std::vector<std::string>> rows;
-    search::RunEngineSearch(engine, keyword, options.page,
-                            [&rows](std::vector<std::string>&& cells) {
-                                for (std::string& cell : cells) cell = services::GbkToUtf8(cell);
-                                rows.push_back(std::move(cells));
-                            });
-
-    std::string out;
-    if (options.json) {
-        out += "{\"engine\":" + std::to_string(options.engine) +
-               ",\"page\":" + std::to_string(options.page) + ",\"columns\":[";
-        for (std::size_t c = 0; c < engine.columns.size(); ++c) {
-            if (c > 0) out += ',';
-            out += JsonString(services::GbkToUtf8(engine.columns[c].caption));
-        }
-        out += "],\"rows\":[";
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (r > 0) out += ',';
-            out += '[';
-            for (std::size_t c = 0; c < rows[r].size(); ++c) {
-                if (c > 0) out += ',';
-                out += JsonString(rows[r][c]);
-            }
-            out += ']';
-        }
-        out += "]}\n";
-    } else {
-        for (const auto& row : rows) {
-            out += TabSeparatedRow(row);
-            out += '\n';
-        }
+    search::PageResult page =
+        search::FetchEnginePageResult(engine, keyword, options.page);
+    if (page.Failed()) {
+        Print(stderr, "seed-searcher: engine " + std::to_string(options.engine) + ": " +
+                          DescribeFailure(page.failure, page.detail) + "\n");
     }
-    Print(stdout, out);
-    return std::fflush(stdout) == 0 ? 0 : kFailure;
+
+    std::string head;
+    if (options.json) {
+        head += "{\"engine\":" + std::to_string(options.engine) +
+                ",\"page\":" + std::to_string(options.page) + ",\"columns\":[";
+        for (std::size_t c = 0; c < engine.columns.size(); ++c) {
+            if (c > 0) head += ',';
+            head += JsonString(services::GbkToUtf8(engine.columns[c].caption));
+        }
+        head += "],\"rows\":[";
+    }
+    Print(stdout, head);
+    // Rows go out as they are found: a page of many large rows never has to
+    // be held twice.
+    RowWriter writer(stdout, options.json);
+    if (!page.Failed()) {
+        search::ExtractResults(engine, std::move(page.text),
+                               [&writer](std::vector<std::string>&& cells) { writer.Row(cells); });
+    }
+    if (options.json) {
+        std::string tail = "],\"error\":";
+        if (page.Failed()) {
+            tail += "{\"kind\":" + JsonString(services::HttpFailureName(page.failure)) +
+                    ",\"detail\":" + JsonString(page.detail) + "}";
+        } else {
+            tail += "null";
+        }
+        tail += "}\n";
+        Print(stdout, tail);
+    }
+    if (std::fflush(stdout) != 0) return kFailure;
+    return page.Failed() ? kSiteFailed : 0;
 }
 
 int RunResolve(const std::vector<std::string_view>& args) {
@@ -292,8 +386,17 @@ int RunResolve(const std::vector<std::string_view>& args) {
     // The detail address names its own host: the site options are accepted
     // for symmetry with the other commands but change nothing here, and the
     // demo engines are not started for a lookup that cannot reach them.
-    const std::string address = search::ResolveDetailAddress(services::Utf8ToGbk(*url));
-    Print(stdout, services::GbkToUtf8(address) + "\n");
+    const search::PageResult address =
+        search::ResolveDetailAddressResult(services::Utf8ToGbk(*url));
+    if (address.Failed()) {
+        Print(stderr, "seed-searcher: engine 2 detail page: " +
+                          DescribeFailure(address.failure, address.detail) + "\n");
+        return kSiteFailed;
+    }
+    std::string line;
+    ForEachUtf8Slice(address.text,
+                     [&line](const std::string& utf8) { AppendTsvEscaped(line, utf8); });
+    Print(stdout, line + "\n");
     return std::fflush(stdout) == 0 ? 0 : kFailure;
 }
 
@@ -368,21 +471,79 @@ int StartDesktop(const PartialSettings& site_options) {
 
 }  // namespace
 
+void AppendTsvEscaped(std::string& out, std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    auto hex = [&out](unsigned char byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+    };
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const char ch = utf8[i];
+        const auto byte = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    hex(byte);
+                } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                           static_cast<unsigned char>(utf8[i + 1]) < 0xA0 &&
+                           static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
+                    // A C1 control (U+0080..U+009F): terminals act on these too.
+                    hex(byte);
+                    hex(static_cast<unsigned char>(utf8[++i]));
+                } else {
+                    out += ch;
+                }
+                break;
+        }
+    }
+}
+
 std::string TabSeparatedRow(const std::vector<std::string>& cells) {
     std::string line;
     for (std::size_t c = 0; c < cells.size(); ++c) {
         if (c > 0) line += '\t';
-        for (const char ch : cells[c]) {
-            switch (ch) {
-                case '\\': line += "\\\\"; break;
-                case '\t': line += "\\t"; break;
-                case '\n': line += "\\n"; break;
-                case '\r': line += "\\r"; break;
-                default: line += ch; break;
-            }
-        }
+        AppendTsvEscaped(line, cells[c]);
     }
     return line;
+}
+
+void AppendJsonEscaped(std::string& out, std::string_view valid_utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < valid_utf8.size(); ++i) {
+        const char ch = valid_utf8[i];
+        const auto byte = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    out += "\\u00";
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 0x0F];
+                } else if (byte == 0xC2 && i + 1 < valid_utf8.size() &&
+                           static_cast<unsigned char>(valid_utf8[i + 1]) < 0xA0) {
+                    // C1 controls are escaped too, so that JSON printed on a
+                    // terminal cannot drive it.
+                    const auto low = static_cast<unsigned char>(valid_utf8[++i]);
+                    out += "\\u00";
+                    out += kHex[low >> 4];
+                    out += kHex[low & 0x0F];
+                } else {
+                    out += ch;
+                }
+                break;
+        }
+    }
 }
 
 std::string JsonString(std::string_view utf8) {
@@ -400,30 +561,8 @@ std::string JsonString(std::string_view utf8) {
         text += '\0';
         from = nul + 1;
     }
-
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string json = "\"";
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        switch (ch) {
-            case '"': json += "\\\""; break;
-            case '\\': json += "\\\\"; break;
-            case '\n': json += "\\n"; break;
-            case '\r': json += "\\r"; break;
-            case '\t': json += "\\t"; break;
-            case '\b': json += "\\b"; break;
-            case '\f': json += "\\f"; break;
-            default:
-                if (byte < 0x20) {
-                    json += "\\u00";
-                    json += kHex[byte >> 4];
-                    json += kHex[byte & 0x0F];
-                } else {
-                    json += ch;
-                }
-                break;
-        }
-    }
+    AppendJsonEscaped(json, text);
     json += '"';
     return json;
 }

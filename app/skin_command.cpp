@@ -57,7 +57,8 @@ constexpr std::string_view kUnpackUsage =
     "cannot be written.\n";
 
 void Print(std::FILE* out, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
+    // An empty view may have no data at all, which fwrite must not be given.
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
 }
 
 void PrintLine(std::FILE* out, std::string_view text) {

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 
 #include "app/demo_engines.h"
 #include "tests/support/paths.h"
+#include "tests/support/raw_responder.h"
 
 extern char** environ;
 
@@ -242,8 +244,10 @@ TEST_F(CliSearchTest, ResolveReadsEngineTwoDetailPages) {
     EXPECT_TRUE(resolved.out.ends_with("&dn=Sintel (2010) 1080p&xl=1222639616\n")) << resolved.out;
 
     const Outcome missing = Run({"resolve", m_demo.Origin() + "/engine2/detail/99999"});
-    EXPECT_EQ(missing.status, 0);
-    EXPECT_EQ(missing.out, "\n");
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("engine 2 detail page: http-status"), std::string::npos)
+        << missing.err;
 }
 
 TEST_F(CliSearchTest, JsonOutputIsValidAndComplete) {
@@ -264,15 +268,16 @@ TEST_F(CliSearchTest, JsonOutputIsValidAndComplete) {
     }
     const Outcome none = Run({"search", "--json", "--page", "-3", "--engine-root", Root(1), "x"});
     EXPECT_NE(none.out.find("\"page\":-3"), std::string::npos);
-    EXPECT_TRUE(none.out.ends_with("\"rows\":[]}\n")) << none.out;
+    EXPECT_TRUE(none.out.ends_with("\"rows\":[],\"error\":null}\n")) << none.out;
 }
 
 TEST_F(CliSearchTest, BuiltInDemoAndSettingsFileProblems) {
     WriteSettings("engine1 = http://127.0.0.1:1\nbogus = 1\nengine1 = nope\n");
-    // engine1 from the file is unreachable: no rows, still a completed search.
+    // engine1 from the file is unreachable: no rows, and the site failed.
     const Outcome from_file = Run({"search", "bunny"});
-    EXPECT_EQ(from_file.status, 0);
+    EXPECT_EQ(from_file.status, 3);
     EXPECT_EQ(from_file.out, "");
+    EXPECT_NE(from_file.err.find("engine 1: refused"), std::string::npos) << from_file.err;
     EXPECT_NE(from_file.err.find("sites.conf:2: unknown key \"bogus\""), std::string::npos)
         << from_file.err;
     EXPECT_NE(from_file.err.find("sites.conf:3: "), std::string::npos);
@@ -280,6 +285,82 @@ TEST_F(CliSearchTest, BuiltInDemoAndSettingsFileProblems) {
     // The command line wins over the file; engine 2 falls back to the demo.
     EXPECT_EQ(SplitLines(Run({"search", "--engine-root", Root(1), "bunny"}).out).size(), 2u);
     EXPECT_EQ(SplitLines(Run({"search", "--engine", "2", "bunny"}).out).size(), 2u);
+}
+
+// Every network failure is told apart from "no results": one stderr line
+// naming the engine and the failure kind, exit status 3, and the kind in JSON.
+TEST_F(CliTest, SiteFailuresAreReportedWithTheirKind) {
+    using testing_support::RawResponder;
+    RawResponder reset([](RawResponder::Connection& connection) { connection.Reset(); });
+    RawResponder too_large(
+        RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nx"));
+    RawResponder bad_chunks(RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n"));
+    RawResponder to_ftp(RawResponder::Reply(
+        "HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/x\r\nContent-Length: 0\r\n\r\n"));
+    RawResponder loop(RawResponder::Reply(
+        "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n"));
+    RawResponder not_tls(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi"));
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+    const std::string not_tls_root = "https://127.0.0.1:" + std::to_string(not_tls.Port());
+    const std::pair<std::string, std::string> cases[] = {
+        {refused, "refused"},
+        {reset.Url(""), "reset"},
+        {too_large.Url(""), "too-large"},
+        {bad_chunks.Url(""), "bad-response"},
+        {to_ftp.Url(""), "bad-scheme"},
+        {loop.Url(""), "bad-redirect"},
+        {not_tls_root, "tls"},
+        {"http://127.0.0.1:99999", "bad-address"},
+    };
+    for (const auto& [root, kind] : cases) {
+        const Outcome outcome = Run({"search", "--engine", "2", "--engine-root", "2=" + root, "kw"});
+        EXPECT_EQ(outcome.status, 3) << kind << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, "") << kind;
+        EXPECT_EQ(SplitLines(outcome.err).size(), 1u) << outcome.err;
+        EXPECT_TRUE(outcome.err.starts_with("seed-searcher: engine 2: " + kind + " ("))
+            << kind << ": " << outcome.err;
+
+        const Outcome json =
+            Run({"search", "--json", "--engine", "2", "--engine-root", "2=" + root, "kw"});
+        EXPECT_EQ(json.status, 3) << kind;
+        EXPECT_NE(json.out.find("\"rows\":[],\"error\":{\"kind\":\"" + kind + "\",\"detail\":\""),
+                  std::string::npos)
+            << json.out;
+    }
+    const Outcome resolve = Run({"resolve", refused + "/detail/1"});
+    EXPECT_EQ(resolve.status, 3);
+    EXPECT_EQ(resolve.out, "");
+    EXPECT_TRUE(resolve.err.starts_with("seed-searcher: engine 2 detail page: refused ("))
+        << resolve.err;
+}
+
+TEST_F(CliTest, FifoAsSettingsFileDoesNotBlockTheSearch) {
+    const std::string fifo = (m_config / "seed-searcher" / "sites.conf").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+    const Outcome outcome = Run({"search", "--engine-root", "2=" + refused, "--engine", "2", "kw"});
+    EXPECT_EQ(outcome.status, 3) << outcome.err;
+    EXPECT_NE(outcome.err.find("sites.conf: not a regular file"), std::string::npos)
+        << outcome.err;
+}
+
+// Control bytes from a site never reach the terminal as they are.
+TEST_F(CliTest, ControlBytesInCellsAreEscaped) {
+    const std::string row =
+        "<td><a href=\"h\" title=\"t\" target=\"_blank\">a%1B]0;owned%07b\x1b[2J\x7f</a></td>"
+        "<td class=\"files-size\">1 MB</td><td class=\"convert-date\">2020</td>"
+        "<td class=\"action\"><a href=\"http://d\" class=\"btn\" title=\"x\" "
+        "target=\"_blank\">Detail</a></td>";
+    testing_support::RawResponder site(testing_support::RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(row.size()) + "\r\n\r\n" + row));
+    const Outcome outcome =
+        Run({"search", "--engine", "2", "--engine-root", "2=" + site.Url(""), "kw"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(SplitCells(SplitLines(outcome.out).at(0)).at(0), "a\\x1B]0;owned\\x07b\\x1B[2J\\x7F");
+    EXPECT_EQ(outcome.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(CliTest, DemoServerRunsUntilTerminated) {
@@ -317,6 +398,16 @@ TEST_F(CliTest, DemoServerRunsUntilTerminated) {
 TEST(CliOutputTest, CellsEscapeTheirSeparators) {
     EXPECT_EQ(app::TabSeparatedRow({"a\tb", "c\\d", "e\nf\r"}), "a\\tb\tc\\\\d\te\\nf\\r");
     EXPECT_EQ(app::TabSeparatedRow({"", ""}), "\t");
+}
+
+TEST(CliOutputTest, CellsEscapeEveryOtherControlCharacter) {
+    EXPECT_EQ(app::TabSeparatedRow({std::string("\x1b]0;t\x07\x00\x01\x1f\x7f", 10)}),
+              "\\x1B]0;t\\x07\\x00\\x01\\x1F\\x7F");
+    // C1 controls (here CSI, U+009B) act on terminals as well; other
+    // characters of that block and above stay as they are.
+    EXPECT_EQ(app::TabSeparatedRow({U8(u8"\u009B2J\u00A0\u00E9中")}),
+              "\\xC2\\x9B2J" + U8(u8"\u00A0\u00E9中"));
+    EXPECT_EQ(app::JsonString(U8(u8"\u009B\u007F")), "\"\\u009b\\u007f\"");
 }
 
 TEST(CliOutputTest, JsonStringsAreValidUtf8Literals) {
