@@ -457,6 +457,10 @@ int StartDesktop(const PartialSettings& site_options) {
     Sites sites;
     if (!sites.Resolve(site_options)) return kFailure;
     App().sites = sites.Get();
+    // Everything is drawn into cairo image surfaces: GDK's OpenGL probing at
+    // display open would load the whole GL stack (a large share of the
+    // start-up time and memory) for nothing. A user's own setting wins.
+    g_setenv("GDK_GL", "disable", FALSE);
     plat::Initialise(plat::Backend::Gtk);
     if (plat::CurrentWindowSystem() == nullptr) return 1;
     if (!InitialiseModules()) {

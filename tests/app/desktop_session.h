@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -17,15 +16,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <ctime>
 #include <vector>
 
-#include "app/demo_engines.h"
-#include "tests/support/loopback_server.h"
+#include "tests/app/recording_engines.h"
 #include "tests/support/paths.h"
 
 // Last: Xlib's macros (Success, None, Status...) would break the headers above.
@@ -323,94 +320,6 @@ private:
     pid_t m_pid = -1;
     std::string m_name;
     Display* m_display = nullptr;
-};
-
-// The three engines, engine 2's detail pages and the two player pages on a
-// loopback server, with the demo engines' catalogue and page formats. It
-// remembers every request target (path and query, as sent).
-class RecordingEngines {
-public:
-    RecordingEngines() {
-        m_server.Routes().set_pre_routing_handler(
-            [this](const httplib::Request& request, httplib::Response& response) {
-                Route(request, response);
-                return httplib::Server::HandlerResponse::Handled;
-            });
-        m_server.Start();
-    }
-
-    std::string Root(const std::string& path) const { return m_server.Url(path); }
-    // Site options for the program.
-    std::vector<std::string> SiteOptions() const {
-        return {"--engine-root", "1=" + Root("/e1"), "--engine-root", "2=" + Root("/e2"),
-                "--engine-root", "3=" + Root("/e3"), "--player-root", "1=" + Root("/p1"),
-                "--player-root", "2=" + Root("/p2"), "--site", Root("/site")};
-    }
-    std::vector<std::string> Targets() const {
-        std::lock_guard lock(m_mutex);
-        return m_targets;
-    }
-    std::size_t Count() const {
-        std::lock_guard lock(m_mutex);
-        return m_targets.size();
-    }
-    // The address engine 2's detail page of item `id` holds.
-    static std::string DetailAddress(const std::string& id) {
-        return "magnet:?xt=urn:btih:DETAIL" + id;
-    }
-
-private:
-    void Route(const httplib::Request& request, httplib::Response& response) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_targets.push_back(request.target);
-        }
-        const std::string& path = request.path;
-        const auto page_of = [](const std::string& text) {
-            try {
-                return std::stoi(text);
-            } catch (...) {
-                return 0;
-            }
-        };
-        if (path == "/e1/" || path == "/e1") {
-            const std::string keyword = request.get_param_value("s");
-            const int page = page_of(request.get_param_value("p"));
-            response.set_content(app::RenderEngine1Page(app::DemoSearch(keyword, page), keyword, page),
-                                 "text/html; charset=utf-8");
-            return;
-        }
-        if (path.starts_with("/e2/search/")) {
-            const std::string rest = path.substr(11);
-            const std::size_t at = rest.rfind("/currentPage/");
-            const std::string keyword = rest.substr(0, at);
-            const int page = at == std::string::npos ? 0 : page_of(rest.substr(at + 13));
-            // Detail links lead back here.
-            response.set_content(app::RenderEngine2Page(app::DemoSearch(keyword, page), keyword,
-                                                        page, m_server.Url("")),
-                                 "text/html; charset=utf-8");
-            return;
-        }
-        if (path.starts_with("/engine2/detail/")) {
-            const std::string id = path.substr(16);
-            response.set_content("<html><body><textarea rows=\"3\" readonly>" + DetailAddress(id) +
-                                     "</textarea></body></html>",
-                                 "text/html; charset=utf-8");
-            return;
-        }
-        if (path.starts_with("/e3//search/")) {
-            const std::string keyword = path.substr(12);
-            const int page = page_of(request.get_param_value("page"));
-            response.set_content(app::RenderEngine3Page(app::DemoSearch(keyword, page), keyword, page),
-                                 "text/html");
-            return;
-        }
-        response.set_content("<html><body>page</body></html>", "text/html; charset=utf-8");
-    }
-
-    testing_support::LoopbackServer m_server;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_targets;
 };
 
 // The program on an X server with a settings directory of its own.
