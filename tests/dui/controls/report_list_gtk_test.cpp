@@ -1,0 +1,149 @@
+// A report list on a real X server: a wheel notch given with XTest over a
+// focused list scrolls it by three rows, the rows that come into view reach
+// the screen, and a right-click at the same still pointer acts on the row
+// now under it.
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dui/controls/report_list.h"
+#include "dui/core/host_window.h"
+#include "dui/core/module.h"
+#include "platform/platform.h"
+
+// Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
+
+namespace {
+
+constexpr dui::Argb kSelectedBack = 0xFF00C000;
+constexpr int kWindowLeft = 120, kWindowTop = 90;
+constexpr float kListLeft = 12, kListTop = 40;
+
+Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
+
+void PointerTo(int x, int y) {
+    XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
+    XFlush(XDisplay());
+}
+
+void Click(unsigned button) {
+    XTestFakeButtonEvent(XDisplay(), button, True, CurrentTime);
+    XTestFakeButtonEvent(XDisplay(), button, False, CurrentTime);
+    XFlush(XDisplay());
+}
+
+// Runs the loop until `done` holds or the deadline passes.
+bool PumpUntil(const std::function<bool()>& done, plat::DWORD limit_ms = 4000) {
+    const plat::DWORD deadline = plat::GetTickCount() + limit_ms;
+    plat::MSG msg{};
+    while (true) {
+        while (plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE)) {
+            plat::TranslateMessage(&msg);
+            plat::DispatchMessage(&msg);
+        }
+        if (done()) return true;
+        if (plat::GetTickCount() >= deadline) return false;
+        plat::Sleep(5);
+    }
+}
+
+// 0xRRGGBB of what the screen shows.
+uint32_t ScreenPixel(int x, int y) {
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
+    if (pixbuf == nullptr) return 0xDEADBEEF;
+    const guchar* p = gdk_pixbuf_get_pixels(pixbuf);
+    const uint32_t rgb = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+    g_object_unref(pixbuf);
+    return rgb;
+}
+
+bool NearSelected(uint32_t rgb) {
+    const int r = int(rgb >> 16 & 0xFF), g = int(rgb >> 8 & 0xFF), b = int(rgb & 0xFF);
+    return std::abs(r - 0x00) <= 4 && std::abs(g - 0xC0) <= 4 && std::abs(b - 0x00) <= 4;
+}
+
+TEST(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
+    plat::Initialise(plat::Backend::Gtk);
+    if (gdk_display_get_default() == nullptr) GTEST_SKIP() << "needs an X display";
+    ASSERT_TRUE(dui::ModuleStartup());
+    dui::HostWindowOptions options;
+    options.title = "list";
+    options.left = kWindowLeft;
+    options.top = kWindowTop;
+    options.width = 470;
+    options.height = 390;
+    plat::HWND window = dui::CreateHostWindow(options);
+    ASSERT_NE(window, nullptr);
+    dui::ExHostWindow host;
+    dui::AttachOptions attach;
+    attach.flags = 0;
+    attach.background_colour = 0xFFFFFF;
+    attach.frame_style = 0;
+    ASSERT_TRUE(host.Attach(window, attach));
+
+    dui::ExReportList list;
+    dui::ReportListOptions list_options;
+    list_options.selected_back = kSelectedBack;
+    list.CreateReportList(window, kListLeft, kListTop, 446, 202, list_options);
+    list.InsertColumn(0, "文件名", 290);
+    list.InsertColumn(0, "文件大小", 70);
+    for (int i = 1; i <= 200; ++i) list.CellText(list.InsertRow(), 2, std::to_string(i));
+    std::vector<int> right_clicks;
+    list.OnRightClick([&](dui::ControlHandle, int row) { right_clicks.push_back(row); });
+    host.Show();
+    ASSERT_TRUE(PumpUntil([&] {
+        plat::RECT rect{};
+        return plat::IsWindowVisible(window) && plat::GetWindowRect(window, &rect) &&
+               rect.left == kWindowLeft && rect.top == kWindowTop;
+    })) << "the window never showed in place";
+
+    // Screen point inside a row as the list shows it now (right of the
+    // columns, where no text is drawn).
+    const auto row_point = [&](int row) {
+        const dui::RectF visible = list.VisibleRect();
+        const int rh = list.RowHeight();
+        return plat::POINT{static_cast<int>(kWindowLeft + kListLeft + 390),
+                           static_cast<int>(kWindowTop + kListTop + visible.top) + (row - 1) * rh -
+                               list.ScrollY() + rh / 2};
+    };
+
+    const plat::POINT row5 = row_point(5);
+    const plat::POINT row2 = row_point(2);
+    PointerTo(row5.x, row5.y);
+    Click(1);
+    ASSERT_TRUE(PumpUntil([&] { return list.CurrentRow() == 5 && NearSelected(ScreenPixel(row5.x, row5.y)); }))
+        << "the click did not select row 5 on screen";
+
+    Click(5);  // one notch towards the user
+    ASSERT_TRUE(PumpUntil([&] { return list.ScrollY() == 3 * list.RowHeight(); }))
+        << "scrolled to " << list.ScrollY();
+    EXPECT_EQ(list.FirstVisible(), 4);
+    // Row 5 moved up by three rows, to where row 2 was; the rows that came
+    // into view at the bottom were painted.
+    EXPECT_TRUE(PumpUntil([&] {
+        return NearSelected(ScreenPixel(row2.x, row2.y)) && !NearSelected(ScreenPixel(row5.x, row5.y));
+    })) << "the screen does not show the scrolled rows";
+    const dui::RectF visible = list.VisibleRect();
+    const int bottom_y = static_cast<int>(kWindowTop + kListTop + visible.Bottom()) - 3;
+    EXPECT_NE(ScreenPixel(row5.x, bottom_y), 0xDEADBEEFu);
+
+    // The pointer has not moved: a right-click acts on the row now under it.
+    Click(3);
+    ASSERT_TRUE(PumpUntil([&] { return !right_clicks.empty(); }));
+    EXPECT_EQ(right_clicks.front(), 8);
+    EXPECT_EQ(list.CurrentRow(), 8);
+
+    list.Destroy();
+    plat::DestroyWindow(window);
+    plat::Shutdown();
+}
+
+}  // namespace
