@@ -67,6 +67,9 @@ struct Watchdog {
     std::uint64_t deadline_ms;
     std::uint32_t calls = 0;
     bool expired = false;
+    // Where the latest match attempt began: the callout runs first at every
+    // start position.
+    std::size_t attempt_start = 0;
 
     bool Expired() {
         if ((++calls & 63) == 0 && MonotonicMilliseconds() >= deadline_ms) expired = true;
@@ -74,8 +77,17 @@ struct Watchdog {
     }
 };
 
-int WatchdogCallout(pcre2_callout_block*, void* data) {
-    return static_cast<Watchdog*>(data)->Expired() ? PCRE2_ERROR_CALLOUT : 0;
+int WatchdogCallout(pcre2_callout_block* block, void* data) {
+    auto& watchdog = *static_cast<Watchdog*>(data);
+    watchdog.attempt_start = block->start_match;
+    return watchdog.Expired() ? PCRE2_ERROR_CALLOUT : 0;
+}
+
+// Limits that apply to one start position: hitting one gives up that
+// position only.
+bool IsPositionLimit(int rc) {
+    return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+           rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_JIT_STACKLIMIT;
 }
 
 // Options a pattern may only give at its very start; they stay in front of
@@ -304,11 +316,29 @@ bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bo
         result->limit_reached = true;
         result->error = std::move(reason);
     };
+    std::size_t skipped_positions = 0;
+    int last_limit = 0;
     for (;;) {
+        watchdog.attempt_start = start;
         int rc = pcre2_match(code.get(), subject_data, length, start, match_options, match_data.get(),
                              match_context.get());
         match_options = PCRE2_NO_UTF_CHECK;
         if (rc == PCRE2_ERROR_NOMATCH) break;
+        if (IsPositionLimit(rc) && !watchdog.expired) {
+            // The limits count per start position: give up the one that hit
+            // them and search on from the next character. Without the
+            // watchdog the failing position is unknown, so the search moves
+            // on by one character from where it began.
+            const std::size_t at = std::max(start, watchdog.attempt_start);
+            ++skipped_positions;
+            last_limit = rc;
+            if (at >= length || watchdog.Expired()) {
+                if (watchdog.expired) stop("time budget exhausted");
+                break;
+            }
+            start = at + Utf8SequenceLength(subject_data[at]);
+            continue;
+        }
         if (rc < 0) {
             stop(watchdog.expired ? "time budget exhausted" : PcreErrorText(rc));
             break;
@@ -341,6 +371,11 @@ bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bo
             stop("time budget exhausted");
             break;
         }
+    }
+    if (skipped_positions > 0 && !result->limit_reached) {
+        result->limit_reached = true;
+        result->error = PcreErrorText(last_limit) + " at " + std::to_string(skipped_positions) +
+                        " start positions, which were skipped";
     }
     MapOffsetsToGbk(result->offsets, utf8_subject, result->subject);
     result->compiled = true;

@@ -13,8 +13,11 @@ namespace services {
 inline constexpr std::string_view kQuoteToken = "#引号";
 
 // Guards that keep a hostile page from hanging the program or exhausting
-// memory. Whichever trips first ends the search at that point; the matches
-// found before it are kept. The defaults leave every real page untouched.
+// memory. The match, depth, heap and JIT stack limits apply to one start
+// position: a position that exceeds one is skipped and the search goes on.
+// The time budget and the offsets cap end the search where they trip; the
+// matches found before are kept. The defaults leave every real page
+// untouched.
 struct RegexLimits {
     bool use_jit = true;                      // off only to measure the interpreter
     std::uint32_t match_limit = 5'000'000;    // backtracking steps per start position
@@ -64,7 +67,8 @@ public:
     // pattern was invalid.
     std::string ReplaceAll(std::string_view replacement) const;
 
-    // Why the last Compile failed or stopped early, for developers.
+    // Why the last Compile failed, stopped early or skipped start positions,
+    // for developers.
     bool LimitReached() const;
     std::string ErrorText() const;
 

@@ -178,6 +178,31 @@ TEST(ExtractResultsTest, AGroupOutsideTheMatchGivesAnEmptyCell) {
     EXPECT_EQ(rows[1], (std::vector<std::string>{"b", "A", ""}));
 }
 
+// Row-like markup that explodes the backtracking at each of its starts must
+// cost only those starts, not the rows after it.
+TEST(ExtractResultsTest, NearMissMarkupBeforeTheRowsHidesNoRow) {
+    std::string page;
+    for (int i = 0; i < 80; ++i) {
+        page += "<td><a href=\"x\" title=\"y\" target=\"_blank\">z</a></td><td class=\"files-size\">";
+    }
+    page += "\n";
+    for (int i = 0; i < 20; ++i) {
+        page += "<tr><td><a href=\"/t/" + std::to_string(i) + "\" title=\"t\" target=\"_blank\">row" +
+                std::to_string(i) +
+                "</a></td><td class=\"files-size\">1 MB</td><td class=\"convert-date\">2020-01-01"
+                "</td><td class=\"action\"><a href=\"/d/" + std::to_string(i) +
+                "\" class=\"btn\" title=\"d\" target=\"_blank\">Detail</a></td></tr>\n";
+    }
+    std::vector<std::vector<std::string>> rows;
+    search::ExtractResults(search::MakeSearchEngine(2, "http://x.test"), page,
+                           [&rows](std::vector<std::string>&& cells) { rows.push_back(cells); });
+    ASSERT_EQ(rows.size(), 20u);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i][0], "row" + std::to_string(i));
+        EXPECT_EQ(rows[i][3], "/d/" + std::to_string(i));
+    }
+}
+
 TEST(ExtractResultsTest, EngineWithoutPatternNeverCallsTheSink) {
     const search::SearchEngine engine = search::MakeSearchEngine(0, "http://x.test");
     EXPECT_EQ(search::ExtractResults(engine, "anything",
