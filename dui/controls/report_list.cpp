@@ -503,6 +503,7 @@ bool ExReportList::DeleteRow(int row) {
 }
 
 void ExReportList::Clear() {
+    if (m_hover_row != 0 && GetHandle() != ControlHandle::None) TooltipText(std::string(), true);
     std::vector<ExListRow>().swap(m_rows);
     std::vector<int>().swap(m_selection);
     m_scroll_x = m_scroll_y = 0;

@@ -323,7 +323,7 @@ private:
     int m_current_row = 0;
     std::vector<int> m_selection;
     int m_item_width = 0;
-    int m_row_height = 0;
+    int m_row_height = 1;  // set by Layout; never 0, it divides
     int m_sum_widths = 0;
     bool m_single_select = true;
     std::optional<ExImageList> m_spare_images;

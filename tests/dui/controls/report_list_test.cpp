@@ -280,6 +280,16 @@ TEST_F(ReportListTest, CtrlTogglesAndShiftSelectsTheRangeFromTheCurrentRow) {
     EXPECT_EQ(list.Selection(), (std::vector<int>{3}));
 }
 
+TEST_F(ReportListTest, PlainClickClearsTheLookOfACurrentRowSetByCode) {
+    MakeList(5, false);
+    list.CurrentRow(2);
+    ASSERT_TRUE(list.IsSelected(2));
+    ClickRow(4);
+    EXPECT_FALSE(list.IsSelected(2));
+    EXPECT_FALSE(Near(RowPixel(2), kSelectedBack));
+    EXPECT_EQ(list.Selection(), (std::vector<int>{4}));
+}
+
 TEST_F(ReportListTest, ShiftClickWithoutCurrentRowActsAsPlainClick) {
     MakeList(5, false);
     headless::KeyDown(plat::VK_SHIFT);
@@ -384,6 +394,28 @@ TEST_F(ReportListTest, WheelScrollsThreeRowsPerNotchWithinTheRange) {
     Pump();
     EXPECT_EQ(list.ScrollY(), list.MaxScrollY());
     EXPECT_EQ(list.LastVisible(), 50);
+}
+
+TEST_F(ReportListTest, PartialWheelDeltasGatherIntoNotches) {
+    MakeList(50);
+    Focus();
+    headless::Wheel(window, RowPoint(2), -60);
+    Pump();
+    EXPECT_EQ(list.ScrollY(), 0);
+    headless::Wheel(window, RowPoint(2), -60);
+    Pump();
+    EXPECT_EQ(list.ScrollY(), 3 * list.RowHeight());
+}
+
+TEST_F(ReportListTest, VerticalBarArrowStepsOneRow) {
+    MakeList(50);
+    const dui::ExScrollBar& bar = list.VerticalBar();
+    const dui::RectF arrow = bar.SecondArrowRect();
+    headless::Click(window, {static_cast<int>(bar.Bounds().left + arrow.left + 5),
+                             static_cast<int>(bar.Bounds().top + arrow.top + 4)});
+    Pump();
+    EXPECT_EQ(list.ScrollY(), list.RowHeight());
+    EXPECT_EQ(list.FirstVisible(), 2);
 }
 
 TEST_F(ReportListTest, WheelWithoutScrollRangeDoesNothing) {
@@ -569,6 +601,20 @@ TEST_F(ReportListTest, HostileSizesStayBounded) {
     EXPECT_EQ(list.ScrollY(), 0);
     // The bitmaps stay the size of the view.
     EXPECT_LE(list.Canvas()->Width(), 300);
+}
+
+TEST_F(ReportListTest, ListWithoutWindowKeepsItsModel) {
+    ExReportList loose;
+    EXPECT_EQ(loose.InsertColumn(0, "a"), 1);
+    EXPECT_EQ(loose.InsertRow(0, "x"), 1);
+    loose.CellText(1, 1, "y");
+    loose.EnsureVisible(1);
+    loose.CurrentRow(1);
+    EXPECT_EQ(loose.CellText(1), "y");
+    EXPECT_FALSE(loose.HitTest(5, 5).found);
+    EXPECT_EQ(loose.FirstVisible(), 0);
+    loose.Clear();
+    EXPECT_EQ(loose.RowCount(), 0);
 }
 
 TEST_F(ReportListTest, IconAndListViewsHitTheirItems) {
