@@ -158,6 +158,10 @@ std::unique_ptr<BrowserHost> NewBrowserHost() {
         if (std::unique_ptr<BrowserHost> host = factory()) return host;
         return std::make_unique<BrowserHost>();
     }
+    return NewModuleBrowserHost();
+}
+
+std::unique_ptr<BrowserHost> NewModuleBrowserHost() {
     if (const BrowserModuleTable* table = LoadModule()) {
         if (std::unique_ptr<BrowserHost> host = table->new_host()) return host;
     }

@@ -176,6 +176,8 @@ inline constexpr std::size_t kMaxPageSourceBytes = 32u * 1024u * 1024u;
 // A new browser without a window: from the installed factory, else from the
 // browser module (loaded now if it is not yet), else the empty base class.
 std::unique_ptr<BrowserHost> NewBrowserHost();
+// The same, ignoring the installed factory (for factories that wrap it).
+std::unique_ptr<BrowserHost> NewModuleBrowserHost();
 
 // Tests replace where browsers come from; an empty factory restores the
 // module.
