@@ -236,6 +236,56 @@ TEST_F(PlayerWindowTest, ClosingTheMainWindowWhilePlayersRunEndsTheProgram) {
     EXPECT_EQ(m_returned, (std::vector<std::string>{"second", "first"}));
 }
 
+TEST_F(PlayerWindowTest, CloseQuestionKeepsThePlayerUnlessAnsweredYes) {
+    PostPlay(1, 1, "a", "film");
+    struct Seen {
+        std::string box_title;
+        HWND box = nullptr;
+        bool still_open_after_escape = false;
+        bool still_open_after_keep = false;
+        bool same_box_after_second_request = false;
+    } seen;
+    headless::PushStep([this] { headless::RequestClose(Player(0)); });
+    headless::PushStep([&] {   // the question runs
+        seen.box_title = GetWindowText(GetActiveWindow());
+        headless::PressKey(VK_ESCAPE);
+    });
+    headless::PushStep([&, this] {
+        seen.still_open_after_escape = IsWindowVisible(Player(0)) && Browser(0).navigations.empty();
+        headless::RequestClose(Player(0));
+    });
+    headless::PushStep([] {   // Tab to "手贱了"
+        headless::PressKey(VK_TAB);
+        headless::PressKey(VK_RETURN);
+    });
+    headless::PushStep([&, this] {
+        seen.still_open_after_keep = IsWindowVisible(Player(0)) && Browser(0).navigations.empty();
+        headless::RequestClose(Player(0));
+    });
+    headless::PushStep([&, this] {
+        // A second request while the question is open is refused: no
+        // second box comes up over the first.
+        seen.box = GetActiveWindow();
+        headless::RequestClose(Player(0));
+    });
+    headless::PushStep([&] {
+        seen.same_box_after_second_request = GetActiveWindow() == seen.box;
+        headless::PressKey(VK_RETURN);   // "是的", the default
+    });
+    headless::PushStep([this] { DestroyWindow(m_main); });
+    EXPECT_EQ(RunProgram(), 0);
+
+    EXPECT_EQ(seen.box_title, "提示：");
+    EXPECT_TRUE(seen.still_open_after_escape);
+    EXPECT_TRUE(seen.still_open_after_keep);
+    EXPECT_TRUE(seen.same_box_after_second_request);
+    // "是的": the page is left for the product site, then the player closes.
+    EXPECT_EQ(Browser(0).navigations, std::vector<std::string>{kSite});
+    EXPECT_TRUE(Browser(0).window_destroyed);
+    EXPECT_EQ(m_returned, std::vector<std::string>{"film"});
+    EXPECT_EQ(headless::PendingSteps(), 0u);
+}
+
 TEST_F(PlayerWindowTest, PlayerWithoutABrowserStillOpens) {
     m_recorder.FailCreation(true);
     bool open = false;
