@@ -3,7 +3,6 @@
 #include <cmath>
 #include <utility>
 
-#include "dui/controls/text_control.h"
 #include "dui/core/host_window.h"
 #include "dui/core/messages.h"
 
@@ -31,12 +30,12 @@ ControlHandle ExLabel::CreateLabel(ControlParent parent, float left, float top, 
                                    float height, LabelOptions options) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
     m_text = std::move(options.text);
-    m_text_colour = options.text_colour.value_or(MakeArgb(0, 210));
+    m_style.colour = options.text_colour.value_or(dui::TextStyle::kDefaultTextColour);
     m_gradient_direction = options.gradient_direction;
     m_gradient_colour1 = options.gradient_colour1;
     m_gradient_colour2 = options.gradient_colour2;
     m_word_wrap = options.word_wrap;
-    m_auto_contrast = options.auto_contrast;
+    m_style.auto_contrast = options.auto_contrast;
     if (options.font_name || options.font_size || options.font_style) {
         SetFont(CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
                            options.font_size.value_or(kDefaultFontSize),
@@ -45,11 +44,11 @@ ControlHandle ExLabel::CreateLabel(ControlParent parent, float left, float top, 
     } else {
         SetFont(DefaultFont(), false);
     }
-    m_format = dui::StringFormat(m_word_wrap ? kLabelWrappedFlags : kLabelSingleLineFlags);
-    m_format.alignment = options.alignment;
+    m_style.format = dui::StringFormat(m_word_wrap ? kLabelWrappedFlags : kLabelSingleLineFlags);
+    m_style.format.alignment = options.alignment;
     m_vertical_alignment = options.line_alignment;
-    m_text_effect = options.text_effect;
-    m_glow_colour = options.glow_colour;
+    m_style.effect = options.text_effect;
+    m_style.glow_colour = options.glow_colour;
     m_border = options.border;
     const ControlHandle handle = Create(parent, RectF{left, top, width, height},
                                         ControlKind::Label, options.visible, false);
@@ -73,15 +72,13 @@ intptr_t ExLabel::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam)
             break;
         case plat::WM_DESTROY:
             m_text.clear();
-            ReleaseFont();
-            m_format = {};
+            m_style = {};
             break;
         case plat::WM_PAINT:
             Paint();
             break;
         case plat::WM_TIMER:
-            FadeAlpha(FadeAlpha() + 51);
-            Invalidate();
+            FadeTick();
             break;
         case EX_MSG_SETFOCUS:
         case EX_MSG_KILLFOCUS:
@@ -91,7 +88,7 @@ intptr_t ExLabel::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam)
             Measure();
             break;
         case EX_MSG_REPAINTSTATE:
-            if (m_auto_contrast) Paint();
+            if (m_style.auto_contrast) Paint();
             break;
         default:
             break;
@@ -108,11 +105,9 @@ void ExLabel::CreateHook() {}
 void ExLabel::Measure() {
     RectF box{};  // wrapped text: no layout limit
     if (!m_word_wrap) {
-        box = {0, 0, Bounds().width, static_cast<float>(m_font.Height())};
+        box = {0, 0, Bounds().width, static_cast<float>(m_style.font.Height())};
     }
-    const RectF measured = m_text.empty()
-                               ? RectF{}
-                               : MeasureText(m_text, m_font, m_format, box).value_or(RectF{});
+    const RectF measured = MeasureStyledText(m_text, m_style, box);
     m_measured_width = RoundToInt(measured.width);
     m_measured_height = RoundToInt(measured.height);
 }
@@ -137,12 +132,10 @@ void ExLabel::Paint() {
         RectF text_rect = OffsetRect(whole, kTextInset, kTextInset, -2 * kTextInset,
                                      -2 * kTextInset);
         canvas->SetClipRect(text_rect);
-        const Argb colour =
-            m_auto_contrast ? AutoContrastColour(*this, m_text_colour) : m_text_colour;
         if (m_word_wrap) {
             // Taller than the canvas, so a last partial line is cut by the
             // clip instead of being dropped by the layout.
-            text_rect.height = height + static_cast<float>(m_font.Height()) + 3;
+            text_rect.height = height + static_cast<float>(m_style.font.Height()) + 3;
         } else {
             const auto measured = static_cast<float>(m_measured_height);
             switch (m_vertical_alignment) {
@@ -160,8 +153,7 @@ void ExLabel::Paint() {
             text_rect.height = measured;
         }
         TextRectHook(*canvas, text_rect);
-        canvas->DrawText(text_rect, m_text, m_font, colour, m_format, m_text_effect,
-                         GlowArgument(m_glow_colour));
+        DrawStyledText(*canvas, text_rect, m_text, m_style, *this);
     }
 
     canvas->ResetClip();
@@ -175,131 +167,138 @@ void ExLabel::Paint() {
 // Accessors
 
 void ExLabel::SetFont(dui::Font font, bool own) {
-    m_font = std::move(font);
-    m_own_font = own;
+    m_style.font = std::move(font);
+    m_style.own_font = own;
+}
+
+const dui::TextStyle& ExLabel::TextStyle(dui::TextStyle style) {
+    m_style = std::move(style);
+    Measure();
+    Invalidate();
+    return m_style;
 }
 
 const std::string& ExLabel::LabelText(std::string_view text) {
     m_text.assign(text);
     Measure();
-    PaintNow();
+    Invalidate();
     return m_text;
 }
 
 Argb ExLabel::TextColour(Argb value) {
-    m_text_colour = value;
-    PaintNow();
-    return m_text_colour;
+    m_style.colour = value;
+    Invalidate();
+    return m_style.colour;
 }
 
 Argb ExLabel::GlowColour(Argb value) {
-    m_glow_colour = value;
-    PaintNow();
-    return m_glow_colour;
+    m_style.glow_colour = value;
+    Invalidate();
+    return m_style.glow_colour;
 }
 
 Argb ExLabel::GradientColour1(Argb value) {
     m_gradient_colour1 = value;
-    PaintNow();
+    Invalidate();
     return m_gradient_colour1;
 }
 
 Argb ExLabel::GradientColour2(Argb value) {
     m_gradient_colour2 = value;
-    PaintNow();
+    Invalidate();
     return m_gradient_colour2;
 }
 
 int ExLabel::GradientDirection(int value) {
     m_gradient_direction = value;
-    PaintNow();
+    Invalidate();
     return m_gradient_direction;
 }
 
 std::string ExLabel::FontName(std::string_view family) {
-    SetFont(CreateFont(family, m_font.Size(), m_font.Style()), true);
+    SetFont(CreateFont(family, m_style.font.Size(), m_style.font.Style()), true);
     Measure();
-    PaintNow();
-    return m_font.Family();
+    Invalidate();
+    return m_style.font.Family();
 }
 
 int ExLabel::FontStyle(int style) {
-    SetFont(CreateFont(m_font.Family(), m_font.Size(), style), true);
+    SetFont(CreateFont(m_style.font.Family(), m_style.font.Size(), style), true);
     Measure();
-    PaintNow();
-    return m_font.Style();
+    Invalidate();
+    return m_style.font.Style();
 }
 
 float ExLabel::FontSize(float size) {
-    SetFont(CreateFont(m_font.Family(), size, m_font.Style()), true);
+    SetFont(CreateFont(m_style.font.Family(), size, m_style.font.Style()), true);
     Measure();
-    PaintNow();
-    return m_font.Size();
+    Invalidate();
+    return m_style.font.Size();
 }
 
 StringTrimming ExLabel::Trimming(StringTrimming value) {
-    m_format.trimming = value;
-    PaintNow();
-    return m_format.trimming;
+    m_style.format.trimming = value;
+    Invalidate();
+    return m_style.format.trimming;
 }
 
 uint32_t ExLabel::FormatFlags(uint32_t flags) {
-    m_format.flags = flags;
+    m_style.format.flags = flags;
     Measure();
-    PaintNow();
-    return m_format.flags;
+    Invalidate();
+    return m_style.format.flags;
 }
 
 const dui::Font& ExLabel::Font(dui::Font font) {
     SetFont(std::move(font), true);
     Measure();
-    PaintNow();
-    return m_font;
+    Invalidate();
+    return m_style.font;
 }
 
 const dui::StringFormat& ExLabel::StringFormat(dui::StringFormat format) {
-    m_format = std::move(format);
+    m_style.format = std::move(format);
     Measure();
-    PaintNow();
-    return m_format;
+    Invalidate();
+    return m_style.format;
 }
 
 StringAlignment ExLabel::Alignment(StringAlignment value) {
-    m_format.alignment = value;
-    PaintNow();
-    return m_format.alignment;
+    m_style.format.alignment = value;
+    Invalidate();
+    return m_style.format.alignment;
 }
 
 bool ExLabel::WordWrap(bool value) {
     m_word_wrap = value;
-    m_format.flags = value ? kLabelWrappedFlags : kLabelSingleLineFlags;
+    m_style.format.flags = value ? kLabelWrappedFlags : kLabelSingleLineFlags;
     Measure();
-    PaintNow();
+    Invalidate();
     return m_word_wrap;
 }
 
 int ExLabel::VerticalAlignment(int value) {
     m_vertical_alignment = value;
-    PaintNow();
+    Invalidate();
     return m_vertical_alignment;
 }
 
 int ExLabel::TextEffect(int value) {
-    m_text_effect = value;
-    PaintNow();
-    return m_text_effect;
+    m_style.effect = value;
+    Invalidate();
+    return m_style.effect;
 }
 
 int64_t ExLabel::Border(int64_t style) {
     m_border = style;
-    PaintNow();
+    Invalidate();
     return m_border;
 }
 
 bool ExLabel::AutoContrast(bool value) {
-    m_auto_contrast = value;
-    PaintNow();
-    return m_auto_contrast;
+    m_style.auto_contrast = value;
+    Invalidate();
+    return m_style.auto_contrast;
 }
 
 void ExLabel::ReleaseFont() { SetFont(DefaultFont(), false); }

@@ -9,6 +9,7 @@
 #include "dui/core/control.h"
 #include "dui/core/font.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 
@@ -59,13 +60,15 @@ public:
     ControlHandle CreateLabel(ControlParent parent, float left, float top, float width,
                               float height, LabelOptions options = {});
 
-    // Accessors: the setters store, repaint and return the value now held;
-    // text and font setters measure again first.
+    // Accessors: the setters store, invalidate and return the value now
+    // held; text, font and format setters measure again first.
     const std::string& LabelText() const { return m_text; }
     const std::string& LabelText(std::string_view text);
-    Argb TextColour() const { return m_text_colour; }
+    const dui::TextStyle& TextStyle() const { return m_style; }
+    const dui::TextStyle& TextStyle(dui::TextStyle style);
+    Argb TextColour() const { return m_style.colour; }
     Argb TextColour(Argb value);
-    Argb GlowColour() const { return m_glow_colour; }
+    Argb GlowColour() const { return m_style.glow_colour; }
     Argb GlowColour(Argb value);
     Argb GradientColour1() const { return m_gradient_colour1; }
     Argb GradientColour1(Argb value);
@@ -73,36 +76,36 @@ public:
     Argb GradientColour2(Argb value);
     int GradientDirection() const { return m_gradient_direction; }
     int GradientDirection(int value);
-    std::string FontName() const { return m_font.Family(); }
+    std::string FontName() const { return m_style.font.Family(); }
     std::string FontName(std::string_view family);
-    int FontStyle() const { return m_font.Style(); }
+    int FontStyle() const { return m_style.font.Style(); }
     int FontStyle(int style);
-    float FontSize() const { return m_font.Size(); }
+    float FontSize() const { return m_style.font.Size(); }
     float FontSize(float size);
-    StringTrimming Trimming() const { return m_format.trimming; }
+    StringTrimming Trimming() const { return m_style.format.trimming; }
     StringTrimming Trimming(StringTrimming value);
-    uint32_t FormatFlags() const { return m_format.flags; }
+    uint32_t FormatFlags() const { return m_style.format.flags; }
     uint32_t FormatFlags(uint32_t flags);
-    const dui::Font& Font() const { return m_font; }
+    const dui::Font& Font() const { return m_style.font; }
     const dui::Font& Font(dui::Font font);
-    const dui::StringFormat& StringFormat() const { return m_format; }
+    const dui::StringFormat& StringFormat() const { return m_style.format; }
     const dui::StringFormat& StringFormat(dui::StringFormat format);
-    StringAlignment Alignment() const { return m_format.alignment; }
+    StringAlignment Alignment() const { return m_style.format.alignment; }
     StringAlignment Alignment(StringAlignment value);
     bool WordWrap() const { return m_word_wrap; }
     bool WordWrap(bool value);
     int VerticalAlignment() const { return m_vertical_alignment; }
     int VerticalAlignment(int value);
-    int TextEffect() const { return m_text_effect; }
+    int TextEffect() const { return m_style.effect; }
     int TextEffect(int value);
     int64_t Border() const { return m_border; }
     int64_t Border(int64_t style);
-    bool AutoContrast() const { return m_auto_contrast; }
+    bool AutoContrast() const { return m_style.auto_contrast; }
     bool AutoContrast(bool value);
 
     // Back to the module default font.
     void ReleaseFont();
-    bool HasOwnFont() const { return m_own_font; }
+    bool HasOwnFont() const { return m_style.own_font; }
 
     void Paint();
 
@@ -117,20 +120,14 @@ protected:
 private:
     void SetFont(dui::Font font, bool own);
 
-    dui::Font m_font;
-    bool m_own_font = false;
+    dui::TextStyle m_style;
     std::string m_text;
-    Argb m_text_colour = 0;
     int m_gradient_direction = kNoGradient;
     Argb m_gradient_colour1 = 0;
     Argb m_gradient_colour2 = 0;
     bool m_word_wrap = false;
     int m_vertical_alignment = kLabelCentre;
-    int m_text_effect = kTextEffectNone;
     int64_t m_border = kBorderNone;
-    bool m_auto_contrast = false;
-    Argb m_glow_colour = 0;
-    dui::StringFormat m_format;
     int m_measured_width = 0;
     int m_measured_height = 0;
 };

@@ -117,32 +117,6 @@ IconTextLayout LayOut(int position, const RectF& c, float iw, float ih, float tw
 // ---------------------------------------------------------------------------
 // Shared helpers
 
-Argb AutoContrastColour(const ExControl& control, Argb text_colour) {
-    const ExHostWindow* host = control.Host();
-    if (host == nullptr) return text_colour;
-    // What is really under the control is the painted background; the raw
-    // image would be off by the frame and the image mode.
-    std::optional<ImageSource> source;
-    if (const ExCanvas* cache = host->BackgroundCache(); cache != nullptr && cache->Width() > 0) {
-        source.emplace(*cache);
-    } else if (const ExImage* image = host->BackgroundImage()) {
-        source.emplace(*image);
-    }
-    if (!source) return text_colour;
-    const RectF& b = control.Bounds();
-    constexpr float kFractions[] = {0.2f, 0.5f, 0.8f};
-    int dark = 0;
-    for (float f : kFractions) {
-        for (float g : kFractions) {
-            const int px = static_cast<int>(b.left + b.width * f);
-            const int py = static_cast<int>(b.top + b.height * g);
-            if (IsDarkColour(GetPixel(*source, px, py))) ++dark;
-        }
-    }
-    const Argb alpha = text_colour & 0xFF000000u;
-    return alpha | (dark > 4 ? 0x00FFFFFFu : 0u);
-}
-
 uint32_t HotkeyCharacter(std::string_view caption) {
     for (size_t i = 0; i < caption.size(); ++i) {
         if (caption[i] != '&') continue;
@@ -173,7 +147,7 @@ ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left,
                                                Argb glow_colour, std::optional<int> corner_style,
                                                bool visible) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
-    m_text_colour = text_colour.value_or(MakeArgb(0, 210));
+    m_style.colour = text_colour.value_or(dui::TextStyle::kDefaultTextColour);
     if (font_name || font_size || font_style) {
         SetFont(CreateFont(font_name ? *font_name : DefaultFont().Family(),
                            font_size.value_or(kDefaultFontSize), font_style.value_or(kFontRegular)),
@@ -181,10 +155,10 @@ ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left,
     } else {
         SetFont(DefaultFont(), false);
     }
-    m_format = CaptionFormat();
+    m_style.format = CaptionFormat();
     m_caption = std::move(caption);
-    m_text_effect = text_effect;
-    m_glow_colour = glow_colour;
+    m_style.effect = text_effect;
+    m_style.glow_colour = glow_colour;
     m_state = kStateNormal;
     if (corner_style) {
         m_corner_style = *corner_style;
@@ -218,17 +192,17 @@ intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t l
             RegisterHotkey();
             break;
         case plat::WM_DESTROY:
-            ReleaseFont();
-            m_format = {};
+            m_style = {};
             m_caption.clear();
+            m_icon_data.clear();
+            FreeImage(m_icon);
             break;
         case plat::WM_PAINT:
         case EX_MSG_REPAINTSTATE:
             PaintState(m_state, kNoFade);
             break;
         case plat::WM_TIMER:
-            FadeAlpha(FadeAlpha() + 51);
-            Invalidate();
+            FadeTick();
             break;
         case plat::WM_LBUTTONDOWN:
             if (Focusable()) PaintState(kStatePressed, kFadePress);
@@ -248,18 +222,11 @@ intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t l
         case EX_MSG_MOUSELEAVE:
             PaintState(kStateNormal, kFadeEnterLeave);
             break;
-        case EX_MSG_ENABLECHANGED: {
-            // A disabled control shows the disabled colours at half its
-            // opacity. The opacity is changed here rather than by the default
-            // so that the fade alpha follows it: a re-enabled control must
-            // not stay composed at the halved fade alpha.
-            const bool now_disabled = lparam != 0;
-            const double factor = now_disabled ? 0.5 : 2.0;
-            Alpha(std::clamp(static_cast<int>(Alpha() * factor), 0, 255), false);
-            if (ResolveControl(self) != this) return 0;
-            PaintState(now_disabled ? kStateDisabled : kStateNormal, kNoFade);
-            return 0;
-        }
+        case EX_MSG_ENABLECHANGED:
+            // The disabled colours, at the opacity the default gives a
+            // disabled control; the new look is painted with the next frame.
+            m_state = lparam != 0 ? kStateDisabled : kStateNormal;
+            break;
         default:
             break;
     }
@@ -284,102 +251,110 @@ intptr_t ExTextControl::PreHook(uint32_t, uintptr_t, intptr_t) { return kNotHand
 std::string ExTextControl::Caption(std::string text) {
     m_caption = std::move(text);
     RegisterHotkey();
-    PaintNow();
+    Invalidate();
     return m_caption;
 }
 
+const dui::TextStyle& ExTextControl::TextStyle(dui::TextStyle style) {
+    m_style = std::move(style);
+    Invalidate();
+    return m_style;
+}
+
 Argb ExTextControl::TextColour(Argb value) {
-    m_text_colour = value;
-    PaintNow();
-    return m_text_colour;
+    m_style.colour = value;
+    Invalidate();
+    return m_style.colour;
 }
 
 int ExTextControl::TextEffect(int value) {
-    m_text_effect = value;
-    PaintNow();
-    return m_text_effect;
+    m_style.effect = value;
+    Invalidate();
+    return m_style.effect;
 }
 
 void ExTextControl::SetFont(dui::Font font, bool own) {
-    m_font = std::move(font);
-    m_own_font = own;
+    m_style.font = std::move(font);
+    m_style.own_font = own;
 }
 
 std::string ExTextControl::FontName(std::string_view family) {
-    SetFont(CreateFont(family, m_font.Size(), m_font.Style()), true);
-    PaintNow();
-    return m_font.Family();
+    SetFont(CreateFont(family, m_style.font.Size(), m_style.font.Style()), true);
+    Invalidate();
+    return m_style.font.Family();
 }
 
 int ExTextControl::FontStyle(int style) {
-    SetFont(CreateFont(m_font.Family(), m_font.Size(), style), true);
-    PaintNow();
-    return m_font.Style();
+    SetFont(CreateFont(m_style.font.Family(), m_style.font.Size(), style), true);
+    Invalidate();
+    return m_style.font.Style();
 }
 
 float ExTextControl::FontSize(float size) {
-    SetFont(CreateFont(m_font.Family(), size, m_font.Style()), true);
-    PaintNow();
-    return m_font.Size();
+    SetFont(CreateFont(m_style.font.Family(), size, m_style.font.Style()), true);
+    Invalidate();
+    return m_style.font.Size();
 }
 
 const dui::Font& ExTextControl::Font(dui::Font font) {
     SetFont(std::move(font), true);
-    PaintNow();
-    return m_font;
+    Invalidate();
+    return m_style.font;
 }
 
 const dui::StringFormat& ExTextControl::StringFormat(dui::StringFormat format) {
-    m_format = std::move(format);
-    PaintNow();
-    return m_format;
+    m_style.format = std::move(format);
+    Invalidate();
+    return m_style.format;
 }
 
 Argb ExTextControl::GlowColour(Argb value) {
-    m_glow_colour = value;
-    PaintNow();
-    return m_glow_colour;
+    m_style.glow_colour = value;
+    Invalidate();
+    return m_style.glow_colour;
 }
 
 int ExTextControl::CornerStyle(int value) {
     m_corner_style = value;
-    PaintNow();
+    Invalidate();
     return m_corner_style;
 }
 
 bool ExTextControl::AutoContrast(bool value) {
-    m_auto_contrast = value;
-    PaintNow();
-    return m_auto_contrast;
+    m_style.auto_contrast = value;
+    Invalidate();
+    return m_style.auto_contrast;
 }
 
 const std::string& ExTextControl::IconData(std::string_view bytes) {
     m_icon_data.assign(bytes);
-    PaintNow();
+    FreeImage(m_icon);
+    if (!m_icon_data.empty()) m_icon = LoadImageFromBytes(m_icon_data, false);
+    Invalidate();
     return m_icon_data;
 }
 
 int ExTextControl::IconPosition(int value) {
     m_icon_position = value;
-    PaintNow();
+    Invalidate();
     return m_icon_position;
 }
 
 int ExTextControl::OffsetX(int value) {
     m_offset_x = value;
-    PaintNow();
+    Invalidate();
     return m_offset_x;
 }
 
 int ExTextControl::OffsetY(int value) {
     m_offset_y = value;
-    PaintNow();
+    Invalidate();
     return m_offset_y;
 }
 
 int ExTextControl::Gap(int value) {
     m_gap = value;
-    PaintNow();
+    Invalidate();
     return m_gap;
 }
 
@@ -404,12 +379,9 @@ void ExTextControl::PaintState(int state, int start_alpha) {
     content = OffsetRect(content, 1, 1, -2, -2);
     canvas->SetClipRect(content);
 
-    const RectF measured =
-        MeasureText(m_caption, m_font, m_format, content).value_or(RectF{});
-    std::optional<ExImage> icon;
-    if (!m_icon_data.empty()) icon = LoadImageFromBytes(m_icon_data, false);
-    const float iw = icon ? static_cast<float>(icon->Width()) : 0.0f;
-    const float ih = icon ? static_cast<float>(icon->Height()) : 0.0f;
+    const RectF measured = MeasureStyledText(m_caption, m_style, content);
+    const float iw = m_icon ? static_cast<float>(m_icon->Width()) : 0.0f;
+    const float ih = m_icon ? static_cast<float>(m_icon->Height()) : 0.0f;
     IconTextLayout layout =
         LayOut(m_icon_position, content, iw, ih, measured.width, measured.height,
                static_cast<float>(m_offset_x), static_cast<float>(m_offset_y),
@@ -420,16 +392,8 @@ void ExTextControl::PaintState(int state, int start_alpha) {
     }
     const int text_answer = TextHook(*canvas, state, layout.text, layout.icon);
 
-    if (icon) {
-        canvas->DrawImageNatural(*icon, layout.icon, true);
-        FreeImage(icon);
-    }
-    if (!m_caption.empty()) {
-        const Argb colour =
-            m_auto_contrast ? AutoContrastColour(*this, m_text_colour) : m_text_colour;
-        canvas->DrawText(layout.text, m_caption, m_font, colour, m_format, m_text_effect,
-                         GlowArgument(m_glow_colour));
-    }
+    if (m_icon) canvas->DrawImageNatural(*m_icon, layout.icon, true);
+    DrawStyledText(*canvas, layout.text, m_caption, m_style, *this);
 
     canvas->ResetClip();
     if (text_answer == 0 && Host() != nullptr && Host()->KeyboardFocusMarker() == GetHandle()) {

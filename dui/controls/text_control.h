@@ -8,7 +8,9 @@
 #include "dui/core/canvas.h"
 #include "dui/core/control.h"
 #include "dui/core/font.h"
+#include "dui/core/image.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 
@@ -30,17 +32,6 @@ enum IconPlacement : int {
     kIconTextAtLeftEdge = 5,  // text at the left edge, icon after it
     kIconAtTop = 6,         // icon at the top, text below it
 };
-
-// The text colour a control with auto contrast draws with: white or black,
-// keeping the alpha of `text_colour`, whichever stands out against what the
-// host has painted under the control (nine samples; white when more than
-// four are dark). Without a host background the colour is kept.
-Argb AutoContrastColour(const ExControl& control, Argb text_colour);
-
-// The colour an optional glow colour field means: 0 lets DrawText choose.
-inline std::optional<Argb> GlowArgument(Argb glow) {
-    return glow == 0 ? std::nullopt : std::optional<Argb>(glow);
-}
 
 // A control with a caption, a font, a string format, an optional icon and a
 // face that changes with the mouse and focus state, cross-fading between
@@ -70,29 +61,32 @@ public:
                                     std::optional<int> corner_style = std::nullopt,
                                     bool visible = true);
 
-    // Accessors: the setters store, repaint and return the value now held.
+    // Accessors: the setters store, invalidate and return the value now held.
     const std::string& Caption() const { return m_caption; }
     std::string Caption(std::string text);
-    Argb TextColour() const { return m_text_colour; }
+    const dui::TextStyle& TextStyle() const { return m_style; }
+    const dui::TextStyle& TextStyle(dui::TextStyle style);
+    Argb TextColour() const { return m_style.colour; }
     Argb TextColour(Argb value);
-    int TextEffect() const { return m_text_effect; }
+    int TextEffect() const { return m_style.effect; }
     int TextEffect(int value);
-    std::string FontName() const { return m_font.Family(); }
+    std::string FontName() const { return m_style.font.Family(); }
     std::string FontName(std::string_view family);
-    int FontStyle() const { return m_font.Style(); }
+    int FontStyle() const { return m_style.font.Style(); }
     int FontStyle(int style);
-    float FontSize() const { return m_font.Size(); }
+    float FontSize() const { return m_style.font.Size(); }
     float FontSize(float size);
-    const dui::Font& Font() const { return m_font; }
+    const dui::Font& Font() const { return m_style.font; }
     const dui::Font& Font(dui::Font font);
-    const dui::StringFormat& StringFormat() const { return m_format; }
+    const dui::StringFormat& StringFormat() const { return m_style.format; }
     const dui::StringFormat& StringFormat(dui::StringFormat format);
-    Argb GlowColour() const { return m_glow_colour; }
+    Argb GlowColour() const { return m_style.glow_colour; }
     Argb GlowColour(Argb value);
     int CornerStyle() const { return m_corner_style; }
     int CornerStyle(int value);
-    bool AutoContrast() const { return m_auto_contrast; }
+    bool AutoContrast() const { return m_style.auto_contrast; }
     bool AutoContrast(bool value);
+    // The icon's encoded bytes; they are decoded once, when set.
     const std::string& IconData() const { return m_icon_data; }
     const std::string& IconData(std::string_view bytes);
     int IconPosition() const { return m_icon_position; }
@@ -106,7 +100,7 @@ public:
 
     // Back to the module default font.
     void ReleaseFont();
-    bool HasOwnFont() const { return m_own_font; }
+    bool HasOwnFont() const { return m_style.own_font; }
 
     // Stores the state, sets the fade alpha to `start_alpha` and paints the
     // new look, cross-fading from the old one.
@@ -133,15 +127,10 @@ private:
 
     int m_state = kStateNormal;
     std::string m_caption;
-    dui::Font m_font;
-    bool m_own_font = false;
-    int m_text_effect = kTextEffectNone;
-    Argb m_text_colour = 0;
+    dui::TextStyle m_style;
     int m_corner_style = 0;
-    dui::StringFormat m_format;
-    Argb m_glow_colour = 0;
-    bool m_auto_contrast = false;
     std::string m_icon_data;
+    std::optional<ExImage> m_icon;
     int m_icon_position = kIconLeftOfText;
     int m_offset_x = 0;
     int m_offset_y = 0;

@@ -38,8 +38,7 @@ intptr_t ExCaptionButton::OnMessage(uint32_t message, uintptr_t, intptr_t) {
             PaintLook(m_look, 255);
             break;
         case plat::WM_TIMER:
-            FadeAlpha(FadeAlpha() + 51);
-            Invalidate();
+            FadeTick();
             break;
         case EX_MSG_MOUSEENTER:
             PaintLook(kHover, 51);

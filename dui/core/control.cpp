@@ -51,6 +51,7 @@ void ExControl::ResetFields() {
     m_alpha = 0;
     m_fade_snapshot.reset();
     m_fade_interval = 0;
+    m_dirty = false;
 }
 
 ControlHandle ExControl::Create(ControlParent parent, const RectF& bounds, ControlKind kind,
@@ -203,7 +204,7 @@ void ExControl::ZOrder(ZPosition position, bool redraw) {
             LinkLast(*list);
         }
     }
-    if (redraw) Invalidate();
+    if (redraw) Recompose();
 }
 
 // ---------------------------------------------------------------------------
@@ -268,16 +269,7 @@ bool ExControl::Disabled(bool value) {
     const intptr_t answer = DispatchToControl(self, EX_MSG_ENABLECHANGED, 0, value ? 1 : 0);
     ExControl* control = ResolveControl(self);
     if (control == nullptr) return value;
-    if (answer == kNotHandled) {
-        // Disabled controls show at half their opacity; the truncation makes
-        // a disable-enable round trip of 255 end at 254.
-        const double factor = value ? 0.5 : 2.0;
-        const bool fade_finished = control->m_fade_alpha >= control->m_alpha;
-        control->m_alpha = ClampAlpha(static_cast<int>(control->m_alpha * factor));
-        // A finished fade follows the new opacity; otherwise a control
-        // painted while disabled would stay at half opacity once enabled.
-        if (fade_finished) control->m_fade_alpha = control->m_alpha;
-    }
+    if (answer == kNotHandled) control->ApplyDisabledAlpha(value);
     control->m_disabled = value;
     control->Invalidate();
     return control->m_disabled;
@@ -298,14 +290,37 @@ bool ExControl::HasFocus() {
            control->m_host->FocusedControl() == self;
 }
 
+void ExControl::ApplyDisabledAlpha(bool disabled) {
+    const double factor = disabled ? 0.5 : 2.0;
+    const bool fade_finished = m_fade_alpha >= m_alpha;
+    m_alpha = ClampAlpha(static_cast<int>(m_alpha * factor));
+    if (fade_finished) m_fade_alpha = m_alpha;
+}
+
 void ExControl::PaintNow() {
     if (m_handle == ControlHandle::None) return;
+    m_dirty = false;
     DispatchToControl(m_handle, plat::WM_PAINT, 0, 0);
 }
 
 void ExControl::Invalidate() {
-    if (m_handle == ControlHandle::None || m_host_window == nullptr) return;
-    plat::PostMessage(m_host_window, EX_MSG_REDRAWRECT, 0, PackRect(m_bounds));
+    if (m_handle == ControlHandle::None || m_host == nullptr) return;
+    // The bounds are queued now: a control hidden before the frame must
+    // still be composed away where it was.
+    m_host->RedrawRect(m_bounds);
+    if (m_dirty) return;
+    m_dirty = true;
+    m_host->MarkDirty(m_handle);
+}
+
+void ExControl::Recompose() {
+    if (m_handle == ControlHandle::None || m_host == nullptr) return;
+    m_host->RedrawRect(m_bounds);
+}
+
+void ExControl::FadeTick() {
+    FadeAlpha(FadeAlpha() + kFadeStep);
+    Recompose();
 }
 
 void ExControl::Move(std::optional<float> left, std::optional<float> top,
@@ -394,7 +409,7 @@ int ExControl::Alpha(int value, bool redraw) {
     DispatchToControl(self, EX_MSG_ALPHACHANGED, 0, value);
     ExControl* control = ResolveControl(self);
     if (control == nullptr) return value;
-    if (redraw) control->Invalidate();
+    if (redraw) control->Recompose();
     return control->m_alpha;
 }
 
@@ -483,7 +498,7 @@ ExCanvas* ExControl::BeginPaint() {
 
 void ExControl::EndPaint() {
     if (m_handle == ControlHandle::None) return;
-    if (m_visible && m_host != nullptr) m_host->RedrawRect(m_bounds, RedrawMode::Append);
+    if (m_visible && m_host != nullptr) m_host->RedrawRect(m_bounds);
     if (m_fade_interval > 0) StartTimer(static_cast<unsigned>(m_fade_interval));
 }
 

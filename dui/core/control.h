@@ -130,10 +130,19 @@ public:
     bool Focusable(bool value);
     bool HasFocus();
 
-    // Sends WM_PAINT synchronously.
-    void PaintNow();
-    // Posts a redraw request for the control's bounds to the host.
+    // Drawing is deferred. Invalidate marks the control dirty and asks its
+    // host for a frame, then returns: at the next frame the host sends the
+    // control WM_PAINT (when it is visible), composes its bounds with every
+    // other dirty rectangle and presents once, however many setters ran.
+    // PaintNow sends WM_PAINT at once, for a caller that needs the canvas
+    // current now (a snapshot, the first look of a cross-fade); what it
+    // painted reaches the screen with the next frame.
     void Invalidate();
+    void PaintNow();
+    bool Dirty() const { return m_dirty; }
+    // Asks for the bounds to be composed again at the next frame without
+    // repainting the canvas: a fade step, an opacity or z-order change.
+    void Recompose();
     // Values not given are kept. Children move along; a size change rebuilds
     // the canvas and sends EX_MSG_SIZED and WM_PAINT.
     void Move(std::optional<float> left, std::optional<float> top = std::nullopt,
@@ -147,7 +156,6 @@ public:
 
     // Replaces the handler bound to the message number, or adds one.
     void BindEvent(uint32_t message, EventHandler handler);
-    ExControl& Self() { return *this; }
 
     // Opacity 0..255 with which the control is composed.
     int Alpha() const { return m_alpha; }
@@ -203,11 +211,24 @@ public:
 protected:
     // Painting with a cross-fade. BeginPaint keeps the old look as the fade
     // snapshot when the fade alpha is below the alpha (and the control fades
-    // at all), then clears the canvas and returns it. EndPaint asks the host
-    // to redraw the control's bounds at once and, for a fading control,
-    // starts the fade timer. Without a canvas BeginPaint returns null.
+    // at all), then clears the canvas and returns it. EndPaint queues the
+    // control's bounds for the next frame (it presents nothing itself) and,
+    // for a fading control, starts the fade timer. Without a canvas
+    // BeginPaint returns null.
     ExCanvas* BeginPaint();
     void EndPaint();
+
+    // One step of a cross-fade, for a class's WM_TIMER: the fade alpha rises
+    // by kFadeStep and the bounds are recomposed; FadeAlpha stops the timer
+    // and drops the snapshot once the alpha is reached.
+    void FadeTick();
+    static constexpr int kFadeStep = 51;
+
+    // The opacity a control takes when it is disabled or enabled: half, or
+    // double, truncated (a disable-enable round trip of 255 ends at 254).
+    // A finished fade follows the new opacity, so that a control painted
+    // while disabled is composed fully once enabled again.
+    void ApplyDisabledAlpha(bool disabled);
 
     // The control's timer on the host window (id = the control's handle).
     void StartTimer(unsigned interval_ms);
@@ -248,6 +269,7 @@ private:
     std::unique_ptr<ExCanvas> m_fade_snapshot;
     int m_fade_interval = 0;
     RectF m_previous_bounds{};
+    bool m_dirty = false;
 };
 
 // The one entry point for delivering a message to a control (see the dispatch

@@ -55,4 +55,23 @@ inline bool Intersects(const RectF& a, const RectF& b) {
     return a.left < b.Right() && b.left < a.Right() && a.top < b.Bottom() && b.top < a.Bottom();
 }
 
+// The smallest rectangle holding both.
+inline RectF UnionOf(const RectF& a, const RectF& b) {
+    const float l = a.left < b.left ? a.left : b.left;
+    const float t = a.top < b.top ? a.top : b.top;
+    const float r = a.Right() > b.Right() ? a.Right() : b.Right();
+    const float bottom = a.Bottom() > b.Bottom() ? a.Bottom() : b.Bottom();
+    return RectF::FromLtrb(l, t, r, bottom);
+}
+
+// The common part of both; empty (zero size) when they do not overlap.
+inline RectF IntersectOf(const RectF& a, const RectF& b) {
+    const float l = a.left > b.left ? a.left : b.left;
+    const float t = a.top > b.top ? a.top : b.top;
+    const float r = a.Right() < b.Right() ? a.Right() : b.Right();
+    const float bottom = a.Bottom() < b.Bottom() ? a.Bottom() : b.Bottom();
+    if (r <= l || bottom <= t) return RectF{l, t, 0, 0};
+    return RectF::FromLtrb(l, t, r, bottom);
+}
+
 }  // namespace dui

@@ -180,6 +180,8 @@ bool ExHostWindow::Attach(plat::HWND window, AttachOptions options) {
 
     m_redraw_queue.Clear();
     m_redraw_queue.Busy(false);
+    m_dirty_controls.clear();
+    m_frame_requested = false;
     m_previous_proc = reinterpret_cast<plat::WNDPROC>(plat::SetWindowLongPtr(
         window, plat::GWLP_WNDPROC, reinterpret_cast<plat::LONG_PTR>(&HostWindowProc)));
 
@@ -290,7 +292,32 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
             if (wparam != plat::SIZE_MINIMIZED) OnSizeChanged();
             break;
         case plat::WM_ACTIVATE:
-            if (plat::LOWORD(wparam) == plat::WA_INACTIVE && m_press_active) CancelPress();
+            if (plat::LOWORD(wparam) == plat::WA_INACTIVE && m_press_active) {
+                EndPressWithoutClick();
+                if (!Alive(window)) return 0;
+            }
+            break;
+        case plat::WM_CAPTURECHANGED:
+            if (m_press_active && reinterpret_cast<plat::HWND>(lparam) != window) {
+                EndPressWithoutClick();
+                if (!Alive(window)) return 0;
+            }
+            break;
+        case plat::WM_KILLFOCUS:
+            if (m_press_active) {
+                EndPressWithoutClick();
+                if (!Alive(window)) return 0;
+            }
+            if (m_focused != ControlHandle::None) {
+                DispatchToControl(m_focused, plat::WM_KILLFOCUS, wparam, 0);
+                if (!Alive(window)) return 0;
+            }
+            break;
+        case plat::WM_SETFOCUS:
+            if (m_focused != ControlHandle::None) {
+                DispatchToControl(m_focused, plat::WM_SETFOCUS, wparam, 0);
+                if (!Alive(window)) return 0;
+            }
             break;
         case plat::WM_SETTEXT:
             if ((m_flags & kFlagTitle) && m_title_label != nullptr && lparam != 0 &&
@@ -304,12 +331,27 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
         case plat::WM_PAINT: {
             plat::PAINTSTRUCT paint{};
             plat::BeginPaint(window, &paint);
+            // A pending frame is composed first, so the screen never shows
+            // a back buffer older than the controls; its rectangles go out
+            // with the painted one in a single present.
+            std::optional<RectF> frame;
+            if (m_frame_requested) frame = ComposeQueued();
+            if (!Alive(window)) return 0;
             // A layered window shows only what was pushed to it; while an
             // animation made this one layered, its frames are on screen.
             const auto ex_style = plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE);
             const bool layered_now = (ex_style & static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED)) != 0;
-            if (m_back_buffer != nullptr && !layered_now && !m_animating) {
-                plat::Present(window, ViewOf(*m_back_buffer), paint.rcPaint);
+            if (m_back_buffer != nullptr && !m_animating) {
+                if (layered_now) {
+                    if (frame) PushLayered();
+                } else {
+                    plat::RECT area = paint.rcPaint;
+                    if (frame) {
+                        const plat::RECT composed = ToRect(*frame);
+                        plat::UnionRect(&area, &area, &composed);
+                    }
+                    plat::Present(window, ViewOf(*m_back_buffer), area);
+                }
             }
             plat::EndPaint(window, &paint);
             return 0;
@@ -436,12 +478,8 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
             }
             return 0;
         }
-        case EX_MSG_RELAY:
-            return DispatchToControl(HandleFromParam(static_cast<uintptr_t>(lparam)), EX_MSG_RELAY,
-                                     0, static_cast<intptr_t>(wparam));
-        case EX_MSG_RELAYPOST:
-            DispatchToControl(HandleFromParam(static_cast<uintptr_t>(lparam)), EX_MSG_RELAYPOST, 0,
-                              static_cast<intptr_t>(wparam));
+        case EX_MSG_FRAME:
+            if (m_frame_requested) ComposeFrame();
             return 0;
         case EX_MSG_CONTROLMSG: {
             auto found = m_marshalled.find(lparam);
@@ -482,26 +520,79 @@ void ExHostWindow::RedrawRect(const RectF& rect, RedrawMode mode) {
         ComposeRect(rect, true);
         return;
     }
+    if (rect.IsEmpty()) return;
     m_redraw_queue.Add(rect, mode);
-    if (!m_redraw_queue.Busy()) ProcessRedrawQueue();
+    RequestFrame();
 }
 
-void ExHostWindow::ProcessRedrawQueue() {
+void ExHostWindow::MarkDirty(ControlHandle control) {
+    if (m_window == nullptr || control == ControlHandle::None) return;
+    m_dirty_controls.push_back(control);
+    RequestFrame();
+}
+
+void ExHostWindow::RequestFrame() {
+    // While a frame runs, what its painting queues is composed by it; what
+    // is left at its end asks for the next one.
+    if (m_window == nullptr || m_frame_requested || m_redraw_queue.Busy()) return;
+    m_frame_requested = true;
+    if (!plat::PostMessage(m_window, EX_MSG_FRAME, 0, 0)) m_frame_requested = false;
+}
+
+void ExHostWindow::ComposeFrame() {
     const plat::HWND window = m_window;
+    const std::optional<RectF> composed = ComposeQueued();
+    if (!Alive(window) || !composed || m_animating) return;
+    Present(*composed);
+}
+
+std::optional<RectF> ExHostWindow::ComposeQueued() {
+    const plat::HWND window = m_window;
+    if (window == nullptr) return std::nullopt;
+    m_frame_requested = false;
+    // What was asked for during an animation waits for its end, which
+    // redraws the whole window or asks for a frame.
+    if (m_animating) return std::nullopt;
     m_redraw_queue.Busy(true);
+    // Painting may dirty controls again (a control that invalidates itself
+    // while painting); those wait for the next frame.
+    std::vector<ControlHandle> dirty;
+    dirty.swap(m_dirty_controls);
+    for (ControlHandle handle : dirty) {
+        ExControl* control = ResolveControl(handle);
+        if (control == nullptr || control->Host() != this || !control->Dirty()) continue;
+        if (!control->Visible()) {
+            // Painted when it is shown: Visible(true) invalidates it.
+            control->m_dirty = false;
+            continue;
+        }
+        control->PaintNow();
+        if (!Alive(window)) return std::nullopt;
+    }
+    std::optional<RectF> area;
     int composed = 0;
     while (auto rect = m_redraw_queue.TakeFront()) {
-        if (++composed > kMaxComposePerPass) {
-            m_redraw_queue.Clear();
-            plat::PostMessage(window, EX_MSG_REDRAWRECT, 0,
-                              PackRect(RectF{0, 0, float(m_width), float(m_height)}));
-            break;
-        }
-        ComposeRect(*rect, !Layered());
-        if (!Alive(window)) return;
+        // Rectangles queued by the compositions themselves (a custom-drawn
+        // control asking for more) wait for the next frame.
+        if (++composed > kMaxComposePerPass) break;
+        ComposeRect(*rect, false);
+        if (!Alive(window)) return std::nullopt;
+        area = area ? UnionOf(*area, *rect) : *rect;
     }
-    if (Layered() && !m_animating) PushLayered();
     m_redraw_queue.Busy(false);
+    if (!m_redraw_queue.Empty() || !m_dirty_controls.empty()) RequestFrame();
+    if (!Alive(window)) return std::nullopt;
+    if (area) {
+        area = IntersectOf(*area, RectF{0, 0, float(m_width), float(m_height)});
+        if (area->IsEmpty()) area.reset();
+    }
+    return area;
+}
+
+void ExHostWindow::RedrawWholeNow() {
+    m_redraw_queue.Clear();
+    m_redraw_queue.Add(RectF{0, 0, float(m_width), float(m_height)}, RedrawMode::Append);
+    ComposeFrame();
 }
 
 void ExHostWindow::ComposeRect(const RectF& rect, bool push) {
@@ -624,7 +715,7 @@ void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
         m_fade_in_alpha = 0;
         plat::SetTimer(window, m_own_handle, kFadeInInterval, nullptr);
     } else {
-        ComposeRect(RectF{0, 0, float(m_width), float(m_height)}, true);
+        RedrawWholeNow();
     }
 }
 
@@ -975,9 +1066,27 @@ void ExHostWindow::SendHover(ControlHandle previous, ControlHandle now, uintptr_
 }
 
 void ExHostWindow::CancelPress() {
-    if (plat::GetCapture() == m_window) plat::ReleaseCapture();
+    // Cleared before the capture goes: releasing it sends WM_CAPTURECHANGED.
     m_press_active = false;
     m_pressed = ControlHandle::None;
+    if (plat::GetCapture() == m_window) plat::ReleaseCapture();
+}
+
+void ExHostWindow::EndPressWithoutClick() {
+    const plat::HWND window = m_window;
+    const ControlHandle pressed = m_pressed;
+    CancelPress();
+    if (!Alive(window)) return;
+    // The pressed control shows its pressed look until it hears the mouse
+    // is gone, also when the pointer had already left it.
+    if (pressed != m_hover) {
+        const ExControl* control = ResolveControl(pressed);
+        if (control != nullptr && control->Visible()) {
+            DispatchToControl(pressed, EX_MSG_MOUSELEAVE, 0, 0);
+            if (!Alive(window)) return;
+        }
+    }
+    MouseLeaveWindow();
 }
 
 intptr_t ExHostWindow::OnMouse(uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -1162,7 +1271,7 @@ void ExHostWindow::FadeInTick() {
     m_transition.reset();
     PushLayered();
     m_animating = false;
-    ComposeRect(RectF{0, 0, float(m_width), float(m_height)}, true);
+    RedrawWholeNow();
 }
 
 void ExHostWindow::OnSizeChanged() {
@@ -1194,6 +1303,8 @@ void ExHostWindow::OnDestroy() {
     }
     plat::KillTimer(window, m_own_handle);
     m_redraw_queue.Clear();
+    m_dirty_controls.clear();
+    m_frame_requested = false;
 
     while (m_controls.first != ControlHandle::None) {
         ExControl* control = ResolveControl(m_controls.first);
@@ -1340,7 +1451,8 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
     if (!was_layered) {
         plat::SetWindowLongPtr(window, plat::GWL_EXSTYLE, ex_style);
     }
-    ComposeRect(WholeOf(*m_back_buffer), true);
+    RedrawWholeNow();
+    if (!Alive(window)) return;
     if (!was_layered) plat::InvalidateRect(window, nullptr, 0);
 }
 
@@ -1412,6 +1524,7 @@ void ExHostWindow::RunCloseAnimation() {
     frame->Clear(0);
     PushAnimationFrame(*frame, 0);
     m_animating = false;
+    if (!m_redraw_queue.Empty() || !m_dirty_controls.empty()) RequestFrame();
 }
 
 // ---------------------------------------------------------------------------
@@ -1452,7 +1565,54 @@ plat::HWND CreateHostWindow(const HostWindowOptions& options) {
     return window;
 }
 
-void RunModalLoop(plat::HWND window) {
+namespace {
+
+// Whether input for `target` belongs to the modal window: the window
+// itself, one of its children, or a top-level window it owns (directly or
+// through another owned window), such as a popup menu it opened.
+bool BelongsToModal(plat::HWND modal, plat::HWND target) {
+    if (target == nullptr) return false;
+    if (target == modal || plat::IsChild(modal, target)) return true;
+    // Owner chains are short; the bound only guards against a cycle.
+    constexpr int kMaxOwnerDepth = 64;
+    plat::HWND at = plat::GetAncestor(target, plat::GA_ROOT);
+    for (int depth = 0; at != nullptr && depth < kMaxOwnerDepth; ++depth) {
+        if (at == modal) return true;
+        at = plat::GetParent(at);
+    }
+    return false;
+}
+
+bool IsInput(uint32_t message) {
+    return (message >= plat::WM_KEYFIRST && message <= plat::WM_KEYLAST) ||
+           (message >= plat::WM_MOUSEFIRST && message <= plat::WM_MOUSELAST);
+}
+
+// Disables the owner for a modal loop and enables it again when the loop
+// ends, however it ends. An owner that was disabled already (an outer modal
+// loop holds it) stays disabled; a destroyed owner is left alone (handles
+// carry a generation, so IsWindow never mistakes a new window for it).
+class OwnerDisabled {
+public:
+    OwnerDisabled(plat::HWND owner, plat::HWND modal) {
+        if (owner == nullptr || owner == modal || !plat::IsWindow(owner)) return;
+        if (plat::EnableWindow(owner, 0) != 0) return;  // was disabled already
+        m_owner = owner;
+    }
+    ~OwnerDisabled() {
+        if (m_owner != nullptr && plat::IsWindow(m_owner)) plat::EnableWindow(m_owner, 1);
+    }
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+private:
+    plat::HWND m_owner = nullptr;
+};
+
+}  // namespace
+
+void RunModalLoop(plat::HWND window, plat::HWND owner) {
+    const OwnerDisabled disabled(owner, window);
     plat::MSG msg{};
     while (plat::IsWindow(window)) {
         const plat::BOOL got = plat::GetMessage(&msg, nullptr, 0, 0);
@@ -1462,9 +1622,7 @@ void RunModalLoop(plat::HWND window) {
             return;
         }
         if (got < 0) return;
-        const bool keyboard = msg.message >= 255 && msg.message <= 263;
-        const bool mouse = msg.message >= 512 && msg.message <= 525;
-        if ((keyboard || mouse) && msg.hwnd != window && !plat::IsChild(window, msg.hwnd)) continue;
+        if (IsInput(msg.message) && !BelongsToModal(window, msg.hwnd)) continue;
         plat::TranslateMessage(&msg);
         plat::DispatchMessage(&msg);
     }

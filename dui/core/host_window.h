@@ -33,6 +33,17 @@
 // handler). After any call into a control or callback the host re-resolves
 // the handles it keeps (focus, hover, pressed), since handlers may destroy
 // controls, and checks that it is still attached.
+//
+// Losing the pointer or the keyboard: when the window loses the capture
+// (WM_CAPTURECHANGED) or the keyboard focus (WM_KILLFOCUS) while a control
+// is pressed, the press ends without a click and the hover control receives
+// EX_MSG_MOUSELEAVE. On WM_KILLFOCUS the focused control also receives
+// WM_KILLFOCUS (wparam = the window taking the focus) and stays the host's
+// focused control; when the window gets the focus back (WM_SETFOCUS) that
+// control receives WM_SETFOCUS (wparam = the window that lost it). An edit
+// box stops its caret and input method on the first and resumes on the
+// second; EX_MSG_SETFOCUS / EX_MSG_KILLFOCUS stay for moves of the focus
+// between controls.
 namespace dui {
 
 class ExPicture;
@@ -104,8 +115,22 @@ public:
     // The subclassing window procedure.
     intptr_t WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
-    // Queues a rectangle for composition. Append and Front queue it and run
-    // the queue when it is idle; Now composes and pushes it at once.
+    // Frames. Drawing is deferred: ExControl::Invalidate marks a control
+    // dirty (MarkDirty) and queues its bounds, and the first request of a
+    // frame posts EX_MSG_FRAME to the window. The frame runs when the loop
+    // reaches that message or the window's WM_PAINT, whichever comes first:
+    // every dirty visible control receives WM_PAINT (painting into its
+    // canvas), every queued rectangle is composed into the back buffer and
+    // the union of them is presented once. A frame requested while an
+    // animation runs waits for its end. ComposeFrame runs the pending frame
+    // now (before a blocking call, or in a test).
+    void MarkDirty(ControlHandle control);
+    void RequestFrame();
+    void ComposeFrame();
+    bool FramePending() const { return m_frame_requested; }
+
+    // Queues a rectangle for the next frame (Append, Front); Now composes
+    // and pushes it at once, for a caller that cannot wait for the frame.
     void RedrawRect(const RectF& rect, RedrawMode mode = RedrawMode::Append);
     // Composes a rectangle into the back buffer and, when asked, pushes it.
     void ComposeRect(const RectF& rect, bool push);
@@ -211,7 +236,9 @@ private:
     void ApplyWindowRegion();
     void DrawShadow(ExCanvas& canvas);
     void DrawSiblingList(ControlHandle first, const RectF& rect);
-    void ProcessRedrawQueue();
+    std::optional<RectF> ComposeQueued();
+    void RedrawWholeNow();
+    void EndPressWithoutClick();
     void PushLayered();
     void ApplyBlur(const RectF& region);
     void RunCloseAnimation();
@@ -270,6 +297,8 @@ private:
     std::unique_ptr<ExPicture> m_icon;
     std::unique_ptr<ExControl> m_title_label;
     ExRedrawQueue m_redraw_queue;
+    std::vector<ControlHandle> m_dirty_controls;
+    bool m_frame_requested = false;
     ControlHandle m_tooltip_control = ControlHandle::None;
     std::string m_tooltip_text;
     std::map<intptr_t, std::tuple<uint32_t, uintptr_t, intptr_t>> m_marshalled;
@@ -308,8 +337,14 @@ struct HostWindowOptions {
 // Creates the native top-level window a host attaches to.
 plat::HWND CreateHostWindow(const HostWindowOptions& options = {});
 
-// Runs messages while the window exists, dropping keyboard and mouse input
-// meant for other windows. Returns early on the quit message.
-void RunModalLoop(plat::HWND window);
+// Runs messages while the window exists. Keyboard and mouse input
+// (WM_KEYFIRST..WM_KEYLAST, WM_MOUSEFIRST..WM_MOUSELAST) goes through only
+// when it is meant for the window, one of its children, or a top-level
+// window it owns (a popup menu the dialog opened); the rest is dropped.
+// With an owner, the owner is disabled for the loop's duration and enabled
+// again at its end, however it ends, unless it was disabled already or has
+// been destroyed meanwhile. On the quit message the loop ends and re-posts
+// it for the loop outside.
+void RunModalLoop(plat::HWND window, plat::HWND owner = nullptr);
 
 }  // namespace dui

@@ -41,16 +41,27 @@ inline constexpr uint32_t EX_MSG_REPAINTSTATE = 0x2816;   // 0 / 0
 //   EX_MSG_REDRAWRECT   wparam = redraw mode, lparam = PackRect(rectangle)
 //   EX_MSG_MOVED        wparam = control, lparam = 1 when the old and new
 //                       bounds are to be redrawn
-//   EX_MSG_RELAY        wparam = value, lparam = control: returns the control's
-//                       answer to EX_MSG_RELAY with lparam = value
-//   EX_MSG_RELAYPOST    the same, without a result (for posting)
 //   EX_MSG_CONTROLMSG   wparam = control, lparam = ticket of a marshalled
 //                       message (see ExControl::SendControlMessage)
+//   EX_MSG_FRAME        posted by the host to itself with the first request
+//                       of a frame: paint the dirty controls, compose and
+//                       present once (see ExHostWindow::ComposeFrame)
 inline constexpr uint32_t EX_MSG_HOTKEY = 0x280B;
 inline constexpr uint32_t EX_MSG_UPDATELAYERED = 0x280D;
 inline constexpr uint32_t EX_MSG_REDRAWRECT = 0x2810;
-inline constexpr uint32_t EX_MSG_RELAY = 0x2812;
-inline constexpr uint32_t EX_MSG_RELAYPOST = 0x2813;
 inline constexpr uint32_t EX_MSG_CONTROLMSG = 0x2817;
+inline constexpr uint32_t EX_MSG_FRAME = 0x2818;
+
+// The system messages a control receives besides input, with their meaning
+// here:
+//   WM_CREATE, WM_DESTROY   end of Create, start of Destroy
+//   WM_PAINT                paint into the canvas (BeginPaint .. EndPaint);
+//                           sent at the next frame after Invalidate, or at
+//                           once by PaintNow and by a size change
+//   WM_TIMER                the control's own timer (id = its handle)
+//   WM_KILLFOCUS            the focused control's window lost the keyboard
+//                           focus (wparam = the window taking it); the
+//                           control stays focused within its host
+//   WM_SETFOCUS             that window got the keyboard focus back
 
 }  // namespace dui

@@ -114,7 +114,7 @@ std::string ExPicture::SetImage(std::string_view bytes, bool repaint) {
 
 Argb ExPicture::BackColour(Argb value) {
     m_back_colour = value;
-    PaintNow();
+    Invalidate();
     return m_back_colour;
 }
 

@@ -10,11 +10,6 @@ bool Covers(const RectF& outer, const RectF& inner) {
            outer.Bottom() >= inner.Bottom();
 }
 
-RectF Union(const RectF& a, const RectF& b) {
-    return RectF::FromLtrb(std::min(a.left, b.left), std::min(a.top, b.top),
-                           std::max(a.Right(), b.Right()), std::max(a.Bottom(), b.Bottom()));
-}
-
 }  // namespace
 
 void ExRedrawQueue::Add(const RectF& rect, RedrawMode mode) {
@@ -24,7 +19,7 @@ void ExRedrawQueue::Add(const RectF& rect, RedrawMode mode) {
     }
     if (m_entries.size() >= kMaxEntries) {
         RectF bounds = rect;
-        for (const RectF& queued : m_entries) bounds = Union(bounds, queued);
+        for (const RectF& queued : m_entries) bounds = UnionOf(bounds, queued);
         m_entries.assign(1, bounds);
         return;
     }

@@ -15,8 +15,7 @@ intptr_t RecordingControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_
             Paint();
             break;
         case plat::WM_TIMER:
-            FadeAlpha(FadeAlpha() + 51);
-            Invalidate();
+            FadeTick();
             break;
         default:
             break;

@@ -219,6 +219,7 @@ TEST_F(TextControlTest, DisabledControlShowsTheDisabledLookAtHalfOpacity) {
     auto& button = AddTextControl({100, 100, 80, 24}, "OK");
     const Argb enabled = button.Canvas()->GetPixel(40, 12);
     button.Disabled(true);
+    Pump();
     EXPECT_EQ(button.State(), dui::kStateDisabled);
     EXPECT_EQ(button.Alpha(), 127);
     const Argb disabled = button.Canvas()->GetPixel(40, 12);
@@ -228,6 +229,7 @@ TEST_F(TextControlTest, DisabledControlShowsTheDisabledLookAtHalfOpacity) {
     Pump();
     EXPECT_EQ(button.State(), dui::kStateDisabled);
     button.Disabled(false);
+    Pump();
     EXPECT_EQ(button.State(), dui::kStateNormal);
     // Composed at full opacity again, not at the halved fade alpha.
     EXPECT_EQ(button.Alpha(), 254);
@@ -262,14 +264,17 @@ TEST_F(TextControlTest, IconIsPlacedByItsPosition) {
     AttachHost();
     auto& button = AddTextControl<BareTextControl>({10, 10, 120, 40}, "");
     button.IconData(SolidPng(10, dui::ArgbOf(255, 255, 0, 0)));
+    Pump();
     // Position 0 without a caption: centred.
     EXPECT_EQ(button.Canvas()->GetPixel(60, 20), dui::ArgbOf(255, 255, 0, 0));
     button.IconPosition(dui::kIconAtLeftEdge);
     button.OffsetX(3);
+    Pump();
     EXPECT_EQ(button.Canvas()->GetPixel(1 + 3, 20), dui::ArgbOf(255, 255, 0, 0));
     EXPECT_EQ(button.Canvas()->GetPixel(60, 20), 0u);
     button.IconPosition(dui::kIconAtTop);
     button.OffsetY(0);
+    Pump();
     EXPECT_EQ(button.Canvas()->GetPixel(60, 1), dui::ArgbOf(255, 255, 0, 0));
     EXPECT_EQ(button.Canvas()->GetPixel(60, 12), 0u);
 }
@@ -280,6 +285,7 @@ TEST_F(TextControlTest, IconAboveTextWithGapKeepsBothApart) {
     button.IconPosition(dui::kIconAboveText);
     button.Gap(4);
     button.IconData(SolidPng(16, dui::ArgbOf(255, 0, 0, 255)));
+    Pump();
     const PixelBox icon = InkBox(*button.Canvas(), 250, {0, 0, 120, 60});
     const PixelBox all = InkBox(*button.Canvas());
     ASSERT_FALSE(icon.Empty());
@@ -306,6 +312,7 @@ TEST_F(TextControlTest, AutoContrastPicksWhiteOverDarkBackgrounds) {
     auto& button = AddTextControl<BareTextControl>({100, 100, 100, 30}, "Contrast");
     button.TextColour(dui::MakeArgb(0x000000, 180));
     button.AutoContrast(true);
+    Pump();
     const Argb ink = StrongestPixel(*button.Canvas());
     EXPECT_EQ(ink & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_LE(ink >> 24, 180u);
@@ -419,8 +426,10 @@ TEST_F(LabelTest, VerticalAndHorizontalAlignmentPlaceTheText) {
     auto& label = AddLabel({10, 10, 200, 60}, Text("Align"));
     const PixelBox centre = InkBox(*label.Canvas());
     label.VerticalAlignment(dui::kLabelTop);
+    Pump();
     const PixelBox top = InkBox(*label.Canvas());
     label.VerticalAlignment(dui::kLabelBottom);
+    Pump();
     const PixelBox bottom = InkBox(*label.Canvas());
     ASSERT_FALSE(centre.Empty());
     EXPECT_LT(top.top, centre.top);
@@ -430,10 +439,12 @@ TEST_F(LabelTest, VerticalAndHorizontalAlignmentPlaceTheText) {
     EXPECT_LT(top.left, 10);
 
     label.Alignment(dui::StringAlignment::Far);
+    Pump();
     const PixelBox right = InkBox(*label.Canvas());
     EXPECT_GT(right.left, 150);
     EXPECT_LE(right.right, 197);
     label.Alignment(dui::StringAlignment::Center);
+    Pump();
     const PixelBox middle = InkBox(*label.Canvas());
     EXPECT_NEAR((middle.left + middle.right) / 2.0, 100, 3);
 }
@@ -452,6 +463,7 @@ TEST_F(LabelTest, WordWrapBreaksLinesAndClipsTheLastPartialLine) {
     EXPECT_GT(many.bottom - many.top, 35);
     EXPECT_LE(many.bottom, 57);  // nothing below the text rectangle
     wrapped.WordWrap(false);
+    Pump();
     EXPECT_EQ(wrapped.FormatFlags(), dui::kLabelSingleLineFlags);
     EXPECT_LT(InkBox(*wrapped.Canvas()).bottom - InkBox(*wrapped.Canvas()).top, 20);
 }
@@ -471,6 +483,7 @@ TEST_F(LabelTest, GradientBackgroundAndBorder) {
     EXPECT_NEAR(static_cast<int>(canvas.GetPixel(25, 0) & 0xFF), 0x64, 2);
     EXPECT_NEAR(static_cast<int>((canvas.GetPixel(25, 0) >> 16) & 0xFF), 0x64, 2);
     label.GradientDirection(dui::kNoGradient);
+    Pump();
     EXPECT_EQ(canvas.GetPixel(25, 25), 0u);
 }
 
@@ -560,6 +573,7 @@ TEST_F(TitleLabelTest, TitleFollowsTheBackgroundWithAutoContrast) {
     // The application's restyle turns it off and keeps its own colour.
     label->AutoContrast(false);
     label->TextColour(dui::MakeArgb(0x0000FF, 190));
+    Pump();
     EXPECT_EQ(StrongestPixel(*label->Canvas()) & 0xFFFFFF, 0xFF0000u);
 }
 

@@ -458,16 +458,21 @@ TEST_F(HostWindowTest, MovedControlRedrawsOldAndNewPlace) {
     EXPECT_EQ(Channel(ScreenPixel(25, 45), 8), 254);
 }
 
-TEST_F(HostWindowTest, RedrawNowPushesAtOnceQueuedRedrawsPushPerRectangle) {
+TEST_F(HostWindowTest, RedrawNowPushesAtOnceQueuedRedrawsWaitForTheFrame) {
     AttachHost();
     const int before = headless::PushCount(window);
     host->RedrawRect({0, 0, 10, 10}, dui::RedrawMode::Now);
     EXPECT_EQ(headless::PushCount(window), before + 1);
     host->RedrawRect({0, 0, 10, 10}, dui::RedrawMode::Append);
+    host->RedrawRect({200, 200, 10, 10}, dui::RedrawMode::Front);
+    EXPECT_EQ(headless::PushCount(window), before + 1);
+    EXPECT_TRUE(host->FramePending());
+    Pump();
     EXPECT_EQ(headless::PushCount(window), before + 2);
+    EXPECT_FALSE(host->FramePending());
 }
 
-TEST_F(HostWindowTest, LayeredWindowPushesOncePerQueueBatch) {
+TEST_F(HostWindowTest, LayeredWindowPushesOncePerFrame) {
     auto options = PlainOptions();
     options.layered_alpha = 255;
     AttachHost(options);
@@ -478,7 +483,7 @@ TEST_F(HostWindowTest, LayeredWindowPushesOncePerQueueBatch) {
     a.Invalidate();
     b.Invalidate();
     Pump();
-    EXPECT_EQ(headless::PushCount(window), before + 2);  // one per posted request
+    EXPECT_EQ(headless::PushCount(window), before + 1);  // one per frame
     EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
 }
 
@@ -627,6 +632,227 @@ TEST_F(HostWindowTest, QuitDuringModalLoopIsLeftForTheProgramsLoop) {
     ASSERT_TRUE(plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE));
     EXPECT_EQ(msg.message, plat::WM_QUIT);
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(HostWindowTest, ModalLoopDisablesItsOwnerAndEnablesItAfterwards) {
+    AttachHost();
+    auto& behind = AddControl({20, 40, 60, 30});
+    dui::HostWindowOptions dialog_options;
+    dialog_options.parent = window;
+    dialog_options.left = 600;
+    dialog_options.top = 0;
+    plat::HWND dialog = dui::CreateHostWindow(dialog_options);
+    plat::ShowWindow(dialog, plat::SW_SHOWNORMAL);
+    bool disabled_while_running = false;
+    headless::PushStep([&] {
+        disabled_while_running = !plat::IsWindowEnabled(window);
+        headless::Click(window, {30, 50});
+    });
+    headless::PushStep([&] { plat::PostMessage(dialog, plat::WM_CLOSE, 0, 0); });
+    dui::RunModalLoop(dialog, window);
+    EXPECT_FALSE(plat::IsWindow(dialog));
+    EXPECT_TRUE(disabled_while_running);
+    EXPECT_FALSE(behind.Received(dui::EX_MSG_CLICK));
+    EXPECT_TRUE(plat::IsWindowEnabled(window));
+}
+
+TEST_F(HostWindowTest, ModalLoopEndedByQuitEnablesItsOwnerAndLeavesTheQuit) {
+    AttachHost();
+    dui::HostWindowOptions dialog_options;
+    dialog_options.parent = window;
+    plat::HWND dialog = dui::CreateHostWindow(dialog_options);
+    headless::PushStep([] { plat::PostQuitMessage(5); });
+    dui::RunModalLoop(dialog, window);
+    EXPECT_TRUE(plat::IsWindowEnabled(window));
+    plat::MSG msg{};
+    ASSERT_TRUE(plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE));
+    EXPECT_EQ(msg.message, plat::WM_QUIT);
+    plat::DestroyWindow(dialog);
+}
+
+TEST_F(HostWindowTest, ModalLoopWhoseOwnerIsDestroyedEnablesNothingStale) {
+    AttachHost();
+    dui::HostWindowOptions dialog_options;
+    dialog_options.parent = window;
+    plat::HWND dialog = dui::CreateHostWindow(dialog_options);
+    plat::HWND replacement = nullptr;
+    // Destroying the owner takes the owned dialog with it; a window created
+    // meanwhile must not be taken for the owner.
+    headless::PushStep([&] {
+        plat::DestroyWindow(window);
+        replacement = dui::CreateHostWindow();
+        plat::EnableWindow(replacement, 0);
+        plat::PostMessage(replacement, plat::WM_NULL, 0, 0);
+    });
+    dui::RunModalLoop(dialog, window);
+    EXPECT_FALSE(plat::IsWindow(dialog));
+    EXPECT_FALSE(plat::IsWindowEnabled(replacement));
+    plat::DestroyWindow(replacement);
+}
+
+TEST_F(HostWindowTest, ModalLoopOfAnAlreadyDisabledOwnerLeavesItDisabled) {
+    AttachHost();
+    plat::EnableWindow(window, 0);  // an outer modal loop holds it
+    dui::HostWindowOptions dialog_options;
+    dialog_options.parent = window;
+    plat::HWND dialog = dui::CreateHostWindow(dialog_options);
+    headless::PushStep([&] { plat::PostMessage(dialog, plat::WM_CLOSE, 0, 0); });
+    dui::RunModalLoop(dialog, window);
+    EXPECT_FALSE(plat::IsWindowEnabled(window));
+}
+
+TEST_F(HostWindowTest, ModalLoopLetsInputReachAPopupTheDialogOwns) {
+    AttachHost();
+    dui::HostWindowOptions dialog_options;
+    dialog_options.parent = window;
+    dialog_options.left = 0;
+    dialog_options.top = 0;
+    plat::HWND dialog = dui::CreateHostWindow(dialog_options);
+    plat::ShowWindow(dialog, plat::SW_SHOWNORMAL);
+    dui::HostWindowOptions popup_options;
+    popup_options.parent = dialog;
+    popup_options.left = 700;
+    popup_options.top = 500;
+    popup_options.width = 120;
+    popup_options.height = 80;
+    plat::HWND popup = dui::CreateHostWindow(popup_options);
+    dui::ExHostWindow popup_host;
+    ASSERT_TRUE(popup_host.Attach(popup, PlainOptions()));
+    plat::ShowWindow(popup, plat::SW_SHOWNORMAL);
+    RecordingControl item;
+    item.Create(popup, {10, 10, 100, 30}, dui::ControlKind::MenuItem);
+    headless::PushStep([&] { headless::Click(popup, {20, 20}); });
+    headless::PushStep([&] { plat::PostMessage(dialog, plat::WM_CLOSE, 0, 0); });
+    dui::RunModalLoop(dialog, window);
+    EXPECT_TRUE(item.Received(dui::EX_MSG_CLICK));
+}
+
+// --- Losing the pointer and the keyboard --------------------------------------------
+
+TEST_F(HostWindowTest, LosingWindowFocusEndsAPressWithoutAClick) {
+    AttachHost();
+    auto& a = AddControl({10, 40, 60, 30});
+    plat::HWND other = dui::CreateHostWindow();
+    plat::ShowWindow(other, plat::SW_SHOWNORMAL);
+    headless::MouseMove(window, {20, 50});
+    headless::MouseDown(window, {20, 50});
+    Pump();
+    ASSERT_EQ(host->PressedControl(), a.GetHandle());
+    a.ClearLog();
+    plat::SetFocus(other);
+    Pump();
+    EXPECT_EQ(host->PressedControl(), ControlHandle::None);
+    EXPECT_NE(plat::GetCapture(), window);
+    EXPECT_TRUE(a.Received(dui::EX_MSG_MOUSELEAVE));
+    EXPECT_EQ(host->HoverControl(), ControlHandle::None);
+    // The control learns that its window lost the keyboard, and keeps the
+    // focus within the window.
+    EXPECT_EQ(a.Count(plat::WM_KILLFOCUS), 1);
+    EXPECT_FALSE(a.Received(dui::EX_MSG_KILLFOCUS));
+    EXPECT_EQ(host->FocusedControl(), a.GetHandle());
+
+    headless::MouseUp(window, {20, 50});
+    Pump();
+    EXPECT_FALSE(a.Received(dui::EX_MSG_CLICK));
+
+    plat::SetFocus(window);
+    Pump();
+    EXPECT_EQ(a.Count(plat::WM_SETFOCUS), 1);
+    // The window that takes or gives back the focus is passed on.
+    a.ClearLog();
+    plat::SendMessage(window, plat::WM_KILLFOCUS, reinterpret_cast<uintptr_t>(other), 0);
+    plat::SendMessage(window, plat::WM_SETFOCUS, reinterpret_cast<uintptr_t>(other), 0);
+    auto changes = a.Only({plat::WM_KILLFOCUS, plat::WM_SETFOCUS});
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].wparam, reinterpret_cast<uintptr_t>(other));
+    EXPECT_EQ(changes[1].wparam, reinterpret_cast<uintptr_t>(other));
+    plat::DestroyWindow(other);
+}
+
+TEST_F(HostWindowTest, LosingTheCaptureEndsAPressWithoutAClick) {
+    AttachHost();
+    auto& a = AddControl({10, 40, 60, 30});
+    plat::HWND other = dui::CreateHostWindow();
+    headless::MouseMove(window, {20, 50});
+    headless::MouseDown(window, {20, 50});
+    Pump();
+    ASSERT_EQ(plat::GetCapture(), window);
+    plat::SetCapture(other);
+    EXPECT_EQ(host->PressedControl(), ControlHandle::None);
+    EXPECT_TRUE(a.Received(dui::EX_MSG_MOUSELEAVE));
+    plat::ReleaseCapture();
+    headless::MouseUp(window, {20, 50});
+    Pump();
+    EXPECT_FALSE(a.Received(dui::EX_MSG_CLICK));
+    plat::DestroyWindow(other);
+}
+
+// --- Frames ------------------------------------------------------------------------
+
+TEST_F(HostWindowTest, FiftySetterCallsOnOneControlPresentOnce) {
+    AttachHost();
+    auto& a = AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    Pump();
+    const int before = headless::PushCount(window);
+    const int paints = a.Count(plat::WM_PAINT);
+    for (int i = 0; i < 50; ++i) {
+        a.Colour(i % 2 == 0 ? 0xFF00FF00 : 0xFF0000FF);
+        a.Invalidate();
+    }
+    EXPECT_TRUE(a.Dirty());
+    EXPECT_EQ(headless::PushCount(window), before);
+    Pump();
+    EXPECT_EQ(headless::PushCount(window), before + 1);
+    EXPECT_EQ(a.Count(plat::WM_PAINT), paints + 1);
+    EXPECT_FALSE(a.Dirty());
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFF0000FFu);
+}
+
+TEST_F(HostWindowTest, ChangesOfManyControlsAreComposedAndPresentedInOneFrame) {
+    AttachHost();
+    auto& a = AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    auto& b = AddControl({300, 300, 30, 30}, nullptr, 0xFFFF0000);
+    Pump();
+    const int before = headless::PushCount(window);
+    a.Colour(0xFF00FF00);
+    a.Invalidate();
+    b.Colour(0xFF0000FF);
+    b.Invalidate();
+    b.Move(200.0f, 200.0f);
+    Pump();
+    EXPECT_EQ(headless::PushCount(window), before + 1);
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFF00FF00u);
+    EXPECT_EQ(ScreenPixel(210, 210), 0xFF0000FFu);
+    EXPECT_EQ(Channel(ScreenPixel(310, 310), 8), 254);  // the old place is background
+}
+
+TEST_F(HostWindowTest, HiddenDirtyControlIsPaintedWhenShown) {
+    AttachHost();
+    auto& a = AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    Pump();
+    a.Visible(false);
+    a.Colour(0xFF0000FF);
+    a.Invalidate();
+    const int paints = a.Count(plat::WM_PAINT);
+    Pump();
+    EXPECT_EQ(a.Count(plat::WM_PAINT), paints);
+    EXPECT_EQ(Channel(ScreenPixel(30, 50), 16), 254);  // white background
+    a.Visible(true);
+    Pump();
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFF0000FFu);
+}
+
+TEST_F(HostWindowTest, PaintOfTheWindowComposesThePendingFrameFirst) {
+    AttachHost();
+    auto& a = AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    Pump();
+    a.Colour(0xFF00FF00);
+    a.Invalidate();
+    plat::UpdateWindow(window);  // no frame ran yet: nothing stale reaches the screen
+    plat::InvalidateRect(window, nullptr, 0);
+    plat::UpdateWindow(window);
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFF00FF00u);
+    EXPECT_FALSE(host->FramePending());
 }
 
 // --- Redraw queue ------------------------------------------------------------------
