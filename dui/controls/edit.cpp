@@ -709,13 +709,36 @@ void ExEdit::LayoutLine(int line, LineLayout& out) const {
         return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x80;
     });
     for (size_t at = 0; at < text.size();) {
-        const size_t length = ascii ? 1 : GbkCharLength(text, at);
         out.gbk.push_back(at);
+        at += ascii ? 1 : GbkCharLength(text, at);
+    }
+    // Usually the whole line converts at once, one code point per
+    // character; malformed text is converted character by character.
+    std::string whole;
+    if (mask_utf8.empty() && !ascii) {
+        whole = TextToUtf8(text);
+        const bool controls = std::any_of(text.begin(), text.end(),
+                                          [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        if (controls || g_utf8_validate(whole.data(), static_cast<gssize>(whole.size()), nullptr) == FALSE ||
+            static_cast<size_t>(g_utf8_strlen(whole.data(), static_cast<gssize>(whole.size()))) != out.gbk.size()) {
+            whole.clear();
+        }
+    }
+    for (size_t i = 0; i < out.gbk.size(); ++i) {
         out.utf8.push_back(static_cast<int>(display.size()));
-        if (!mask_utf8.empty()) display.append(mask_utf8);
-        else if (ascii) display.push_back(text[at]);
-        else AppendDisplayChar(display, text.substr(at, length));
-        at += length;
+        const size_t at = out.gbk[i];
+        if (!mask_utf8.empty()) {
+            display.append(mask_utf8);
+        } else if (ascii) {
+            display.push_back(text[at]);
+        } else if (!whole.empty()) {
+            const char* start = whole.data() + display.size();
+            const char* next = g_utf8_next_char(start);
+            display.append(start, static_cast<size_t>(next - start));
+        } else {
+            const size_t end = i + 1 < out.gbk.size() ? out.gbk[i + 1] : text.size();
+            AppendDisplayChar(display, text.substr(at, end - at));
+        }
     }
     out.gbk.push_back(text.size());
     out.utf8.push_back(static_cast<int>(display.size()));
