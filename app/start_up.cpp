@@ -22,12 +22,6 @@ bool IsRegularFile(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// Until the main window carries its own controls, its destruction is what
-// ends the program.
-intptr_t MainWindowHook(plat::HWND, uint32_t message, uintptr_t, intptr_t) {
-    if (message == plat::WM_DESTROY) plat::PostQuitMessage(0);
-    return dui::kNotHandled;
-}
 
 }  // namespace
 
@@ -116,7 +110,10 @@ int StartApplication() {
         plat::DestroyWindow(app.main_window);
         return 1;
     }
-    app.main_host->OnMessage(MainWindowHook);
+    app.main_host->OnMessage([&app](plat::HWND window, uint32_t message, uintptr_t wparam,
+                                    intptr_t lparam) {
+        return app.exit_question.ShowExitQuestion(window, message, wparam, lparam);
+    });
 
     app.main_host->Show(dui::kAnimationCentre);
     app.main_host->CloseAnimation(dui::kAnimationCentre);
@@ -135,6 +132,11 @@ int RunMessageLoop() {
         if (result < 0) return 1;
         plat::TranslateMessage(&message);
         plat::DispatchMessage(&message);
+        // The quit message the main window posts when it is destroyed ends
+        // the innermost loop only; when that was a nested one (a player
+        // window's), the loops around it end here instead of waiting on.
+        const plat::HWND main_window = App().main_window;
+        if (main_window != nullptr && !plat::IsWindow(main_window)) return 0;
     }
 }
 

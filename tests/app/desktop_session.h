@@ -262,6 +262,33 @@ public:
         return box;
     }
 
+    // What a window manager sends for the title bar's close button.
+    void RequestClose(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, window, False, NoEventMask, &event);
+        XSync(m_display, False);
+    }
+
+    // Clicks button `position` (1 = rightmost) of the open message box, found
+    // by its title; false when no box shows within the limit.
+    bool AnswerMessageBox(int position, milliseconds limit = 10000) {
+        const auto box = WaitForWindow(U8(u8"提示："), limit);
+        if (!box) return false;
+        const Box at = Geometry(*box);
+        // Buttons are 70 x 24, 75 apart, 8 from the right and 35 from the bottom.
+        Click(at.x + at.width - position * 75 - 8 + 35, at.y + at.height - 35 + 12);
+        return true;
+    }
+    bool NoWindowTitled(const std::string& title, milliseconds limit = 5000) {
+        return Eventually([&] { return WindowsTitled(title).empty(); }, limit);
+    }
+
     // Input at screen coordinates through XTest.
     void MoveTo(int x, int y) {
         XTestFakeMotionEvent(m_display, 0, x, y, CurrentTime);

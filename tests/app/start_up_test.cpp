@@ -50,6 +50,8 @@ protected:
             seen.centre_pixel = plat::headless::Pixel(seen.window, 235, 300);
             plat::headless::RequestClose(seen.window);
         });
+        // The exit question is open: its default answer is "是的".
+        plat::headless::PushStep([] { plat::headless::PressKey(plat::VK_RETURN); });
         return app::StartApplication();
     }
 
