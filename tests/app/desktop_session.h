@@ -63,6 +63,42 @@ inline bool Eventually(const std::function<bool()>& done, milliseconds limit = 1
     }
 }
 
+// Children that must not outlive a test that hangs: the watchdog kills them
+// before it aborts the test program.
+inline pid_t g_children[16] = {};
+
+inline void RememberChild(pid_t pid) {
+    for (pid_t& slot : g_children) {
+        if (slot == 0) {
+            slot = pid;
+            return;
+        }
+    }
+}
+
+inline void ForgetChild(pid_t pid) {
+    for (pid_t& slot : g_children) {
+        if (slot == pid) slot = 0;
+    }
+}
+
+// Aborts the test program, children first, when a test runs longer than
+// `seconds`: a hang then fails with a message instead of a time-out that
+// leaves an X server and the program behind.
+inline void ArmWatchdog(unsigned seconds) {
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        static const char kMessage[] = "desktop test watchdog: the test hung, aborting\n";
+        (void)!write(2, kMessage, sizeof kMessage - 1);
+        for (pid_t pid : g_children) {
+            if (pid > 0) kill(pid, SIGKILL);
+        }
+        _exit(3);
+    };
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(seconds);
+}
+
 // A child process started with posix_spawn; killed (by its own pid) when the
 // object goes away while it still runs.
 class Process {
@@ -98,12 +134,14 @@ public:
             m_pid = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        if (m_pid > 0) RememberChild(m_pid);
     }
     ~Process() {
         if (Running()) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
+        if (m_pid > 0) ForgetChild(m_pid);
     }
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -166,6 +204,7 @@ public:
         if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(pipe_fds[1]);
+        if (m_pid > 0) RememberChild(m_pid);
         // Xvfb writes the display number once it accepts connections.
         std::string number;
         pollfd readable{pipe_fds[0], POLLIN, 0};
@@ -188,6 +227,7 @@ public:
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
             waitpid(m_pid, nullptr, 0);
+            ForgetChild(m_pid);
         }
     }
     XServer(const XServer&) = delete;

@@ -9,8 +9,10 @@ using namespace desktop_session;
 class MainWindowE2eTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ArmWatchdog(120);
         ASSERT_TRUE(x.Ready()) << "Xvfb did not start";
     }
+    void TearDown() override { alarm(0); }
     XServer x;
     RecordingEngines engines;
 };
