@@ -762,7 +762,7 @@ void ExReportList::Flush() {
         return true;
     };
     if (ensure(m_frame_bitmap, b.width, b.height)) m_dirty_frame = true;
-    if (ensure(m_header_bitmap, visible.width, m_header_rect.height)) m_dirty_header = true;
+    if (ensure(m_header_bitmap, m_header_rect.width, m_header_rect.height)) m_dirty_header = true;
     if (ensure(m_rows_bitmap, visible.width, visible.height)) m_dirty_all_rows = true;
     if (!(visible == m_painted_visible)) {
         m_dirty_header = m_dirty_all_rows = true;
