@@ -8,6 +8,7 @@
 
 #include "dui/core/host_window.h"
 #include "dui/core/messages.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 namespace {
@@ -61,7 +62,7 @@ ControlHandle ExReportList::CreateReportList(ControlParent parent, float left, f
                                                    ? (kGridHorizontal | kGridVertical)
                                                    : 0);
     m_single_select = options.single_select;
-    m_text_colour = options.text_colour.value_or(MakeArgb(0, 210));
+    m_style.colour = options.text_colour.value_or(MakeArgb(0, 210));
     m_hover_text = options.hover_text;
     m_selected_text = options.selected_text;
     m_hover_back = options.hover_back;
@@ -69,18 +70,18 @@ ControlHandle ExReportList::CreateReportList(ControlParent parent, float left, f
     m_back_colour = options.back_colour.value_or(MakeArgb(0xFFFFFF, 210));
     m_border_colour = options.border_colour.value_or(MakeArgb(0, 80));
     if (options.font_face || options.font_size || options.font_style) {
-        m_font = CreateFont(options.font_face ? *options.font_face : DefaultFont().Family(),
+        m_style.font = CreateFont(options.font_face ? *options.font_face : DefaultFont().Family(),
                             options.font_size.value_or(12), options.font_style.value_or(kFontRegular));
-        m_own_font = true;
+        m_style.own_font = true;
     } else {
-        m_font = DefaultFont();
-        m_own_font = false;
+        m_style.font = DefaultFont();
+        m_style.own_font = false;
     }
-    m_format = dui::StringFormat(kFormatNoWrap | kFormatMeasureTrailingSpaces);
-    m_format.alignment = StringAlignment::Near;
-    m_format.line_alignment = StringAlignment::Center;
-    m_format.trimming = StringTrimming::EllipsisCharacter;
-    m_format.hotkey_prefix = HotkeyPrefix::None;
+    m_style.format = dui::StringFormat(kFormatNoWrap | kFormatMeasureTrailingSpaces);
+    m_style.format.alignment = StringAlignment::Near;
+    m_style.format.line_alignment = StringAlignment::Center;
+    m_style.format.trimming = StringTrimming::EllipsisCharacter;
+    m_style.format.hotkey_prefix = HotkeyPrefix::None;
     m_item_padding = m_view == ListView::Icons ? 6 : 4;
     if (!known_view) m_item_padding = 4;
     const ControlHandle handle = Create(parent, RectF{left, top, width, height},
@@ -95,7 +96,7 @@ ControlHandle ExReportList::CreateReportList(ControlParent parent, float left, f
 void ExReportList::Layout() {
     const float w = Bounds().width, h = Bounds().height;
     const RectF inner{2, 2, std::max(0.0f, w - 4), std::max(0.0f, h - 4)};
-    m_row_height = m_font.Height() + 3;
+    m_row_height = m_style.font.Height() + 3;
     int header_height = 0;
     if (!m_no_header) {
         const int icon = m_header_images ? m_header_images->icon_height : 0;
@@ -311,7 +312,7 @@ void ExReportList::SetScrollX(int position) {
     m_scroll_x = -clamped;
     m_dirty_header = true;
     m_dirty_all_rows = true;
-    RequestUpdate(EX_LIST_ROWCHANGED, 0, 0);
+    RequestUpdate();
 }
 
 void ExReportList::SetScrollY(int position) {
@@ -321,7 +322,7 @@ void ExReportList::SetScrollY(int position) {
     m_scroll_y = -clamped;
     // The rows bitmap is shifted and only the exposed lines are painted
     // when the update runs.
-    RequestUpdate(EX_LIST_ROWCHANGED, 0, 0);
+    RequestUpdate();
 }
 
 void ExReportList::ApplyRange() {
@@ -341,6 +342,11 @@ void ExReportList::ApplyRange() {
         if (m_hscroll.Visible() != vp.hbar) m_hscroll.Visible(vp.hbar);
     }
     LayoutScrollBars();
+    // Within a frame the bars are painted now, so that they reach the
+    // screen with the rows rather than one frame later.
+    for (ExScrollBar* bar : {&m_vscroll, &m_hscroll}) {
+        if (bar->GetHandle() != ControlHandle::None && bar->Dirty() && bar->Visible()) bar->PaintNow();
+    }
 }
 
 void ExReportList::EnsureVisible(int row) {
@@ -380,7 +386,7 @@ int ExReportList::InsertColumn(int position, std::string title, int width,
     m_dirty_range = true;
     m_dirty_header = true;
     m_dirty_all_rows = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 1);
+    RequestUpdate();
     return index;
 }
 
@@ -398,7 +404,7 @@ bool ExReportList::DeleteColumn(int column) {
     m_dirty_range = true;
     m_dirty_header = true;
     m_dirty_all_rows = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 1);
+    RequestUpdate();
     return true;
 }
 
@@ -411,7 +417,7 @@ bool ExReportList::ColumnTitle(int column, std::string title) {
     if (!CheckIndex(std::nullopt, column)) return false;
     m_columns[static_cast<size_t>(column - 1)].title = std::move(title);
     m_dirty_header = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 0);
+    RequestUpdate();
     return true;
 }
 
@@ -427,7 +433,7 @@ bool ExReportList::ColumnWidth(int column, int width) {
     m_dirty_range = true;
     m_dirty_header = true;
     m_dirty_all_rows = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 1);
+    RequestUpdate();
     return true;
 }
 
@@ -439,7 +445,7 @@ bool ExReportList::ColumnImage(int column, int index) {
     if (!CheckIndex(std::nullopt, column)) return false;
     m_columns[static_cast<size_t>(column - 1)].header_image = index;
     m_dirty_header = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 0);
+    RequestUpdate();
     return true;
 }
 
@@ -476,11 +482,11 @@ int ExReportList::InsertRow(int position, std::string first_cell_text, const Lis
     }
     row.key = options.key;
     row.value = options.value;
-    row.text_colour = options.text_colour.value_or(m_text_colour);
+    row.text_colour = options.text_colour.value_or(m_style.colour);
     m_rows.insert(m_rows.begin() + (index - 1), std::move(row));
     if (index <= count) ShiftIndices(index, 1);
     m_dirty_range = true;
-    RequestUpdate(EX_LIST_ROWSCHANGED, 0, 0);
+    RequestUpdate();
     if (redraw) MarkRows(index, INT_MAX);
     return index;
 }
@@ -497,7 +503,7 @@ bool ExReportList::DeleteRow(int row) {
     ShiftIndices(row + 1, -1);
     ClampScroll();
     m_dirty_range = true;
-    RequestUpdate(EX_LIST_ROWCHANGED, 2, row);
+    RequestUpdate();
     MarkRows(row, INT_MAX);
     return true;
 }
@@ -513,7 +519,7 @@ void ExReportList::Clear() {
     m_dirty_range = true;
     m_dirty_header = true;
     MarkAll();
-    RequestUpdate(EX_LIST_CLEARED, 0, 0);
+    RequestUpdate();
 }
 
 std::string ExReportList::CellText(int row, int column) const {
@@ -684,8 +690,8 @@ void ExReportList::SetImageLists(std::optional<ExImageList> spare, std::optional
 }
 
 void ExReportList::FreeFont() {
-    m_font = DefaultFont();
-    m_own_font = false;
+    m_style.font = DefaultFont();
+    m_style.own_font = false;
 }
 
 uint32_t ExReportList::AccentRgb() const {
@@ -709,12 +715,12 @@ void ExReportList::MarkRows(int first, int last) {
         m_dirty_first_line = std::min(m_dirty_first_line, first_line);
         m_dirty_last_line = std::max(m_dirty_last_line, last_line);
     }
-    RequestUpdate(EX_LIST_ROWCHANGED, 0, first);
+    RequestUpdate();
 }
 
 void ExReportList::MarkAll() {
     m_dirty_frame = m_dirty_header = m_dirty_all_rows = true;
-    RequestUpdate(EX_LIST_COLUMNSCHANGED, 0, 1);
+    RequestUpdate();
 }
 
 bool ExReportList::RepaintFrom(int row) {
@@ -734,19 +740,18 @@ void ExReportList::PaintRow(int row, bool also_compose) {
     if (also_compose) Flush();
 }
 
-void ExReportList::RequestUpdate(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (m_update_posted || GetHandle() == ControlHandle::None || Host() == nullptr) return;
-    m_update_posted = true;
-    PostControlMessage(message, wparam, lparam);
+void ExReportList::RequestUpdate() {
+    if (m_update_requested || GetHandle() == ControlHandle::None || Host() == nullptr) return;
+    m_update_requested = true;
+    Invalidate();
 }
 
 void ExReportList::Flush() {
-    m_update_posted = false;
+    m_update_requested = false;
     if (GetHandle() == ControlHandle::None || m_row_height <= 0) return;
     const ControlHandle self = GetHandle();
     const RectF visible = VisibleRect();
     if (m_dirty_range || !(visible == m_painted_visible)) {
-        m_dirty_compose = true;
         ApplyRange();
         if (ResolveControl(self) != this) return;
         m_dirty_range = false;
@@ -769,11 +774,6 @@ void ExReportList::Flush() {
         m_painted_visible = visible;
     }
 
-    const bool changed = m_dirty_frame || m_dirty_header || m_dirty_all_rows ||
-                         m_dirty_first_line != 0 || m_painted_scroll_x != m_scroll_x ||
-                         m_painted_scroll_y != m_scroll_y || m_dirty_compose;
-    if (!changed) return;
-    m_dirty_compose = false;
     if (m_dirty_frame) BuildFrame();
     if (m_dirty_header) BuildHeader();
     BuildRows(false, false);
@@ -798,7 +798,8 @@ void ExReportList::BuildHeader() {
     header.Clear(0);
     header.FillRect({0, 0, width, height}, White(204));
     header.DrawBorder({0, 0, width, height}, kBorderSolid, White(153));
-    dui::StringFormat format = m_format;
+    TextStyle style = m_style;
+    style.colour = Black(210);
     float x = static_cast<float>(m_scroll_x);
     for (const ExListColumn& column : m_columns) {
         const auto w = static_cast<float>(column.width);
@@ -813,10 +814,10 @@ void ExReportList::BuildHeader() {
             header.DrawImage(*icon, {text.left + 2, std::floor((height - ih) / 2), iw, ih});
             text = OffsetRect(text, iw + 4, 0, -(iw + 4), 0);
         }
-        format.alignment = column.alignment;
+        style.format.alignment = column.alignment;
         header.SaveClip();
         header.SetClipRect(cell, CombineMode::Intersect);
-        header.DrawText(text, column.title, m_font, Black(210), format);
+        DrawStyledText(header, text, column.title, style, *this);
         header.RestoreClip();
         header.DrawLine(cell.Right() - 1, 0, cell.Right() - 1, height - 1, Black(51));
     }
@@ -885,10 +886,13 @@ void ExReportList::BuildRows(bool full, bool repaint_all) {
     m_dirty_all_rows = false;
     m_dirty_first_line = m_dirty_last_line = 0;
     if (m_view != ListView::Report && m_view != ListView::Icons && m_view != ListView::List) return;
-    for (int line = first; line <= last; ++line) PaintLine(rows, line);
+    // One copy of the style per pass; each cell sets its colour and alignment.
+    TextStyle style = m_style;
+    const bool focused = HasFocus();
+    for (int line = first; line <= last; ++line) PaintLine(rows, line, style, focused);
 }
 
-void ExReportList::PaintLine(ExCanvas& rows, int line) {
+void ExReportList::PaintLine(ExCanvas& rows, int line, TextStyle& style, bool focused) {
     const auto top = static_cast<float>(int64_t{line - 1} * m_row_height + m_scroll_y);
     const RectF band{0, top, static_cast<float>(rows.Width()), static_cast<float>(m_row_height)};
     rows.SaveClip();
@@ -900,19 +904,20 @@ void ExReportList::PaintLine(ExCanvas& rows, int line) {
         for (int i = 0; i < across && first_row + i <= RowCount(); ++i) {
             const RectF cell{static_cast<float>(i * m_item_width), top, static_cast<float>(m_item_width),
                              static_cast<float>(m_row_height)};
-            PaintItem(rows, static_cast<int>(first_row + i), cell, true);
+            PaintItem(rows, static_cast<int>(first_row + i), cell, true, style, focused);
         }
     } else if (line <= RowCount()) {
         if (m_view == ListView::Report) {
-            PaintReportRow(rows, line, RowRect(line));
+            PaintReportRow(rows, line, RowRect(line), style, focused);
         } else {
-            PaintItem(rows, line, band, false);
+            PaintItem(rows, line, band, false, style, focused);
         }
     }
     rows.RestoreClip();
 }
 
-void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& rect) {
+void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& rect,
+                                  TextStyle& style, bool focused) {
     const ExListRow& row = m_rows[static_cast<size_t>(row_index - 1)];
     const float bitmap_width = static_cast<float>(rows.Width());
     Argb text_colour = row.text_colour;
@@ -923,7 +928,7 @@ void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& re
         rows.FillRect(rect, m_selected_back != 0 ? m_selected_back : MakeArgb(AccentRgb(), 102));
         if (m_selected_text != 0) text_colour = m_selected_text;
     }
-    dui::StringFormat format = m_format;
+    style.colour = text_colour;
     float x = rect.left;
     for (size_t i = 0; i < m_columns.size(); ++i) {
         const ExListColumn& column = m_columns[i];
@@ -942,10 +947,10 @@ void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& re
             text = OffsetRect(text, iw + 2, 0, -(iw + 2), 0);
         }
         if (!row.cell_texts[i].empty() && text.width > 0) {
-            format.alignment = column.alignment;
+            style.format.alignment = column.alignment;
             rows.SaveClip();
             rows.SetClipRect(cell, CombineMode::Intersect);
-            rows.DrawText(text, row.cell_texts[i], m_font, text_colour, format);
+            DrawStyledText(rows, text, row.cell_texts[i], style, *this);
             rows.RestoreClip();
         }
         if (m_grid_lines & kGridVertical) {
@@ -956,14 +961,15 @@ void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& re
         const float right = std::min(rect.Right(), bitmap_width) - 1;
         rows.DrawLine(std::max(rect.left, 0.0f), rect.Bottom() - 1, right, rect.Bottom() - 1, Black(51));
     }
-    if (row_index == m_current_row && row.state == kRowSelected && HasFocus()) {
+    if (row_index == m_current_row && row.state == kRowSelected && focused) {
         const RectF outline{std::max(rect.left, 0.0f), rect.top,
                             std::min(rect.Right(), bitmap_width) - std::max(rect.left, 0.0f), rect.height};
         rows.DrawBorder(outline, kBorderDashed);
     }
 }
 
-void ExReportList::PaintItem(ExCanvas& rows, int row_index, const RectF& rect, bool icon_above) {
+void ExReportList::PaintItem(ExCanvas& rows, int row_index, const RectF& rect, bool icon_above,
+                             TextStyle& style, bool focused) {
     const ExListRow& row = m_rows[static_cast<size_t>(row_index - 1)];
     const RectF area = icon_above ? OffsetRect(rect, 2, 2, -4, -4) : rect;
     Argb text_colour = row.text_colour;
@@ -981,26 +987,27 @@ void ExReportList::PaintItem(ExCanvas& rows, int row_index, const RectF& rect, b
     const float iw = icon ? static_cast<float>(m_item_images->icon_width) : 0;
     const float ih = icon ? static_cast<float>(m_item_images->icon_height) : 0;
     const auto pad = static_cast<float>(m_item_padding);
-    dui::StringFormat format = m_format;
+    style.colour = text_colour;
     RectF text;
     if (icon_above) {
         // Icon centred at the top, the caption centred below it.
         if (icon) rows.DrawImage(*icon, {std::floor(area.left + (area.width - iw) / 2), area.top + 2, iw, ih});
         text = {area.left + 2, area.top + 2 + ih, area.width - 4, area.Bottom() - (area.top + 2 + ih)};
-        format.alignment = StringAlignment::Center;
+        style.format.alignment = StringAlignment::Center;
     } else {
         // Icon at the left edge, the caption after it.
         if (icon) rows.DrawImage(*icon, {area.left + pad, std::floor(area.top + (area.height - ih) / 2), iw, ih});
         const float start = area.left + pad + (icon ? iw + 4 : 0);
         text = {start, area.top, area.Right() - start - pad, area.height};
+        style.format.alignment = StringAlignment::Near;
     }
     if (!caption.empty() && text.width > 0 && text.height > 0) {
         rows.SaveClip();
         rows.SetClipRect(area, CombineMode::Intersect);
-        rows.DrawText(text, caption, m_font, text_colour, format);
+        DrawStyledText(rows, text, caption, style, *this);
         rows.RestoreClip();
     }
-    if (row_index == m_current_row && row.state == kRowSelected && HasFocus()) {
+    if (row_index == m_current_row && row.state == kRowSelected && focused) {
         rows.DrawBorder(area, kBorderDashed);
     }
 }
@@ -1009,12 +1016,11 @@ void ExReportList::DrawEmptyText(ExCanvas& canvas) {
     if (!m_rows.empty() || m_empty_text.empty()) return;
     const RectF visible = VisibleRect();
     if (visible.IsEmpty()) return;
-    dui::StringFormat format = m_format;
-    format.alignment = StringAlignment::Center;
-    format.line_alignment = StringAlignment::Center;
+    TextStyle style = m_style;
+    style.format.alignment = StringAlignment::Center;
     canvas.SaveClip();
     canvas.SetClipRect(visible, CombineMode::Intersect);
-    canvas.DrawText(visible, m_empty_text, m_font, m_text_colour, format);
+    DrawStyledText(canvas, visible, m_empty_text, style, *this);
     canvas.RestoreClip();
 }
 
@@ -1157,26 +1163,24 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
             MarkAll();
             break;
         case plat::WM_PAINT:
-            MarkAll();
             Flush();
             break;
         case EX_LIST_ROWCHANGED:
+            if (CheckIndex(static_cast<int>(lparam))) {
+                MarkRows(static_cast<int>(lparam), wparam == 0 ? static_cast<int>(lparam) : INT_MAX);
+            }
+            if (wparam != 0) m_dirty_range = true;
+            RequestUpdate();
+            return 0;
         case EX_LIST_CLEARED:
         case EX_LIST_ROWSCHANGED:
+            m_dirty_range = true;
+            RequestUpdate();
+            return 0;
         case EX_LIST_COLUMNSCHANGED:
-            // Whatever else changed meanwhile was folded into this update;
-            // the message's own arguments count too when someone else
-            // posted it.
-            m_update_posted = true;
-            if (message == EX_LIST_COLUMNSCHANGED) {
-                m_dirty_header = true;
-                if (lparam == 1) m_dirty_all_rows = true;
-            } else if (message == EX_LIST_ROWCHANGED && CheckIndex(static_cast<int>(lparam))) {
-                MarkRows(static_cast<int>(lparam), wparam == 0 ? static_cast<int>(lparam) : INT_MAX);
-            } else {
-                m_dirty_range = true;
-            }
-            Flush();
+            m_dirty_header = true;
+            if (lparam == 1) m_dirty_all_rows = true;
+            RequestUpdate();
             return 0;
         case plat::WM_MOUSEMOVE:
             UpdateHover(local_x(), local_y(), true);
@@ -1232,11 +1236,11 @@ void ExReportList::ReleaseResources() {
     m_scroll_x = m_scroll_y = 0;
     m_hover_row = m_hover_column = m_current_row = 0;
     m_sum_widths = 0;
-    m_update_posted = false;
+    m_update_requested = false;
     m_painted_visible = {};
     m_painted_scroll_x = m_painted_scroll_y = 0;
     FreeFont();
-    m_format = {};
+    m_style.format = {};
 }
 
 }  // namespace dui

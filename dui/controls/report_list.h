@@ -14,6 +14,7 @@
 #include "dui/core/font.h"
 #include "dui/core/image.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 
@@ -57,9 +58,9 @@ enum class ListView : int { Report = 0, Icons = 1, List = 2 };
 inline constexpr int kGridHorizontal = 1;
 inline constexpr int kGridVertical = 2;
 
-// Messages the list posts to itself. Updates are coalesced: however many
-// rows change before the loop runs again, one message is pending and one
-// repaint follows.
+// Update requests a list understands when they are posted (or sent) to it.
+// Its own changes need none of them: they mark what they touched and the
+// next frame of the host repaints that once, however many rows changed.
 //   EX_LIST_ROWCHANGED     wparam 0: row lparam changed; 1 inserted, 2 deleted at lparam
 //   EX_LIST_CLEARED        every row went
 //   EX_LIST_ROWSCHANGED    the row count changed: recompute the scroll range
@@ -106,8 +107,9 @@ struct ListRowOptions {
 // changes nothing. The list has no keyboard behaviour.
 //
 // Painting is viewport-sized and incremental: every change only marks what
-// it touched (and only when that is in view), and one posted message later
-// repaints the marked rows and composes the control once. Rows outside the
+// it touched (and only when that is in view) and invalidates the control;
+// its WM_PAINT at the next frame repaints the marked rows, shifts the
+// painted rows for a scroll, and composes the control once. Rows outside the
 // view cost nothing to change, so a list of a hundred thousand rows fills
 // and scrolls as fast as a short one.
 class ExReportList : public ExControl {
@@ -229,9 +231,9 @@ public:
     ListView View() const { return m_view; }
     int GridLines() const { return m_grid_lines; }
     int GridLines(int flags);
-    Argb TextColour() const { return m_text_colour; }
+    Argb TextColour() const { return m_style.colour; }
     Argb BackColour() const { return m_back_colour; }
-    const dui::Font& Font() const { return m_font; }
+    const dui::Font& Font() const { return m_style.font; }
     void SetImageLists(std::optional<ExImageList> spare, std::optional<ExImageList> header,
                        std::optional<ExImageList> items);
     // Back to the framework default font.
@@ -253,9 +255,9 @@ public:
     // Paints one row if it is visible; with also_compose the control is
     // recomposed at once.
     void PaintRow(int row, bool also_compose);
-    // Runs the pending update now (what the posted message does).
+    // Runs the pending update now (what WM_PAINT does).
     void Flush();
-    bool UpdatePending() const { return m_update_posted; }
+    bool UpdatePending() const { return m_update_requested; }
 
     ExScrollBar& HorizontalBar() { return m_hscroll; }
     ExScrollBar& VerticalBar() { return m_vscroll; }
@@ -278,11 +280,13 @@ private:
     // repainting and asks for an update.
     void MarkRows(int first, int last);
     void MarkAll();
-    void RequestUpdate(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    // Asks the host for a frame; the marked parts are painted at its WM_PAINT.
+    void RequestUpdate();
     void ApplyRange();
-    void PaintLine(ExCanvas& rows, int line);
-    void PaintReportRow(ExCanvas& rows, int row, const RectF& rect);
-    void PaintItem(ExCanvas& rows, int row, const RectF& rect, bool icon_above);
+    void PaintLine(ExCanvas& rows, int line, TextStyle& style, bool focused);
+    void PaintReportRow(ExCanvas& rows, int row, const RectF& rect, TextStyle& style, bool focused);
+    void PaintItem(ExCanvas& rows, int row, const RectF& rect, bool icon_above, TextStyle& style,
+                   bool focused);
     void DrawEmptyText(ExCanvas& canvas);
     void ScrollRowsBitmap(int dy);
     void RecomputeContentWidth();
@@ -300,10 +304,9 @@ private:
     void FireRow(const ListRowHandler& handler, int row);
     void ReleaseResources();
 
-    dui::Font m_font;
-    bool m_own_font = false;
-    dui::StringFormat m_format;
-    Argb m_text_colour = 0;
+    // Font, format and colour of every text; cells change colour and
+    // alignment on a copy.
+    TextStyle m_style;
     Argb m_back_colour = 0;
     Argb m_border_colour = 0;
     std::unique_ptr<ExCanvas> m_frame_bitmap;
@@ -344,12 +347,11 @@ private:
     int m_wheel_rest = 0;
 
     // What the pixels show and what must be repainted.
-    bool m_update_posted = false;
+    bool m_update_requested = false;
     bool m_dirty_frame = true;
     bool m_dirty_header = true;
     bool m_dirty_all_rows = true;
     bool m_dirty_range = true;   // the scroll range must be recomputed
-    bool m_dirty_compose = true;
     int m_dirty_first_line = 0;  // 0 = none
     int m_dirty_last_line = 0;
     int m_painted_scroll_x = 0;

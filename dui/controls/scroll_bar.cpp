@@ -147,7 +147,7 @@ int ExScrollBar::Position(int value) {
     const int clamped = std::max(m_minimum, std::min(value, m_maximum));
     if (clamped != m_position) {
         m_position = clamped;
-        Paint();
+        Invalidate();
     }
     return m_position;
 }
@@ -156,7 +156,7 @@ int ExScrollBar::Minimum(int value) {
     m_minimum = value;
     if (m_position < m_minimum) m_position = m_minimum;
     ComputeThumbLength();
-    Paint();
+    Invalidate();
     return m_minimum;
 }
 
@@ -164,7 +164,7 @@ int ExScrollBar::Maximum(int value) {
     m_maximum = value;
     m_position = std::max(m_minimum, std::min(m_position, m_maximum));
     ComputeThumbLength();
-    Paint();
+    Invalidate();
     return m_maximum;
 }
 
@@ -187,14 +187,13 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
             Layout(static_cast<float>(wparam), static_cast<float>(lparam));
             break;
         case plat::WM_PAINT:
-            PaintState(kNoFade);
+            Paint();
             break;
         case plat::WM_TIMER:
             if (m_pressed == ScrollPart::FirstArrow || m_pressed == ScrollPart::SecondArrow) {
                 if (++m_repeat_ticks > kRepeatDelayTicks && m_pointer_on_pressed) ArrowStep();
             } else {
-                FadeAlpha(FadeAlpha() + 51);
-                Invalidate();
+                FadeTick();
             }
             break;
         case EX_MSG_MOUSEENTER:
@@ -220,7 +219,7 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
                                            m_hover == ScrollPart::FirstArrow ||
                                            m_hover == ScrollPart::SecondArrow;
                 m_hover = part;
-                if (arrow_changed) Paint();
+                if (arrow_changed) Invalidate();
             }
             break;
         }
@@ -272,9 +271,8 @@ void ExScrollBar::OnDrag(float x, float y) {
     if (position == m_position) return;
     m_position = position;
     m_dragged = true;
-    const ControlHandle self = GetHandle();
-    Paint();
-    if (m_continuous && ResolveControl(self) == this) FireChange();
+    Invalidate();
+    if (m_continuous) FireChange();
 }
 
 void ExScrollBar::EndPress() {
@@ -306,9 +304,8 @@ void ExScrollBar::UserMove(int value) {
     const int clamped = std::max(m_minimum, std::min(value, m_maximum));
     if (clamped == m_position) return;
     m_position = clamped;
-    const ControlHandle self = GetHandle();
-    Paint();
-    if (ResolveControl(self) == this) FireChange();
+    Invalidate();
+    FireChange();
 }
 
 void ExScrollBar::FireChange() {

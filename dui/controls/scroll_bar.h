@@ -48,8 +48,8 @@ public:
                                   ScrollOrientation orientation = ScrollOrientation::Horizontal,
                                   bool visible = true);
 
-    // Accessors: setters store, repaint when the look changed and return the
-    // value now held. The position always lies in minimum..maximum (at the
+    // Accessors: setters store, ask for a repaint when the look changed and
+    // return the value now held. The position always lies in minimum..maximum (at the
     // minimum when maximum <= minimum).
     int Position() const { return m_position; }
     int Position(int value);

@@ -538,7 +538,8 @@ TEST_F(ReportListTest, IncrementalScrollPaintsWhatAFullRepaintPaints) {
         list.SetScrollY(list.ScrollY() + 5);  // off the row grid
         Pump();
         const std::vector<uint32_t> incremental = snapshot();
-        list.PaintNow();
+        list.BuildRows(true, true);
+        list.Compose();
         ASSERT_EQ(snapshot(), incremental) << "after a wheel delta of " << delta;
     }
 }
