@@ -1,5 +1,6 @@
 #include "dui/controls/report_list.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -616,6 +617,66 @@ TEST_F(ReportListTest, ListWithoutWindowKeepsItsModel) {
     EXPECT_EQ(loose.FirstVisible(), 0);
     loose.Clear();
     EXPECT_EQ(loose.RowCount(), 0);
+}
+
+// An image list of one solid square icon.
+dui::ExImageList SolidIcons(int side, dui::Argb colour) {
+    dui::ExCanvas canvas(side, side);
+    canvas.Clear(colour);
+    std::string png;
+    cairo_surface_flush(canvas.Surface());
+    cairo_surface_write_to_png_stream(
+        canvas.Surface(),
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    dui::ExImageList icons;
+    icons.icon_width = icons.icon_height = side;
+    if (auto image = dui::LoadImageFromBytes(png, false)) icons.icons.push_back(std::move(*image));
+    return icons;
+}
+
+TEST_F(ReportListTest, ItemIconsSetTheRowHeightAndAreDrawnInTheirCells) {
+    MakeList(3);
+    list.SetImageLists(std::nullopt, std::nullopt, SolidIcons(24, 0xFF0000FF));
+    EXPECT_EQ(list.RowHeight(), 30) << "icons taller than a text line set the row height";
+    list.CellImage(2, 2, 0);
+    list.CellImage(3, 2, 5);  // no such icon: nothing drawn
+    Pump();
+    const auto at = [&](int row) {
+        return ScreenPixel(static_cast<int>(kLeft + list.VisibleRect().left + 150 + 4 + 12), RowPoint(row).y);
+    };
+    EXPECT_PRED2(Near, at(2), 0xFF0000FFu);
+    EXPECT_FALSE(Near(at(3), 0xFF0000FF));
+    EXPECT_FALSE(Near(at(1), 0xFF0000FF));
+}
+
+TEST_F(ReportListTest, OpacityReachesTheScrollBars) {
+    MakeList(40);
+    list.Alpha(200);
+    EXPECT_EQ(list.VerticalBar().Alpha(), 200);
+    EXPECT_EQ(list.HorizontalBar().Alpha(), 200);
+}
+
+TEST_F(ReportListTest, ListViewRowsSpanTheVisibleWidth) {
+    AttachHost();
+    dui::ReportListOptions options;
+    options.view = dui::ListView::List;
+    options.selected_back = kSelectedBack;
+    list.CreateReportList(window, kLeft, kTop, 300, 200, options);
+    list.InsertColumn(0, "name", 40);
+    for (int i = 0; i < 5; ++i) list.InsertRow(0, "item");
+    Pump();
+    EXPECT_EQ(list.HeaderHeight(), 0);
+    const RectF visible = list.VisibleRect();
+    const auto hit = list.HitTest(visible.Right() - 3, visible.top + 2 * list.RowHeight() + 2);
+    EXPECT_TRUE(hit.found);
+    EXPECT_EQ(hit.row, 3);
+    list.CurrentRow(3);
+    Pump();
+    EXPECT_PRED2(Near, ScreenPixel(static_cast<int>(kLeft + visible.Right() - 5), RowPoint(3).y), kSelectedBack);
 }
 
 TEST_F(ReportListTest, IconAndListViewsHitTheirItems) {
