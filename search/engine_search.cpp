@@ -53,9 +53,13 @@ PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view ke
     PageResult result = FetchRawTextResult(address);
     if (result.Failed()) {
         result.text.clear();
-    } else {
-        result.text = services::PercentDecode(result.text, /*to_gbk=*/true);
+        return result;
     }
+    // One step at a time, each copy released before the next is made, so a
+    // large page is never held three times over.
+    std::string decoded = services::PercentDecode(result.text, /*to_gbk=*/false);
+    result.text = std::string();
+    result.text = services::Utf8ToGbk(decoded);
     return result;
 }
 
@@ -63,10 +67,10 @@ std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword
     return FetchEnginePageResult(engine, keyword_gbk, page).text;
 }
 
-int ExtractResults(const SearchEngine& engine, std::string_view page_text, const RowSink& sink) {
+int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink) {
     if (engine.pattern.empty() || engine.columns.empty()) return 0;
     services::RegexEngine regex;
-    regex.Compile(engine.pattern, page_text, /*case_sensitive=*/false, /*multi_line=*/true,
+    regex.Compile(engine.pattern, std::move(page_text), /*case_sensitive=*/false, /*multi_line=*/true,
                   /*global=*/true, /*quote_token=*/false);
     const int count = regex.MatchCount();
     for (int match = 1; match <= count; ++match) {

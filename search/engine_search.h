@@ -52,7 +52,9 @@ PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view ke
 
 // Runs the engine's pattern over the page text and calls the sink once per
 // match, in page order. Returns the number of rows delivered.
-int ExtractResults(const SearchEngine& engine, std::string_view page_text, const RowSink& sink);
+// The page is kept while the rows are read out: pass it with std::move to
+// spare a copy of a large page.
+int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink);
 
 // FetchEnginePage followed by ExtractResults: one whole search without a
 // user interface.

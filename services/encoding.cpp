@@ -19,6 +19,7 @@ constexpr char kGbkName[] = "CP936";
 constexpr char kUtf8Name[] = "UTF-8";
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 constexpr char kGbkDefaultChar = '?';
+constexpr char kMatchingStandIn = '\x1A';  // SUBSTITUTE
 
 // One iconv conversion descriptor. Move-only; closes the descriptor when it
 // goes away.
@@ -134,33 +135,6 @@ std::size_t Utf8Step(std::string_view text, std::size_t offset, bool& valid) {
     return length;
 }
 
-// The text itself when it is valid UTF-8, otherwise a copy in `storage` with
-// every ill-formed sequence replaced by U+FFFD.
-std::string_view RepairUtf8(std::string_view text, std::string& storage) {
-    std::size_t offset = 0;
-    bool valid = true;
-    while (offset < text.size()) {
-        std::size_t next = AsciiRunEndFast(text, offset);
-        if (next == text.size()) return text;
-        offset = next;
-        std::size_t length = Utf8Step(text, offset, valid);
-        if (!valid) break;
-        offset += length;
-    }
-    if (valid) return text;
-    storage.reserve(text.size() + 16);
-    storage.assign(text.substr(0, offset));
-    while (offset < text.size()) {
-        std::size_t length = Utf8Step(text, offset, valid);
-        if (valid)
-            storage.append(text.substr(offset, length));
-        else
-            storage.append(kReplacementUtf8);
-        offset += length;
-    }
-    return storage;
-}
-
 // Code page 936 as glibc's iconv defines it, held as two lookup tables so
 // that converting a page costs a table lookup per character instead of a
 // converter call. The tables are read out of iconv once; the mapping is
@@ -259,75 +233,110 @@ char32_t DecodeUtf8(std::string_view text, std::size_t offset, std::size_t& leng
     return (lead & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
 }
 
-std::string ValidUtf8ToGbk(std::string_view utf8) {
+// Appends the GBK code of `c`, or the default character when GBK lacks it.
+void AppendGbk(const GbkTables& tables, char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+        return;
+    }
+    const std::uint16_t code = tables.FromUnicode(c);
+    if (code == 0) {
+        out.push_back(kGbkDefaultChar);
+    } else if (code < 0x100) {
+        out.push_back(static_cast<char>(code));
+    } else {
+        out.push_back(static_cast<char>(code >> 8));
+        out.push_back(static_cast<char>(code & 0xFF));
+    }
+}
+
+// Converts valid UTF-8 to GBK, appending to `out`.
+void AppendValidUtf8AsGbk(const GbkTables& tables, std::string_view utf8, std::string& out) {
+    std::size_t offset = 0;
+    while (offset < utf8.size()) {
+        std::size_t length = 1;
+        AppendGbk(tables, DecodeUtf8(utf8, offset, length), out);
+        offset += length;
+    }
+}
+
+// Whether a character can never take part in a composition with what comes
+// before it: a cut in front of it leaves precomposition unchanged. ASCII,
+// Latin-1 letters and the CJK and Hangul syllable blocks, which make up
+// nearly every page, are such characters.
+bool IsCompositionBoundary(char32_t c) {
+    if (g_unichar_combining_class(c) != 0) return false;
+    return c < 0x300 || (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3);
+}
+
+// UTF-8 (any bytes) to GBK in one pass, writing nothing larger than the
+// output: every ill-formed sequence becomes the default character (GBK has
+// no replacement character), and with `precompose` stretches holding a
+// combining mark are normalised to NFC piece by piece, so that the
+// normaliser never sees more than a short run of text at once. The output
+// is never longer than the input.
+std::string Utf8ToGbkOnePass(std::string_view utf8, bool precompose) {
     std::string out;
     if (utf8.empty()) return out;
     out.reserve(utf8.size());
     const GbkTables& tables = GbkTables::Get();
-    std::size_t offset = 0;
-    while (offset < utf8.size()) {
-        std::size_t run_end = AsciiRunEndFast(utf8, offset);
-        out.append(utf8.substr(offset, run_end - offset));
-        offset = run_end;
-        while (offset < utf8.size() && !IsAscii(utf8[offset])) {
-            std::size_t length = 1;
-            std::uint16_t code = tables.FromUnicode(DecodeUtf8(utf8, offset, length));
-            if (code == 0) {
-                out.push_back(kGbkDefaultChar);
-            } else if (code < 0x100) {
-                out.push_back(static_cast<char>(code));
-            } else {
-                out.push_back(static_cast<char>(code >> 8));
-                out.push_back(static_cast<char>(code & 0xFF));
-            }
-            offset += length;
+    // Valid non-ASCII characters not yet converted, with the character
+    // before them, while a combining mark may still join them.
+    std::size_t pending = std::string_view::npos;
+    bool pending_mark = false;
+    auto flush = [&](std::size_t end) {
+        if (pending == std::string_view::npos) return;
+        const std::string_view piece = utf8.substr(pending, end - pending);
+        if (pending_mark) {
+            std::unique_ptr<gchar, decltype(&g_free)> normalised(
+                g_utf8_normalize(piece.data(), static_cast<gssize>(piece.size()), G_NORMALIZE_NFC),
+                &g_free);
+            AppendValidUtf8AsGbk(tables, normalised ? std::string_view(normalised.get()) : piece, out);
+        } else {
+            AppendValidUtf8AsGbk(tables, piece, out);
         }
-    }
-    return out;
-}
-
-// True when the stretch holds a combining mark, the only thing precomposition
-// changes. Other normalisations (compatibility ideographs to their unified
-// forms, say) are left alone: they would change which GBK code comes out.
-bool HasCombiningMark(std::string_view utf8) {
+        pending = std::string_view::npos;
+        pending_mark = false;
+    };
+    constexpr std::size_t kPieceBytes = 4096;
     std::size_t offset = 0;
     while (offset < utf8.size()) {
-        std::size_t length = 1;
-        if (g_unichar_combining_class(DecodeUtf8(utf8, offset, length)) != 0) return true;
+        const std::size_t run_end = AsciiRunEndFast(utf8, offset);
+        if (run_end > offset) {
+            flush(offset);
+            if (precompose) {
+                // The last ASCII character may still take a combining mark.
+                out.append(utf8.substr(offset, run_end - offset - 1));
+                pending = run_end - 1;
+            } else {
+                out.append(utf8.substr(offset, run_end - offset));
+            }
+            offset = run_end;
+            continue;
+        }
+        bool valid = false;
+        const std::size_t length = Utf8Step(utf8, offset, valid);
+        if (!valid) {
+            flush(offset);
+            out.push_back(kGbkDefaultChar);
+            offset += length;
+            continue;
+        }
+        std::size_t decoded_length = 1;
+        const char32_t c = DecodeUtf8(utf8, offset, decoded_length);
+        if (!precompose) {
+            AppendGbk(tables, c, out);
+        } else {
+            if (pending != std::string_view::npos && offset - pending >= kPieceBytes &&
+                IsCompositionBoundary(c)) {
+                flush(offset);
+            }
+            if (pending == std::string_view::npos) pending = offset;
+            if (g_unichar_combining_class(c) != 0) pending_mark = true;
+        }
         offset += length;
     }
-    return false;
-}
-
-// A combining mark only ever composes with what precedes it, and no
-// composition reaches across an ASCII character, so only non-ASCII stretches
-// holding a mark, together with the character just before them, go through
-// the normaliser. This also keeps zero bytes, where GLib's normaliser would
-// stop.
-std::string PrecomposeUtf8(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t offset = 0;
-    std::size_t copied = 0;
-    while (offset < utf8.size()) {
-        std::size_t run_start = AsciiRunEndFast(utf8, offset);
-        if (run_start == utf8.size()) break;
-        std::size_t run_end = run_start;
-        while (run_end < utf8.size() && !IsAscii(utf8[run_end])) ++run_end;
-        offset = run_end;
-        if (!HasCombiningMark(utf8.substr(run_start, run_end - run_start))) continue;
-        std::size_t segment_start = run_start > copied ? run_start - 1 : run_start;
-        out.append(utf8.substr(copied, segment_start - copied));
-        std::string_view segment = utf8.substr(segment_start, run_end - segment_start);
-        std::unique_ptr<gchar, decltype(&g_free)> normalised(
-            g_utf8_normalize(segment.data(), static_cast<gssize>(segment.size()), G_NORMALIZE_NFC), &g_free);
-        if (normalised)
-            out.append(normalised.get());
-        else
-            out.append(segment);
-        copied = run_end;
-    }
-    out.append(utf8.substr(copied));
+    flush(utf8.size());
     return out;
 }
 
@@ -376,13 +385,11 @@ std::string GbkToUtf8(std::string_view gbk) {
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    std::string repaired;
-    return ValidUtf8ToGbk(RepairUtf8(utf8, repaired));
+    return Utf8ToGbkOnePass(utf8, /*precompose=*/false);
 }
 
 std::string Utf8BytesToGbk(std::string_view utf8_bytes) {
-    std::string repaired;
-    return ValidUtf8ToGbk(PrecomposeUtf8(RepairUtf8(utf8_bytes, repaired)));
+    return Utf8ToGbkOnePass(utf8_bytes, /*precompose=*/true);
 }
 
 std::string PercentEncode(std::string_view text, bool keep_unreserved, bool to_utf8) {
@@ -431,6 +438,32 @@ std::string PercentDecode(std::string_view text, bool to_gbk) {
         offset = percent + 3;
     }
     return to_gbk ? Utf8ToGbk(out) : out;
+}
+
+std::string GbkToUtf8ForMatching(std::string_view gbk) {
+    std::string out;
+    if (gbk.empty()) return out;
+    out.reserve(gbk.size() + gbk.size() / 2);
+    const GbkTables& tables = GbkTables::Get();
+    std::size_t offset = 0;
+    while (offset < gbk.size()) {
+        const std::size_t run_end = AsciiRunEndFast(gbk, offset);
+        out.append(gbk.substr(offset, run_end - offset));
+        offset = run_end;
+        while (offset < gbk.size() && !IsAscii(gbk[offset])) {
+            const std::size_t length = GbkCharLength(gbk, offset);
+            const char32_t c = length == 1 ? 0 : tables.ToUnicode(gbk.substr(offset, length));
+            if (length == 1) {
+                out.push_back(kMatchingStandIn);
+            } else if (c == 0) {
+                out.append(kReplacementUtf8);
+            } else {
+                AppendUtf8(c, out);
+            }
+            offset += length;
+        }
+    }
+    return out;
 }
 
 std::string ConvertCharset(std::string_view input, std::string_view from, std::string_view to,

@@ -19,6 +19,12 @@ std::string Utf8ToGbk(std::string_view utf8);
 // letter followed by a combining accent becomes GBK's precomposed letter.
 std::string Utf8BytesToGbk(std::string_view utf8_bytes);
 
+// GbkToUtf8 for pattern matching over large pages: the same, except that
+// every single-byte unit above 0x7F (the euro sign, or a byte that is no GBK
+// character) becomes U+001A, one byte. The result is at most 1.5 times the
+// input, and each GBK unit still gives exactly one character.
+std::string GbkToUtf8ForMatching(std::string_view gbk);
+
 // Escapes every byte as "%XX" (upper-case hexadecimal), except "-", ".",
 // ASCII digits and letters when `keep_unreserved` is set. With `to_utf8` the
 // GBK text is converted to UTF-8 first.

@@ -231,7 +231,7 @@ struct RegexEngine::Result {
     }
 };
 
-bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bool case_sensitive,
+bool RegexEngine::Compile(std::string_view pattern, std::string subject, bool case_sensitive,
                           bool multi_line, bool global, bool quote_token) {
     auto result = std::make_shared<Result>();
     result->pattern = quote_token ? ReplaceQuoteToken(pattern) : std::string(pattern);
@@ -241,10 +241,10 @@ bool RegexEngine::Compile(std::string_view pattern, std::string_view subject, bo
         result->error = "subject too long";
         return false;
     }
-    result->subject = std::string(subject);
+    result->subject = std::move(subject);
 
-    std::string utf8_pattern = GbkToUtf8(result->pattern);
-    std::string utf8_subject = GbkToUtf8(result->subject);
+    std::string utf8_pattern = GbkToUtf8ForMatching(result->pattern);
+    std::string utf8_subject = GbkToUtf8ForMatching(result->subject);
 
     CompileContextPtr compile_context(pcre2_compile_context_create(nullptr));
     MatchContextPtr match_context(pcre2_match_context_create(nullptr));

@@ -30,7 +30,9 @@ struct RegexLimits {
 
 // Runs one ECMAScript-style regular expression over one GBK subject and
 // hands out the matches and their groups by 1-based number, as GBK texts.
-// Matching is UTF-8 PCRE2 over the converted subject: "." never matches a
+// Matching is UTF-8 PCRE2 over the converted subject (a single-byte GBK unit
+// above 0x7F matches as U+001A there, so the copy stays within 1.5 times the
+// page; group texts come from the GBK subject itself): "." never matches a
 // line feed, "^"/"$" match at line feeds in multi-line mode, and a group
 // that did not take part in a match reads as an empty text. Positions are
 // 0-based byte offsets into the GBK subject, -1 when there is none.
@@ -43,10 +45,11 @@ public:
     explicit RegexEngine(const RegexLimits& limits) : m_limits(limits) {}
 
     // Runs `pattern` over `subject` (both GBK). Returns false, with no
-    // matches, when the pattern is invalid. With `global` off only the first
+    // matches, when the pattern is invalid. The engine keeps the subject for
+    // the texts it hands out: pass a page with std::move to spare a copy. With `global` off only the first
     // match is kept. With `quote_token` on, every kQuoteToken in the pattern
     // becomes a double quote first.
-    bool Compile(std::string_view pattern, std::string_view subject, bool case_sensitive = false,
+    bool Compile(std::string_view pattern, std::string subject, bool case_sensitive = false,
                  bool multi_line = true, bool global = true, bool quote_token = false);
 
     // Match and group numbers are 1-based; numbers out of range give an

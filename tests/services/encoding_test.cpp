@@ -95,6 +95,41 @@ TEST(Utf8BytesToGbkTest, PrecomposesCombiningSequences) {
     EXPECT_EQ(Utf8BytesToGbk(""), "");
 }
 
+TEST(Utf8BytesToGbkTest, PrecomposesAcrossLongTextsPieceByPiece) {
+    std::string utf8;
+    std::string gbk;
+    for (int i = 0; i < 3000; ++i) {
+        utf8 += kZhongUtf8 + "e\xCC\x81"s + "\xE6\x96\x87" "a\xCC\x81";  // 中é文á
+        gbk += "中é文á";
+    }
+    EXPECT_EQ(Utf8BytesToGbk(utf8), gbk);
+}
+
+TEST(Utf8ToGbkTest, OutputIsNeverLongerThanInput) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(static_cast<std::size_t>(random() % 64), '\0');
+        for (char& c : bytes) c = static_cast<char>(random());
+        EXPECT_LE(Utf8ToGbk(bytes).size(), bytes.size());
+        EXPECT_LE(Utf8BytesToGbk(bytes).size(), bytes.size());
+    }
+}
+
+TEST(GbkToUtf8ForMatchingTest, SingleByteUnitsAboveAsciiBecomeOneSubstituteByte) {
+    using services::GbkToUtf8ForMatching;
+    EXPECT_EQ(GbkToUtf8ForMatching("a\x80\xFF中\x81"), "a\x1A\x1A" + std::string(kZhongUtf8) + "\x1A");
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        std::string gbk(static_cast<std::size_t>(random() % 64), '\0');
+        for (char& c : gbk) c = static_cast<char>(random());
+        const std::string utf8 = GbkToUtf8ForMatching(gbk);
+        EXPECT_LE(utf8.size(), gbk.size() + gbk.size() / 2);
+        // One character per GBK unit, as GbkToUtf8 gives.
+        EXPECT_EQ(g_utf8_strlen(utf8.data(), static_cast<gssize>(utf8.size())),
+                  g_utf8_strlen(GbkToUtf8(gbk).data(), static_cast<gssize>(GbkToUtf8(gbk).size())));
+    }
+}
+
 TEST(Utf8BytesToGbkTest, KeepsCompatibilityIdeographsAsTheyAre) {
     // Full normalisation would turn U+F92C into U+90CE, a different GBK code.
     EXPECT_EQ(Utf8BytesToGbk("\xEF\xA4\xAC"), "\xFD\x9C");

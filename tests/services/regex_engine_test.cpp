@@ -110,6 +110,13 @@ TEST(RegexEngineMatchTest, TextsAndPositionsAreGbk) {
     ASSERT_TRUE(regex.Compile("b", "a\0b"s));
     EXPECT_EQ(regex.MatchText(1, &position), "b");
     EXPECT_EQ(position, 2);
+    // The euro byte is one character, matched by itself in a pattern and by
+    // "." but not by "\s".
+    ASSERT_TRUE(regex.Compile("x(\x80\x80)(.)\x80\\s(y)", "x\x80\x80\xFF\x80 y"));
+    EXPECT_EQ(regex.SubmatchText(1, 1), "\x80\x80");
+    EXPECT_EQ(regex.SubmatchText(1, 2), "\xFF");
+    EXPECT_EQ(regex.SubmatchText(1, 3, &position), "y");
+    EXPECT_EQ(position, 6);
 }
 
 TEST(RegexEngineMatchTest, PositionsFollowCharactersWhateverTheBytes) {
