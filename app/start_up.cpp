@@ -75,7 +75,7 @@ bool InitialiseModules() {
     return dui::ModuleStartup() && dui::ControlsStartup();
 }
 
-int StartApplication() {
+bool OpenMainWindow() {
     Application& app = App();
 
     // A package that fails to load leaves the empty entries in place: the
@@ -89,7 +89,7 @@ int StartApplication() {
     window_options.width = app.window_width;
     window_options.height = app.window_height;
     app.main_window = dui::CreateHostWindow(window_options);
-    if (app.main_window == nullptr) return 1;
+    if (app.main_window == nullptr) return false;
 
     // A missing or unreadable image leaves the window without one.
     std::string background;
@@ -108,7 +108,8 @@ int StartApplication() {
     app.main_host = std::make_unique<dui::ExHostWindow>();
     if (!app.main_host->Attach(app.main_window, std::move(attach))) {
         plat::DestroyWindow(app.main_window);
-        return 1;
+        app.main_window = nullptr;
+        return false;
     }
     app.main_host->OnMessage([&app](plat::HWND window, uint32_t message, uintptr_t wparam,
                                     intptr_t lparam) {
@@ -117,7 +118,12 @@ int StartApplication() {
 
     app.main_host->Show(dui::kAnimationCentre);
     app.main_host->CloseAnimation(dui::kAnimationCentre);
+    return true;
+}
 
+int StartApplication() {
+    Application& app = App();
+    if (!OpenMainWindow()) return 1;
     const int exit_code = RunMessageLoop();
     app.main_host.reset();
     app.main_window = nullptr;

@@ -46,9 +46,12 @@ Application& App();
 // initialised first. False when the host window class cannot be registered.
 bool InitialiseModules();
 
-// Loads the skin, opens the main window with its background and runs the
-// application message loop until the main window is gone. Returns the quit
-// message's exit code.
+// Loads the skin and opens the main window with its background and
+// controls, shown. False when the window cannot be created.
+bool OpenMainWindow();
+
+// OpenMainWindow, then the application message loop until the main window
+// is gone. Returns the quit message's exit code.
 int StartApplication();
 
 // The application message loop: every message of the thread, translated

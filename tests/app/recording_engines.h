@@ -1,12 +1,15 @@
 #pragma once
 
 #include <httplib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/demo_engines.h"
+#include "app/settings.h"
 #include "tests/support/loopback_server.h"
 
 namespace desktop_session {
@@ -32,6 +35,23 @@ public:
                 "--engine-root", "3=" + Root("/e3"), "--player-root", "1=" + Root("/p1"),
                 "--player-root", "2=" + Root("/p2"), "--site", Root("/site")};
     }
+    app::SiteSettings Sites() const {
+        app::SiteSettings sites;
+        for (int n = 1; n <= 3; ++n) {
+            sites.engine_roots[static_cast<std::size_t>(n - 1)] = Root("/e" + std::to_string(n));
+        }
+        sites.player_roots = {Root("/p1"), Root("/p2")};
+        sites.site = Root("/site");
+        return sites;
+    }
+    // Every answer waits this long first.
+    void Delay(int milliseconds) { m_delay_ms = milliseconds; }
+    // Detail pages lose the end of their text area.
+    void BreakDetailPages(bool broken) { m_broken_detail = broken; }
+    void ClearTargets() {
+        std::lock_guard lock(m_mutex);
+        m_targets.clear();
+    }
     std::vector<std::string> Targets() const {
         std::lock_guard lock(m_mutex);
         return m_targets;
@@ -51,6 +71,7 @@ private:
             std::lock_guard lock(m_mutex);
             m_targets.push_back(request.target);
         }
+        if (const int delay = m_delay_ms; delay > 0) usleep(static_cast<useconds_t>(delay) * 1000);
         const std::string& path = request.path;
         const auto page_of = [](const std::string& text) {
             try {
@@ -80,7 +101,7 @@ private:
         if (path.starts_with("/engine2/detail/")) {
             const std::string id = path.substr(16);
             response.set_content("<html><body><textarea rows=\"3\" readonly>" + DetailAddress(id) +
-                                     "</textarea></body></html>",
+                                     (m_broken_detail ? "" : "</textarea>") + "</body></html>",
                                  "text/html; charset=utf-8");
             return;
         }
@@ -94,9 +115,12 @@ private:
         response.set_content("<html><body>page</body></html>", "text/html; charset=utf-8");
     }
 
-    testing_support::LoopbackServer m_server;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_targets;
+    std::atomic<int> m_delay_ms{0};
+    std::atomic<bool> m_broken_detail{false};
+    // Last: it stops serving before what its handler uses goes away.
+    testing_support::LoopbackServer m_server;
 };
 
 }  // namespace desktop_session
