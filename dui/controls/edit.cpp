@@ -71,24 +71,26 @@ ExEdit::~ExEdit() { Destroy(); }
 ControlHandle ExEdit::CreateEdit(ControlParent parent, float left, float top, float width,
                                  float height, EditOptions options) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
-    m_text_colour = options.text_colour.value_or(ArgbOf(230, 0, 0, 0));
+    m_style = TextStyle{};
+    m_style.colour = options.text_colour.value_or(ArgbOf(230, 0, 0, 0));
     m_back_colour = options.back_colour.value_or(ArgbOf(160, 255, 255, 255));
     m_border_colour = options.border_colour.value_or(ArgbOf(80, 0, 0, 0));
     m_caret_colour = kCaretColour;
     if (options.font_name || options.font_size || options.font_style) {
-        m_font = CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
-                            options.font_size.value_or(kDefaultFontSize),
-                            options.font_style.value_or(kFontRegular));
+        m_style.font = CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
+                                  options.font_size.value_or(kDefaultFontSize),
+                                  options.font_style.value_or(kFontRegular));
+        m_style.own_font = true;
     } else {
-        m_font = DefaultFont();
+        m_style.font = DefaultFont();
     }
-    m_line_height = static_cast<float>(std::max(1, m_font.Height()));
+    m_line_height = static_cast<float>(std::max(1, m_style.font.Height()));
     m_multi_line = options.multi_line;
     m_scroll_bars = m_multi_line ? options.scroll_bars.value_or(3) & 3 : 0;
-    m_format = StringFormat(kFormatNoFontFallback | kFormatMeasureTrailingSpaces | kFormatNoClip |
-                            (m_scroll_bars == kEditScrollVertical ? uint32_t{kFormatLineLimit} : 0u));
-    m_format.trimming = StringTrimming::None;
-    m_format.SetTabStops(1, {8});
+    m_style.format = StringFormat(kFormatNoFontFallback | kFormatMeasureTrailingSpaces | kFormatNoClip |
+                                  (m_scroll_bars == kEditScrollVertical ? uint32_t{kFormatLineLimit} : 0u));
+    m_style.format.trimming = StringTrimming::None;
+    m_style.format.SetTabStops(1, {8});
     m_input_type = options.input_type;
     m_mask = options.mask.empty() ? std::string("*") : options.mask;
     std::string text = std::move(options.text);
@@ -745,10 +747,10 @@ void ExEdit::LayoutLine(int line, LineLayout& out) const {
 
     if (out.layout == nullptr) out.layout.reset(pango_layout_new(SharedPangoContext()));
     PangoLayout* layout = out.layout.get();
-    pango_layout_set_font_description(layout, m_font.Description());
+    pango_layout_set_font_description(layout, m_style.font.Description());
     PangoAttrList* attrs = pango_attr_list_new();
-    if (m_font.Style() & kFontUnderline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    if (m_font.Style() & kFontStrikeout) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    if (m_style.font.Style() & kFontUnderline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    if (m_style.font.Style() & kFontStrikeout) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
     pango_layout_set_attributes(layout, attrs);
     pango_attr_list_unref(attrs);
     PangoTabArray* tabs = pango_tab_array_new_with_positions(1, TRUE, PANGO_TAB_LEFT, 8);
@@ -915,9 +917,7 @@ size_t ExEdit::PointToOffset(float x, float y) const {
 // ---------------------------------------------------------------------------
 // Painting
 
-void ExEdit::Redraw() {
-    if (GetHandle() != ControlHandle::None) PaintNow();
-}
+void ExEdit::Redraw() { Invalidate(); }
 
 void ExEdit::Paint() {
     ExCanvas* canvas = BeginPaint();
@@ -949,7 +949,7 @@ void ExEdit::Paint() {
         const size_t line_start = m_buffer.LineStart(line);
         const size_t line_end = m_buffer.LineEnd(line);
         cairo_save(cr);
-        set_colour(m_text_colour);
+        set_colour(StyledTextColour(m_style, *this));
         cairo_move_to(cr, origin_x, top);
         pango_cairo_show_layout(cr, laid.layout.get());
         cairo_restore(cr);

@@ -16,6 +16,7 @@
 #include "dui/core/control.h"
 #include "dui/core/font.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 
@@ -129,7 +130,8 @@ public:
     void SetScrollY(int position);
 
     const ExTextBuffer& Buffer() const { return m_buffer; }
-    const dui::Font& Font() const { return m_font; }
+    const dui::Font& Font() const { return m_style.font; }
+    const TextStyle& Style() const { return m_style; }
     bool MultiLine() const { return m_multi_line; }
     int ScrollBars() const { return m_scroll_bars; }
     // The text area: the bounds inset by 2, less the scroll bars shown.
@@ -187,9 +189,7 @@ private:
     void OnFocusLost();
 
     ExTextBuffer m_buffer;
-    dui::Font m_font;
-    StringFormat m_format;
-    Argb m_text_colour = 0;
+    TextStyle m_style;  // font, text colour and format; drawn per character
     Argb m_back_colour = 0;
     Argb m_border_colour = 0;
     Argb m_caret_colour = 0;

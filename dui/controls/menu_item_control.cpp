@@ -4,7 +4,6 @@
 #include <cmath>
 #include <utility>
 
-#include "dui/controls/text_control.h"
 #include "dui/core/font.h"
 #include "dui/core/messages.h"
 
@@ -34,6 +33,12 @@ StringFormat MenuItemFormat() {
     return format;
 }
 
+TextStyle MenuItemTextStyle() {
+    TextStyle style;
+    style.format = MenuItemFormat();
+    return style;
+}
+
 ExMenuItemControl::~ExMenuItemControl() { Destroy(); }
 
 ControlHandle ExMenuItemControl::CreateMenuItem(ControlParent parent, const RectF& bounds,
@@ -43,7 +48,9 @@ ControlHandle ExMenuItemControl::CreateMenuItem(ControlParent parent, const Rect
     m_item = std::move(item);
     m_index = index;
     m_listener = std::move(listener);
-    m_format = MenuItemFormat();
+    m_style = MenuItemTextStyle();
+    m_style.effect = m_item.draw_option1;
+    m_style.glow_colour = m_item.draw_option2;
     m_highlighted = false;
     m_icon.reset();
     if (!m_item.image.empty()) m_icon = LoadImageFromBytes(m_item.image, false);
@@ -54,7 +61,7 @@ ControlHandle ExMenuItemControl::CreateMenuItem(ControlParent parent, const Rect
 bool ExMenuItemControl::Highlighted(bool value) {
     if (value == m_highlighted) return m_highlighted;
     m_highlighted = value;
-    Paint();
+    Invalidate();
     return m_highlighted;
 }
 
@@ -131,8 +138,8 @@ void ExMenuItemControl::Paint() {
     const float reserve = m_item.kind == MenuItemKind::Submenu ? kArrowWidth : 0;
     const Argb colour = !enabled ? kDisabledText : hover ? kHoverText : m_item.text_colour;
     const RectF text_rect{kCaptionLeft, 0, std::max(0.0f, w - kCaptionLeft - reserve), h};
-    canvas->DrawText(text_rect, m_item.text, DefaultFont(), colour, m_format,
-                     m_item.draw_option1, GlowArgument(m_item.draw_option2));
+    m_style.colour = colour;
+    DrawStyledText(*canvas, text_rect, m_item.text, m_style, *this);
     if (m_item.kind == MenuItemKind::Submenu) {
         const float cx = w - kArrowWidth / 2;
         const float cy = std::floor(h / 2);

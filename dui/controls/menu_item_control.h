@@ -8,6 +8,7 @@
 #include "dui/core/control.h"
 #include "dui/core/image.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_style.h"
 
 namespace dui {
 
@@ -21,9 +22,10 @@ enum class MenuItemEvent {
 };
 using MenuItemListener = std::function<void(MenuItemEvent, int index)>;
 
-// How captions are laid out and measured: one line, vertically centred,
-// cut with an ellipsis, the hotkey letter underlined.
+// How captions are laid out and measured: one line in the default font,
+// vertically centred, cut with an ellipsis, the hotkey letter underlined.
 StringFormat MenuItemFormat();
+TextStyle MenuItemTextStyle();
 
 // One row of an open popup menu (kind 20): a caption with its hotkey letter
 // underlined, an optional icon, an arrow for a submenu item, or an etched
@@ -56,7 +58,7 @@ private:
     MenuItemListener m_listener;
     bool m_highlighted = false;
     std::optional<ExImage> m_icon;
-    StringFormat m_format;
+    TextStyle m_style;
 };
 
 }  // namespace dui

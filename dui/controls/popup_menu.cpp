@@ -605,7 +605,7 @@ plat::SIZE MenuSize(const std::vector<ExMenuItem>& items, int width) {
         height += kItemHeight;
         has_submenu = has_submenu || item.kind == MenuItemKind::Submenu;
         if (width == 0) {
-            const RectF bounds = MeasureString(item.text, DefaultFont(), RectF{}, MenuItemFormat());
+            const RectF bounds = MeasureStyledText(item.text, MenuItemTextStyle(), RectF{});
             widest = std::max(widest, bounds.width);
         }
     }

@@ -277,8 +277,8 @@ TEST_F(PopupMenuSizeTest, HeightCountsItemsAndWidthFollowsCaptionFont) {
     menu.AddItem("a much longer caption", MenuCommand{2});
     const plat::SIZE size = dui::MenuSize(menu.Items(), 0);
     EXPECT_EQ(size.cy, 16 + 22 + 3 + 22);
-    const dui::RectF caption = dui::MeasureString("a much longer caption", dui::DefaultFont(),
-                                                  dui::RectF{}, dui::MenuItemFormat());
+    const dui::RectF caption =
+        dui::MeasureStyledText("a much longer caption", dui::MenuItemTextStyle(), dui::RectF{});
     EXPECT_NEAR(size.cx, caption.width + 50, 1.0);
 
     ExPopupMenu with_sub = menu;
