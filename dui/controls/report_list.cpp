@@ -705,8 +705,14 @@ uint32_t ExReportList::AccentRgb() const {
 
 void ExReportList::MarkRows(int first, int last) {
     if (GetHandle() == ControlHandle::None || first > last || m_row_height <= 0) return;
-    const int first_line = std::max(LineOfRow(std::max(first, 1)), FirstVisibleLine());
-    const int last_line = std::min(last >= INT_MAX / 2 ? INT_MAX : LineOfRow(last), LastVisibleLine());
+    // Lines in view now or in the painted bitmap (a scroll not painted yet
+    // may be undone before the next frame).
+    const int painted_first = -m_painted_scroll_y / m_row_height + 1;
+    const int painted_last = painted_first + (LastVisibleLine() - FirstVisibleLine());
+    const int view_first = std::min(FirstVisibleLine(), painted_first);
+    const int view_last = std::max(LastVisibleLine(), painted_last);
+    const int first_line = std::max(LineOfRow(std::max(first, 1)), view_first);
+    const int last_line = std::min(last >= INT_MAX / 2 ? INT_MAX : LineOfRow(last), view_last);
     if (first_line > last_line) return;
     if (m_dirty_first_line == 0) {
         m_dirty_first_line = first_line;
@@ -1082,7 +1088,7 @@ void ExReportList::UpdateHover(float x, float y, bool tooltip) {
     }
 }
 
-void ExReportList::OnPress(uint32_t message, uintptr_t, float x, float y) {
+void ExReportList::OnPress(uint32_t message, float x, float y) {
     // The pointer may have moved without a move message (a wheel scroll
     // under a still pointer): the press acts on the row under it.
     UpdateHover(x, y, false);
@@ -1193,7 +1199,7 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
             break;
         case plat::WM_LBUTTONDOWN:
         case plat::WM_RBUTTONDOWN:
-            OnPress(message, wparam, local_x(), local_y());
+            OnPress(message, local_x(), local_y());
             break;
         case plat::WM_LBUTTONUP:
         case plat::WM_RBUTTONUP:

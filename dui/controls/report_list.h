@@ -297,7 +297,7 @@ private:
     void SetState(int row, int state);
     void ClearSelectionStates();
     void UpdateHover(float x, float y, bool tooltip);
-    void OnPress(uint32_t message, uintptr_t wparam, float x, float y);
+    void OnPress(uint32_t message, float x, float y);
     void OnRelease(uint32_t message, float x, float y);
     void OnWheel(uintptr_t wparam);
     void ShiftIndices(int from, int delta);

@@ -566,6 +566,15 @@ TEST_F(ReportListTest, ManyChangesBeforeTheLoopRunsRepaintOnce) {
     EXPECT_TRUE(list.UpdatePending());
 }
 
+TEST_F(ReportListTest, ChangeDuringAnUndoneScrollIsStillPainted) {
+    MakeList(100);
+    list.SetScrollY(1000);
+    list.CurrentRow(2);  // out of view at the moment
+    list.SetScrollY(0);
+    Pump();
+    EXPECT_PRED2(Near, RowPixel(2), kSelectedBack);
+}
+
 TEST_F(ReportListTest, EmptyTextShowsOnlyWhileThereAreNoRows) {
     MakeList(0);
     const RectF visible = list.VisibleRect();
