@@ -112,6 +112,19 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
     return 4;
 }
 
+void CreatePlayerBrowser(PlayerWindow& player, const PlayRequest& request) {
+    player.browser = services::NewBrowserHost();
+    const std::string page = PlayerPageFor(request);
+    if (player.browser->Create(player.window,
+                               page.empty() ? std::nullopt : std::optional<std::string>(page),
+                               kPlayerBrowserLeft, kPlayerBrowserTop, kPlayerBrowserWidth,
+                               kPlayerBrowserHeight)) {
+        player.browser_window.Attach(player.browser->Window());
+        // Keys go to the page (space pauses, arrows seek).
+        player.browser_window.Focus();
+    }
+}
+
 }  // namespace
 
 std::string EncodePlayAddress(std::string_view gbk) {
@@ -208,24 +221,19 @@ void OpenPlayer(const PlayRequest& request) {
     }
     plat::SetProp(player.window, kPlayerProperty, &player);
 
-    // The first browser loads the browser module.
-    player.browser = services::NewBrowserHost();
-    const std::string page = PlayerPageFor(request);
-    if (player.browser->Create(player.window,
-                               page.empty() ? std::nullopt : std::optional<std::string>(page),
-                               kPlayerBrowserLeft, kPlayerBrowserTop, kPlayerBrowserWidth,
-                               kPlayerBrowserHeight)) {
-        player.browser_window.Attach(player.browser->Window());
-    }
-
-    // The hook goes in before the show animation, which runs messages: a
-    // window destroyed meanwhile must already be noticed.
+    // The hook goes in before anything runs messages: a window destroyed
+    // meanwhile must already be noticed.
     player.host->OnMessage(PlayerMessageHook);
+
+    // The first browser of the program loads the web engine, which takes a
+    // while: that one is made once the window is on screen. Later ones start
+    // loading their page before the show animation, which they outlast.
+    const bool engine_loaded = services::BrowserModuleLoaded();
+    if (engine_loaded) CreatePlayerBrowser(player, request);
     player.host->Present();
     player.host->Show(kPlayerAnimation);
     player.host->CloseAnimation(kPlayerAnimation);
-    // Keys go to the page (space pauses, arrows seek).
-    if (!player.destroyed) player.browser_window.Focus();
+    if (!engine_loaded && !player.destroyed) CreatePlayerBrowser(player, request);
 
     if (const std::optional<int> quit = RunPlayerLoop(player)) {
         // The quit was meant for the loop outside (the main window is

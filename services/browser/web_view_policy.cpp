@@ -158,6 +158,20 @@ gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKi
     return FALSE;
 }
 
+// A view that is never shown and holds on to one page process: every view
+// is related to it and so shares that process, which is already running
+// when a second player opens. Started with the first view of the program.
+WebKitWebView* ProcessAnchor() {
+    static WebKitWebView* anchor = [] {
+        plat::gtk::ObjectPtr<WebKitSettings> settings(LockedDownSettings());
+        auto* view = WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(
+            WEBKIT_TYPE_WEB_VIEW, "web-context", Context(), "settings", settings.get(), nullptr)));
+        webkit_web_view_load_uri(view, "about:blank");
+        return view;
+    }();
+    return anchor;
+}
+
 }  // namespace
 
 bool IsNetworkAddress(const char* uri) {
@@ -183,7 +197,7 @@ bool IsAllowedAddress(const char* uri) {
 
 WebKitWebView* NewLockedDownView() {
     plat::gtk::ObjectPtr<WebKitSettings> settings(LockedDownSettings());
-    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", Context(),
+    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", ProcessAnchor(),
                                               "settings", settings.get(), nullptr));
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), nullptr);
     g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), nullptr);
