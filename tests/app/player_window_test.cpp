@@ -144,12 +144,15 @@ TEST_F(PlayerWindowTest, EachListAndPlayerEngineOpensItsPageWithTheEncodedAddres
         {3, 1, "http://player-one.test/okapi.php#!url=magnet:?xt=a%20b"},
         {3, 2, "http://player-two.test/happyvod/api.php?top=1#!url=magnet:?xt=a%20b"},
     };
-    for (const Case& c : cases) PostPlay(c.engine, c.player_engine, "magnet:?xt=a b", "film");
-    // Each player is looked at and closed in turn, then the program ends.
+    // One player at a time: each is closed, then the next one is played.
+    PostPlay(cases[0].engine, cases[0].player_engine, "magnet:?xt=a b", "film");
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        headless::PushStep([this, i] {
-            ASSERT_GT(m_recorder.Browsers().size(), i);
+        headless::PushStep([this, i, &cases] {
+            ASSERT_EQ(m_recorder.Browsers().size(), i + 1);
             DestroyWindow(Player(i));
+            if (i + 1 < std::size(cases)) {
+                PostPlay(cases[i + 1].engine, cases[i + 1].player_engine, "magnet:?xt=a b", "film");
+            }
         });
     }
     headless::PushStep([this] { DestroyWindow(m_main); });
