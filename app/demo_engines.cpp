@@ -7,6 +7,10 @@
 
 #include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace app {
@@ -328,11 +332,75 @@ std::string RenderEngine3Page(std::span<const DemoItem* const> rows, std::string
     return ToGbkPage(html);
 }
 
+// Runs every connection on a thread of its own, up to kMaxThreads at once;
+// more wait for a thread to come free. The library's fixed pool of a few
+// threads would let that many idle keep-alive connections hold back every
+// other request, since each occupies its thread until it times out.
+class ConnectionThreads : public httplib::TaskQueue {
+public:
+    static constexpr std::size_t kMaxThreads = 512;
+
+    ~ConnectionThreads() override { shutdown(); }
+
+    void enqueue(std::function<void()> task) override {
+        std::lock_guard lock(m_mutex);
+        m_pending.push_back(std::move(task));
+        ReapFinished();
+        if (m_busy < kMaxThreads) {
+            ++m_busy;
+            const std::size_t slot = m_next_slot++;
+            m_threads.emplace(slot, std::thread([this, slot] { Work(slot); }));
+        }
+    }
+
+    // Waits for every connection to end; later enqueues are still run.
+    void shutdown() override {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_busy == 0 && m_pending.empty(); });
+        ReapFinished();
+    }
+
+private:
+    void Work(std::size_t slot) {
+        std::unique_lock lock(m_mutex);
+        while (!m_pending.empty()) {
+            std::function<void()> task = std::move(m_pending.front());
+            m_pending.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+        --m_busy;
+        m_finished.push_back(slot);
+        m_idle.notify_all();
+    }
+
+    // Joins the threads that have left Work (called with the lock held).
+    void ReapFinished() {
+        for (const std::size_t slot : m_finished) {
+            auto found = m_threads.find(slot);
+            if (found == m_threads.end()) continue;
+            found->second.join();
+            m_threads.erase(found);
+        }
+        m_finished.clear();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    std::deque<std::function<void()>> m_pending;
+    std::map<std::size_t, std::thread> m_threads;
+    std::vector<std::size_t> m_finished;
+    std::size_t m_busy = 0;
+    std::size_t m_next_slot = 0;
+};
+
 struct DemoEngines::Server {
     httplib::Server http;
     std::thread thread;
     std::atomic<bool> finished = false;
     int port = 0;
+    socket_t listening = INVALID_SOCKET;
 
     std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port); }
     void Route(const httplib::Request& request, httplib::Response& response) const;
@@ -414,11 +482,17 @@ bool DemoEngines::Start(int port, std::string* error) {
     server->http.set_payload_max_length(kMaxRequestBody);
     server->http.set_read_timeout(5, 0);
     server->http.set_write_timeout(5, 0);
+    // An idle keep-alive connection gives up its thread after two seconds.
+    server->http.set_keep_alive_timeout(2);
+    // The library owns the queue it is handed.
+    server->http.new_task_queue = [] { return new ConnectionThreads; };
     // The library's default also sets SO_REUSEPORT, which would let a second
     // server share a port that is already taken instead of failing.
-    server->http.set_socket_options([](socket_t socket) {
+    Server* bound = server.get();
+    server->http.set_socket_options([bound](socket_t socket) {
         int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        bound->listening = socket;
     });
     const Server* routed = server.get();
     // Every request is answered here; the library's own routing (regular
@@ -434,6 +508,12 @@ bool DemoEngines::Start(int port, std::string* error) {
         server->port = port;
     } else {
         server->port = -1;
+    }
+    // The library listens with a backlog of five: a burst of connections
+    // would have its handshakes dropped and retried seconds later. Listening
+    // again on the bound socket only widens the queue.
+    if (server->port > 0 && server->listening != INVALID_SOCKET) {
+        ::listen(server->listening, SOMAXCONN);
     }
     if (server->port <= 0) {
         if (error != nullptr) {

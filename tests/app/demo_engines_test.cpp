@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <set>
 
 #include "search/engine_search.h"
@@ -220,6 +226,36 @@ TEST_F(DemoServerTest, HostileRequestsGetAnAnswer) {
     EXPECT_EQ(nul->status, 200);
     // Still serving afterwards.
     EXPECT_EQ(Get("/engine1/?s=&p=1")->status, 200);
+}
+
+// Connections that never send a request must neither starve the server
+// nor stay open for ever.
+TEST_F(DemoServerTest, KeepsAnsweringWhileManyIdleConnectionsAreOpen) {
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(m_demo.Port()));
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        idle.push_back(fd);
+    }
+    httplib::Client client("127.0.0.1", m_demo.Port());
+    client.set_connection_timeout(2, 0);
+    client.set_read_timeout(2, 0);
+    for (int i = 0; i < 5; ++i) {
+        auto page = client.Get("/engine1/?s=&p=1");
+        ASSERT_TRUE(page) << "request " << i << " got no answer: " << httplib::to_string(page.error());
+        EXPECT_EQ(page->status, 200);
+    }
+    // The server closes an idle connection after a few seconds: the peer
+    // then reads end-of-file.
+    pollfd first{idle.front(), POLLIN, 0};
+    ASSERT_EQ(::poll(&first, 1, 15'000), 1) << "an idle connection stayed open";
+    char byte = 0;
+    EXPECT_EQ(::recv(idle.front(), &byte, 1, 0), 0);
+    for (const int fd : idle) ::close(fd);
 }
 
 TEST_F(DemoServerTest, SitesPointAtTheServer) {
