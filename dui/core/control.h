@@ -234,6 +234,10 @@ protected:
     void StartTimer(unsigned interval_ms);
     void KillTimer();
 
+    // Classes built on another class's creation take their own kind when
+    // they receive WM_CREATE.
+    void SetKind(ControlKind kind) { m_kind = kind; }
+
 private:
     friend class ExHostWindow;
     friend intptr_t DispatchToControl(ControlHandle, uint32_t, uintptr_t, intptr_t);

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "dui/controls/controls_module.h"
+#include "dui/controls/toggle_button.h"
+#include "dui/core/host_window.h"
+#include "platform/headless/headless.h"
+#include "tests/support/host_fixture.h"
+
+namespace {
+
+using dui::Argb;
+namespace headless = plat::headless;
+
+class ToggleButtonTest : public testing_support::HostFixture {
+protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        ASSERT_TRUE(dui::ControlsStartup());
+        AttachHost();
+        toggle.CreateTextControl(window, 20, 20, 80, 30, {}, std::nullopt, std::nullopt, std::nullopt,
+                                 std::nullopt, dui::kTextEffectNone, 0, 0);   // square corners
+        toggle.BindEvent(plat::WM_PAINT, [this](const dui::ControlEvent&) { ++paints; });
+    }
+
+    Argb At(int x, int y) const { return toggle.Canvas()->GetPixel(x, y); }
+    unsigned AlphaAt(int x, int y) const { return At(x, y) >> 24; }
+
+    dui::ExToggleButton toggle;
+    int paints = 0;
+};
+
+TEST_F(ToggleButtonTest, FaceOnlyWhenHoveredPressedOrChecked) {
+    EXPECT_EQ(AlphaAt(0, 15), 0u);   // resting, unchecked: nothing
+    EXPECT_EQ(AlphaAt(40, 5), 0u);
+
+    toggle.Checked(true);
+    EXPECT_GE(AlphaAt(0, 15), 80u);            // outer border, black at 80 over the fill
+    EXPECT_LT((At(0, 15) >> 16) & 0xFF, 0x80u);
+    EXPECT_GE(AlphaAt(1, 15), 81u);            // inner border, white over the fill
+    EXPECT_EQ(At(1, 15) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_GT(AlphaAt(40, 3), AlphaAt(40, 26));   // raised: lighter at the bottom
+
+    toggle.Checked(false);
+    headless::MouseMove(window, {60, 35});
+    Pump();
+    EXPECT_EQ(toggle.State(), dui::kStateHover);
+    EXPECT_GE(AlphaAt(0, 15), 80u);
+    headless::MouseDown(window, {60, 35});
+    Pump();
+    EXPECT_LT(AlphaAt(40, 3), AlphaAt(40, 26));   // pressed: the gradient turns over
+    headless::MouseUp(window, {60, 35});
+    Pump();
+    EXPECT_FALSE(toggle.Checked());   // a click does not check it
+
+    toggle.Checked(true);
+    toggle.Disabled(true);
+    toggle.PaintNow();
+    EXPECT_EQ(AlphaAt(0, 15), 0u);
+}
+
+TEST_F(ToggleButtonTest, SettingTheSameCheckedValueDoesNotRepaint) {
+    paints = 0;
+    toggle.Checked(false);
+    EXPECT_EQ(paints, 0);
+    toggle.Checked(true);
+    EXPECT_EQ(paints, 1);
+    toggle.Checked(true);
+    EXPECT_EQ(paints, 1);
+    toggle.Checked(false, dui::Repaint::No);
+    EXPECT_EQ(paints, 1);
+    toggle.Destroy();
+    EXPECT_FALSE(toggle.Checked());
+}
+
+TEST_F(ToggleButtonTest, FocusRepaintsNothingButTheNextPaintShowsTheFocusFrame) {
+    toggle.Checked(true);
+    paints = 0;
+    host->SetFocus(toggle.GetHandle(), false);
+    EXPECT_EQ(paints, 0);
+    EXPECT_LT(AlphaAt(2, 15), 150u);
+    toggle.PaintNow();
+    EXPECT_GE(AlphaAt(2, 15), 190u);   // black at 190 over the fill
+    EXPECT_LT((At(2, 15) >> 16) & 0xFF, 0x40u);
+}
+
+TEST_F(ToggleButtonTest, RoundedCornersLeaveTheCornerPixelsOut) {
+    dui::ExToggleButton rounded;
+    rounded.CreateTextControl(window, 120, 20, 80, 30, {}, std::nullopt, std::nullopt, std::nullopt,
+                              std::nullopt, dui::kTextEffectNone, 0, 7);
+    rounded.Checked(true);
+    EXPECT_EQ(rounded.Canvas()->GetPixel(0, 0) >> 24, 0u);
+    EXPECT_GT(rounded.Canvas()->GetPixel(0, 15) >> 24, 40u);
+}
+
+}  // namespace
