@@ -1,10 +1,15 @@
 // The browser module on the real engine, under an X server, against pages
 // served on the loopback interface.
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -50,6 +55,9 @@ fetch('file:///etc/hostname').then(() => outcome.push('file-read'))
 class BrowserHostGtkTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // The file chooser would otherwise try to store its settings
+        // through a session bus the test machine does not have.
+        g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
         services::SetBrowserModulePath(testing_support::BinaryPath("libseed-browser.so"));
     }
 
@@ -65,6 +73,9 @@ protected:
         auto& routes = m_server.Routes();
         routes.Get("/plain", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(kPlainPage, "text/html");
+        });
+        routes.Get("/second", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><head><title>second</title></head></html>", "text/html");
         });
         routes.Get("/hash", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><body><script>document.title = location.hash;</script></body></html>",
@@ -134,6 +145,42 @@ protected:
             if (event.kind == kind) return true;
         }
         return false;
+    }
+
+    // The visible top-level GTK windows of a type (dialogs of the commands).
+    static int CountWindows(GType type) {
+        GList* windows = gtk_window_list_toplevels();
+        int count = 0;
+        for (GList* at = windows; at != nullptr; at = at->next) {
+            if (G_TYPE_CHECK_INSTANCE_TYPE(at->data, type) && gtk_widget_get_visible(GTK_WIDGET(at->data))) ++count;
+        }
+        g_list_free(windows);
+        return count;
+    }
+    static GtkWidget* FindWindow(const char* type_name) {
+        GList* windows = gtk_window_list_toplevels();
+        GtkWidget* found = nullptr;
+        for (GList* at = windows; at != nullptr && found == nullptr; at = at->next) {
+            if (std::strcmp(G_OBJECT_TYPE_NAME(at->data), type_name) == 0 &&
+                gtk_widget_get_visible(GTK_WIDGET(at->data))) {
+                found = GTK_WIDGET(at->data);
+            }
+        }
+        g_list_free(windows);
+        return found;
+    }
+
+    // A loopback port nothing listens on.
+    static int ClosedPort() {
+        const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(socket_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        close(socket_fd);
+        return ntohs(address.sin_port);
     }
 
     gtk::GtkWindowSystem* m_system = nullptr;
@@ -343,6 +390,111 @@ TEST_F(BrowserHostGtkTest, AttachTakesOverAnotherBrowsersWindow) {
     ASSERT_TRUE(taker->Navigate(m_server.Url("/plain")));
     EXPECT_TRUE(PumpUntil([&] { return Has(events, BrowserEventKind::DocumentComplete); }));
     EXPECT_EQ(events.front().id, 900);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BrowserHostGtkTest, CommandsMoveThroughHistoryAndToTheConfiguredPages) {
+    HWND window = OpenWindow();
+    std::unique_ptr<BrowserHost> browser = services::NewBrowserHost();
+    ASSERT_TRUE(browser->Create(window, m_server.Url("/plain"), 0, 0, 300, 200));
+    ASSERT_TRUE(PumpUntil([&] { return browser->Title() == "plain"; }));
+    ASSERT_TRUE(browser->Navigate(m_server.Url("/second")));
+    ASSERT_TRUE(PumpUntil([&] { return browser->Title() == "second"; }));
+
+    std::vector<BrowserEvent> events;
+    Record(*browser, events);
+    browser->Command(services::BrowserCommand::GoBack);
+    EXPECT_TRUE(PumpUntil([&] { return Has(events, BrowserEventKind::DocumentComplete); }));
+    EXPECT_EQ(browser->Location(), m_server.Url("/plain"));
+    events.clear();
+    browser->Command(-1);   // counts as GoForward
+    EXPECT_TRUE(PumpUntil([&] { return Has(events, BrowserEventKind::DocumentComplete); }));
+    EXPECT_EQ(browser->Location(), m_server.Url("/second"));
+
+    // Without a configured page, home and search do nothing.
+    browser->Command(services::BrowserCommand::GoHome);
+    browser->Command(services::BrowserCommand::GoSearch);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(browser->Location(), m_server.Url("/second"));
+    browser->HomePage(m_server.Url("/plain"));
+    browser->Command(services::BrowserCommand::GoHome);
+    EXPECT_TRUE(PumpUntil([&] { return browser->Location() == m_server.Url("/plain"); }));
+    browser->SearchPage(m_server.Url("/second"));
+    browser->Command(services::BrowserCommand::GoSearch);
+    EXPECT_TRUE(PumpUntil([&] { return browser->Location() == m_server.Url("/second"); }));
+
+    events.clear();
+    browser->Command(services::BrowserCommand::Refresh);
+    EXPECT_TRUE(PumpUntil([&] { return Has(events, BrowserEventKind::DocumentComplete); }));
+}
+
+TEST_F(BrowserHostGtkTest, OfflineRefusesNetworkLoadsAndSilentHidesErrorPages) {
+    HWND window = OpenWindow();
+    std::unique_ptr<BrowserHost> browser = services::NewBrowserHost();
+    ASSERT_TRUE(browser->Create(window, std::nullopt, 0, 0, 300, 200));
+    EXPECT_TRUE(browser->Offline(true));
+    EXPECT_FALSE(browser->Navigate(m_server.Url("/plain")));
+    // A link followed by the page itself is refused too.
+    browser->WritePage("<html><body><a id=a href='" + m_server.Url("/plain") +
+                       "'>x</a><script>document.getElementById('a').click();</script></body></html>");
+    PumpUntil([] { return false; }, 700);
+    EXPECT_NE(browser->Location(), m_server.Url("/plain"));
+    EXPECT_FALSE(browser->Offline(false));
+
+    std::vector<BrowserEvent> events;
+    Record(*browser, events);
+    EXPECT_TRUE(browser->Silent(true));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/";
+    ASSERT_TRUE(browser->Navigate(refused));
+    ASSERT_TRUE(PumpUntil([&] { return Has(events, BrowserEventKind::NavigateError); }));
+    for (const BrowserEvent& event : events) {
+        if (event.kind != BrowserEventKind::NavigateError) continue;
+        EXPECT_EQ(event.address, refused);
+        EXPECT_FALSE(event.text.empty()) << "the error says why";
+    }
+    PumpUntil([&] { return !browser->Busy(); });
+    EXPECT_EQ(browser->PageSource().find(refused), std::string::npos) << "no error page";
+}
+
+TEST_F(BrowserHostGtkTest, SaveAsPageSetupAndPrintAskThroughDialogs) {
+    HWND window = OpenWindow();
+    std::unique_ptr<BrowserHost> browser = services::NewBrowserHost();
+    ASSERT_TRUE(browser->Create(window, m_server.Url("/plain"), 0, 0, 300, 200));
+    ASSERT_TRUE(PumpUntil([&] { return browser->Title() == "plain"; }));
+
+    browser->Command(services::BrowserCommand::SaveAs);
+    browser->Command(services::BrowserCommand::SaveAs);   // the open dialog is raised instead
+    ASSERT_TRUE(PumpUntil([] { return CountWindows(GTK_TYPE_FILE_CHOOSER_DIALOG) > 0; }));
+    EXPECT_EQ(CountWindows(GTK_TYPE_FILE_CHOOSER_DIALOG), 1);
+    GtkWidget* chooser = FindWindow("GtkFileChooserDialog");
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_STREQ(gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(chooser)), "plain.mht");
+    browser.reset();   // its dialog goes with it
+    EXPECT_TRUE(PumpUntil([] { return CountWindows(GTK_TYPE_FILE_CHOOSER_DIALOG) == 0; }));
+
+    browser = services::NewBrowserHost();
+    ASSERT_TRUE(browser->Create(window, m_server.Url("/plain"), 0, 0, 300, 200));
+    browser->Command(services::BrowserCommand::PageSetup);
+    ASSERT_TRUE(PumpUntil([] { return FindWindow("GtkPageSetupUnixDialog") != nullptr; }));
+    gtk_dialog_response(GTK_DIALOG(FindWindow("GtkPageSetupUnixDialog")), GTK_RESPONSE_CANCEL);
+    EXPECT_TRUE(PumpUntil([] { return FindWindow("GtkPageSetupUnixDialog") == nullptr; }));
+
+    // The print dialog runs until answered; the answer comes from a timer.
+    static bool answered;
+    answered = false;
+    g_timeout_add(100, [](gpointer) -> gboolean {
+        GtkWidget* dialog = FindWindow("GtkPrintUnixDialog");
+        if (dialog == nullptr) return G_SOURCE_CONTINUE;
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        answered = true;
+        return G_SOURCE_REMOVE;
+    }, nullptr);
+    browser->Command(services::BrowserCommand::Print);
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(FindWindow("GtkPrintUnixDialog"), nullptr);
 }
 
 }  // namespace
