@@ -62,6 +62,7 @@ struct NativeWindowParams {
     DWORD ex_style;       // WS_EX_* (WS_EX_LAYERED, WS_EX_TOPMOST, WS_EX_TOOLWINDOW...)
     std::string title;    // UTF-8
     HWND owner;           // owning top-level window or nullptr (keep it above its owner)
+    WindowRole role = WindowRole::Normal;
 };
 
 class WindowSystem {
@@ -100,8 +101,30 @@ public:
     // constant alpha of PushLayered, and take no mouse input where a pixel's
     // alpha is 0; opaque ones ignore the alpha channel.
     virtual void SetLayered(HWND hwnd, bool layered) = 0;
-    // Raise and give the keyboard focus (SetForegroundWindow).
+    // Raise and give the keyboard focus (SetForegroundWindow). PopupMenu and
+    // Tooltip windows are never given the system's focus.
     virtual void Activate(HWND hwnd) = 0;
+    // The window's role changed (before it was first shown: a backend may
+    // have to make a new native window of another kind).
+    virtual void SetRole(HWND hwnd, WindowRole role) = 0;
+    // A disabled top-level window takes no input, also not through the
+    // widgets of its native children (the core filters its own input).
+    virtual void SetEnabled(HWND hwnd, bool enabled) = 0;
+
+    // The popup input grab (plat::GrabPopupInput): pointer and keyboard of
+    // the seat, owner events on, so input over the program's own windows is
+    // reported for them and the rest for `hwnd`. GrabPopup takes it for
+    // `hwnd`, or moves it there from another window of the program; false
+    // when the system refuses. ReleasePopupGrab ends it. When the system
+    // breaks the grab, the backend reports input::QueueGrabBroken; a move of
+    // the grab by GrabPopup is not a break.
+    virtual bool GrabPopup(HWND hwnd) = 0;
+    virtual void ReleasePopupGrab() = 0;
+
+    // Makes a blocked WaitForInput return soon. The one call of the backend
+    // made from any thread, possibly while the UI thread is inside another
+    // call of the backend.
+    virtual void Wake() = 0;
 
     // The screen. Read the pixels with plat::WindowSurface(). PushSurface:
     // `rect` (client coordinates) of the surface changed. PushLayered: the
@@ -164,6 +187,14 @@ SurfaceView WindowSurface(HWND hwnd);
 bool IsLayeredWindow(HWND hwnd);
 uint8_t LayeredConstantAlpha(HWND hwnd);
 std::optional<WindowShape> WindowShapeOf(HWND hwnd);
+WindowRole RoleOf(HWND hwnd);
+// Thread-safe: work posted from other threads (PostToUiThread, PostMessage)
+// waits for the UI thread. A backend checks it after clearing its wake
+// signal and before it blocks, so that no Wake() is lost.
+bool CrossThreadWorkPending();
+// Background jobs whose results are still to come (plat::RunInBackground):
+// a backend with scripted waits waits for them instead of failing.
+size_t BackgroundJobsPending();
 
 namespace input {
 
@@ -199,6 +230,9 @@ void QueueConfigure(HWND hwnd, const RECT& screen_rect);
 void QueueShowState(HWND hwnd, ShowState state);
 // The user asked to close the window (becomes WM_SYSCOMMAND SC_CLOSE).
 void QueueCloseRequest(HWND hwnd);
+// The system ended the popup input grab held for `hwnd` (another program
+// grabbed, the window became unviewable).
+void QueueGrabBroken(HWND hwnd);
 // Screen content was lost and must be repainted by the program (rare: the
 // retained surface normally repaints the screen without the program).
 void QueueExpose(HWND hwnd, const RECT& client_rect);

@@ -18,6 +18,7 @@
 #include "platform/backend.h"
 #include "platform/gbk_text.h"
 #include "platform/native_child.h"
+#include "platform/popup_windows.h"
 #include "platform/win_types.h"
 
 namespace plat {
@@ -84,15 +85,21 @@ struct WindowRecord {
 
     std::unique_ptr<NativeChild> native;
     bool destroying = false;
+    WindowRole role = WindowRole::Normal;
 
     bool IsChild() const { return (style & WS_CHILD) != 0; }
     bool IsTopLevel() const { return (style & WS_CHILD) == 0; }
+    // Neither the system nor a click may make it the active window.
+    bool NeverActive() const {
+        return (ex_style & WS_EX_NOACTIVATE) != 0 || role == WindowRole::Tooltip;
+    }
 };
 
 // Raw input as queued by the backend; turned into messages on retrieval.
 struct RawInput {
     enum class Kind { MouseMove, MouseButton, MouseWheel, MouseLeave, Key, ImeCommit,
-                      Activation, NativeFocus, Configure, ShowState, Close, Expose };
+                      Activation, NativeFocus, Configure, ShowState, Close, Expose,
+                      GrabBroken };
     Kind kind = Kind::MouseMove;
     HWND hwnd = nullptr;
     POINT screen{};
@@ -147,6 +154,7 @@ struct CoreState {
     std::deque<RawInput> raw_input;
     std::deque<ReadyInput> ready_input;
     bool quit_posted = false;
+    uint64_t tasks_run = 0;   // tasks from PostToUiThread run so far
     int quit_code = 0;
     std::vector<Timer> timers;
     UINT_PTR next_thread_timer = 1;
@@ -163,6 +171,10 @@ struct CoreState {
     HWND focus = nullptr;
     HWND active = nullptr;
     HWND under_pointer = nullptr;
+    // Popups holding the popup input grab, outermost first; the last one
+    // holds the system's grab.
+    std::vector<HWND> popup_grabs;
+    GrabFailure last_grab_failure = GrabFailure::None;
     HWND tracking_leave = nullptr;
     bool suppress_activation_focus = false;
     struct LastClick {
@@ -228,6 +240,26 @@ void CancelLeaveTracking(HWND hwnd);
 void PostLeaveIfTracked(HWND new_under_pointer);
 void ForgetWindowInput(HWND hwnd);
 void ReleaseLeftButtonAfterDrag();
+
+// Popup roles and the popup input grab (popup_windows.cpp).
+bool PopupGrabActive();
+HWND PopupGrabHolder();
+// A press the system reported outside every window of the program.
+void PopupGrabOutsidePress();
+// The system broke the grab held for `hwnd`.
+void PopupGrabBrokenBySystem(HWND hwnd);
+// The window is being hidden or destroyed: it loses the grab.
+void PopupGrabLost(HWND hwnd);
+
+// Work from other threads (ui_thread.cpp, background.cpp).
+// The backend changed: the installing thread becomes the UI thread, and
+// work queued for the old backend is dropped.
+void AttachUiThread(WindowSystem* system);
+// Moves messages posted from other threads into the queue and runs the
+// tasks waiting for the UI thread.
+void RunCrossThreadWork();
+BOOL PostFromOtherThread(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+void ResetBackgroundJobs();
 
 // Focus and activation (focus.cpp).
 void Activate(HWND root, WORD how, bool tell_system);

@@ -88,7 +88,7 @@ void ActivateAnotherThan(HWND leaving) {
             if (!(candidate->style & WS_VISIBLE) || (candidate->style & (WS_MINIMIZE | WS_DISABLED))) {
                 continue;
             }
-            if (candidate->ex_style & WS_EX_NOACTIVATE) continue;
+            if (candidate->NeverActive()) continue;
             next = *it;
             break;
         }

@@ -167,6 +167,8 @@ void SetVisibleFlag(HWND hwnd, bool visible, bool activate) {
         if (record->IsChild()) InvalidateInParent(hwnd);
         record->style &= ~WS_VISIBLE;
         if (record->IsTopLevel() && core.system) core.system->ShowTopLevel(hwnd, false, false);
+        PopupGrabLost(hwnd);
+        if (!IsWindow(hwnd)) return;
     }
     if (WindowRecord* root = Resolve(RootOf(hwnd))) root->composed_dirty = true;
     PlaceNativeChildren(RootOf(hwnd));
@@ -245,7 +247,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
     if (!record) return 0;
     const BOOL was_visible = (record->style & WS_VISIBLE) ? 1 : 0;
     const bool top_level = record->IsTopLevel();
-    const bool may_activate = !(record->ex_style & WS_EX_NOACTIVATE);
+    const bool may_activate = !record->NeverActive();
     auto show = [&](bool wanted) {
         const bool activate = wanted && may_activate;
         WindowRecord* current = Resolve(hwnd);

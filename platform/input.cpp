@@ -107,6 +107,21 @@ bool Routable(HWND hwnd) {
     return true;
 }
 
+// The front-most visible, enabled window owned (directly or not) by `owner`.
+HWND EnabledOwnedWindow(HWND owner) {
+    const auto& list = Core().top_levels;
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        WindowRecord* record = Resolve(*it);
+        if (!record || *it == owner || record->destroying || record->NeverActive()) continue;
+        if ((record->style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) continue;
+        HWND up = GetParent(*it);
+        for (int depth = 0; up && depth < 4096; ++depth, up = GetParent(up)) {
+            if (up == owner) return *it;
+        }
+    }
+    return nullptr;
+}
+
 void UpdateUnderPointer(HWND under) {
     CoreState& core = Core();
     if (core.under_pointer == under) return;
@@ -122,9 +137,15 @@ void SendSetCursor(HWND target, UINT mouse_message) {
                 MAKELPARAM(HTCLIENT, static_cast<int>(mouse_message)));
 }
 
+// Where the pointer is among the program's windows; a backend reports input
+// over none of them for no window.
+HWND UnderPointer(const RawInput& input) {
+    return input.hwnd ? HitTestScreen(input.screen, input.hwnd) : nullptr;
+}
+
 HWND MouseTarget(const RawInput& input) {
     CoreState& core = Core();
-    const HWND under = HitTestScreen(input.screen, input.hwnd);
+    const HWND under = UnderPointer(input);
     UpdateUnderPointer(under);
     if (core.capture && IsWindow(core.capture)) return core.capture;
     if (!under || !Routable(under)) return nullptr;
@@ -191,6 +212,13 @@ void ConvertMouseButton(const RawInput& input) {
     SetButtonInState(after, input.button, input.flag);
     auto& async = core.async_key_state[ButtonKey(input.button)];
     async = static_cast<uint8_t>(input.flag ? (async | 0x80) : (async & ~0x80));
+    if (input.flag && PopupGrabActive() && !UnderPointer(input)) {
+        // Outside every window of the program: the press only ends the grab.
+        UpdateUnderPointer(nullptr);
+        TooltipDismiss();
+        PopupGrabOutsidePress();
+        return;
+    }
     HWND target = MouseTarget(input);
     if (input.flag) TooltipDismiss();
     if (!target) return;
@@ -198,7 +226,7 @@ void ConvertMouseButton(const RawInput& input) {
         // A press activates the window's top-level window first.
         const HWND root = RootOf(target);
         WindowRecord* root_record = Resolve(root);
-        if (root_record && core.active != root && !(root_record->ex_style & WS_EX_NOACTIVATE)) {
+        if (root_record && core.active != root && !root_record->NeverActive()) {
             Activate(root, WA_CLICKACTIVE, false);
             if (!IsWindow(target)) return;
         }
@@ -284,6 +312,10 @@ void ConvertKey(const RawInput& input) {
     HWND target = core.focus;
     bool system_key = (after.alt || vk == VK_MENU || vk == VK_F10) && !after.control;
     if (vk == VK_MENU && !pressed) system_key = true;
+    if (const HWND holder = PopupGrabHolder(); holder && !IsAncestorOrSelf(holder, target)) {
+        // The grabbing popup takes the keyboard, wherever the focus is.
+        target = holder;
+    }
     if (!IsWindow(target)) {
         // Without a focus window the active window gets the keys as system keys.
         target = core.active;
@@ -407,7 +439,15 @@ bool ConvertNextRawInput() {
     case RawInput::Kind::ImeCommit: ConvertImeCommit(input); break;
     case RawInput::Kind::Activation:
         if (!IsWindow(input.hwnd)) break;
-        if (input.flag && core.active != input.hwnd) {
+        if (input.flag && !IsWindowEnabled(input.hwnd)) {
+            // A disabled window is not activated: what it owns and blocks on
+            // (a modal dialog) comes forward instead.
+            if (const HWND modal = EnabledOwnedWindow(input.hwnd); modal && core.active != modal) {
+                Activate(modal, WA_ACTIVE, true);
+            } else if (modal) {
+                System().Activate(modal);
+            }
+        } else if (input.flag && core.active != input.hwnd) {
             Activate(input.hwnd, WA_ACTIVE, false);
         } else if (!input.flag && core.active == input.hwnd) {
             Activate(nullptr, WA_INACTIVE, false);
@@ -442,6 +482,7 @@ bool ConvertNextRawInput() {
     case RawInput::Kind::Close:
         if (IsWindow(input.hwnd)) PostInternal(input.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
+    case RawInput::Kind::GrabBroken: PopupGrabBrokenBySystem(input.hwnd); break;
     case RawInput::Kind::Expose: {
         RECT rect = input.rect;
         InvalidateRect(input.hwnd, &rect, 0);
@@ -556,6 +597,10 @@ void QueueShowState(HWND hwnd, ShowState state) {
 
 void QueueCloseRequest(HWND hwnd) {
     QueueRaw({.kind = RawInput::Kind::Close, .hwnd = hwnd});
+}
+
+void QueueGrabBroken(HWND hwnd) {
+    QueueRaw({.kind = RawInput::Kind::GrabBroken, .hwnd = hwnd});
 }
 
 void QueueExpose(HWND hwnd, const RECT& client_rect) {

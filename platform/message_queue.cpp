@@ -101,6 +101,7 @@ bool TakePosted(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool re
 // One retrieval attempt in Windows' order; false when nothing matches.
 bool PeekInternal(MSG* msg, HWND filter, UINT filter_min, UINT filter_max, bool remove) {
     CoreState& core = Core();
+    RunCrossThreadWork();
     if (TakePosted(msg, filter, filter_min, filter_max, remove)) return true;
     if (core.quit_posted) {
         *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(core.quit_code), 0);
@@ -193,6 +194,7 @@ LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 BOOL PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (!OnUiThread()) return PostFromOtherThread(hwnd, message, wparam, lparam);
     if (hwnd && !IsWindow(hwnd)) return 0;
     return PostInternal(hwnd, message, wparam, lparam) ? 1 : 0;
 }
@@ -207,8 +209,15 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max) {
     if (!msg) return -1;
     for (;;) {
         if (hwnd && !IsWindow(hwnd)) return -1;
+        const uint64_t tasks_before = Core().tasks_run;
         if (PeekInternal(msg, hwnd, filter_min, filter_max, true)) {
             return msg->message == WM_QUIT ? 0 : 1;
+        }
+        if (Core().tasks_run != tasks_before) {
+            // A task may have changed what the loop waits for: let it look.
+            *msg = MakeMessage(nullptr, WM_NULL, 0, 0);
+            NoteRetrieved(*msg);
+            return 1;
         }
         System().WaitForInput(NextDeadline(hwnd, filter_min, filter_max));
     }
@@ -216,9 +225,9 @@ BOOL GetMessage(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max) {
 
 BOOL WaitMessage() {
     CoreState& core = Core();
+    const uint64_t tasks_before = core.tasks_run;
     MSG msg;
-    if (PeekInternal(&msg, nullptr, 0, 0, false)) return 1;
-    (void)core;
+    if (PeekInternal(&msg, nullptr, 0, 0, false) || core.tasks_run != tasks_before) return 1;
     System().WaitForInput(NextDeadline(nullptr, 0, 0));
     return 1;
 }

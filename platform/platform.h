@@ -4,7 +4,9 @@
 // semantics. Include this header; backends also include platform/backend.h.
 
 #include "platform/native_child.h"
+#include "platform/popup_windows.h"
 #include "platform/surface.h"
+#include "platform/ui_thread.h"
 #include "platform/win_api.h"
 #include "platform/win_types.h"
 

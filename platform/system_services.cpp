@@ -121,6 +121,9 @@ void InstallWindowSystem(std::unique_ptr<WindowSystem> system) {
     // The old backend's windows die with it; no procedure is called.
     std::unique_ptr<WindowSystem> old = std::move(core.system);
     ResetCore();
+    // Work queued from other threads belonged to the old backend's windows.
+    AttachUiThread(system.get());
+    ResetBackgroundJobs();
     old.reset();
     core.system = std::move(system);
 }

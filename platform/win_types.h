@@ -591,6 +591,18 @@ inline constexpr UINT MB_ICONINFORMATION = 0x00000040;
 inline constexpr UINT MB_USERICON = 0x00000080;
 inline constexpr UINT MB_SIMPLEBEEP = 0xFFFFFFFF;
 
+// What a top-level window is to the window system. Not a Windows notion:
+// Windows infers it from styles, a window system here needs it before the
+// native window is shown.
+//   Normal     an ordinary application window.
+//   Dialog     kept above its owner and marked modal for the window manager.
+//   PopupMenu  an undecorated override-redirect popup that the window manager
+//              neither places nor focuses; it can take the popup input grab.
+//   Tooltip    like PopupMenu, but never activated and never grabs.
+// PopupMenu and Tooltip windows show their surface with per-pixel alpha
+// (cut to a shape from the alpha where the screen has no compositor).
+enum class WindowRole { Normal, Dialog, PopupMenu, Tooltip };
+
 inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
 inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 

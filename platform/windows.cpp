@@ -150,6 +150,7 @@ HWND CreateWindowFrom(DWORD ex_style, ClassRecord* window_class, LPCSTR class_na
         core.system->CreateTopLevel(hwnd, params);
         if (ex_style & WS_EX_LAYERED) core.system->SetLayered(hwnd, true);
         if (ex_style & WS_EX_TOPMOST) core.system->SetTopMost(hwnd, true);
+        if (style & WS_DISABLED) core.system->SetEnabled(hwnd, false);
     }
     if (window_class->native_factory) {
         std::unique_ptr<NativeChild> widget = window_class->native_factory(hwnd, RootOf(hwnd));
@@ -334,6 +335,7 @@ BOOL DestroyWindow(HWND hwnd) {
         }
         PlaceNativeChildren(RootOf(hwnd));
     }
+    PopupGrabLost(hwnd);
     if (IsAncestorOrSelf(hwnd, core.capture)) ReleaseCapture();
     if (core.active == hwnd) ActivateAnotherThan(hwnd);
     if (IsAncestorOrSelf(hwnd, core.focus)) SetFocus(nullptr);
@@ -428,6 +430,9 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         if (IsAncestorOrSelf(hwnd, core.capture)) ReleaseCapture();
     } else {
         record->style &= ~WS_DISABLED;
+    }
+    if (WindowRecord* again = Resolve(hwnd); again && again->IsTopLevel() && core.system) {
+        core.system->SetEnabled(hwnd, enable != 0);
     }
     SendMessage(hwnd, WM_ENABLE, enable ? 1 : 0, 0);
     return was_disabled;

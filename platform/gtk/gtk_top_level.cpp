@@ -76,28 +76,114 @@ bool LeftButtonDown(GdkWindow* window) {
     return (mask & GDK_BUTTON1_MASK) != 0;
 }
 
+bool IsPopupKind(WindowRole role) {
+    return role == WindowRole::PopupMenu || role == WindowRole::Tooltip;
+}
+
 }  // namespace
 
 GtkTopLevel::GtkTopLevel(GtkWindowSystem& system, HWND hwnd, const NativeWindowParams& params)
-    : m_system(system), m_hwnd(hwnd), m_layered((params.ex_style & WS_EX_LAYERED) != 0) {
-    GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    : m_system(system),
+      m_hwnd(hwnd),
+      m_params(params),
+      m_layered((params.ex_style & WS_EX_LAYERED) != 0),
+      m_top_most((params.ex_style & WS_EX_TOPMOST) != 0) {
+    Build();
+}
+
+GtkTopLevel::~GtkTopLevel() { Teardown(); }
+
+void GtkTopLevel::Teardown() {
+    g_signal_handlers_disconnect_by_data(m_window.get(), this);
+    g_signal_handlers_disconnect_by_data(m_ime.get(), this);
+    gtk_im_context_focus_out(m_ime.get());
+    gtk_im_context_set_client_window(m_ime.get(), nullptr);
+    gtk_widget_destroy(m_window.get());
+    m_window.reset();
+    m_ime.reset();
+    m_layer = nullptr;
+}
+
+void GtkTopLevel::SetRole(WindowRole role) {
+    if (role == m_params.role) return;
+    const bool new_kind = IsPopupKind(role) != IsPopupKind(m_params.role);
+    m_params.role = role;
+    // GTK fixes a window's kind when it is made: a popup needs a new native
+    // window. That is only possible while nothing shows and nothing lives
+    // in the child layer; otherwise the window keeps its kind.
+    GList* children = gtk_container_get_children(GTK_CONTAINER(m_layer));
+    const bool rebuildable = children == nullptr && !gtk_widget_get_visible(m_window.get());
+    g_list_free(children);
+    if (new_kind && rebuildable) {
+        m_params.rect = m_known;
+        m_params.title = gtk_window_get_title(Window()) != nullptr ? gtk_window_get_title(Window()) : "";
+        Teardown();
+        m_requested.clear();
+        m_known = RECT{};
+        m_applied_shape.reset();
+        m_applied_input.reset();
+        m_mapped = false;
+        m_active = false;
+        m_keys_down.clear();
+        Build();
+        return;
+    }
+    ApplyRole();
+}
+
+void GtkTopLevel::ApplyRole() {
+    GtkWindow* window = Window();
+    GdkWindow* gdk_window = gtk_widget_get_window(m_window.get());
+    switch (m_params.role) {
+        case WindowRole::Normal:
+            gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_NORMAL);
+            if (gdk_window != nullptr) gdk_window_set_modal_hint(gdk_window, FALSE);
+            break;
+        case WindowRole::Dialog:
+            gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+            // The hint alone: a GTK modal grab would block every window of
+            // the program, while a dialog blocks only its disabled owner.
+            if (gdk_window != nullptr) gdk_window_set_modal_hint(gdk_window, TRUE);
+            break;
+        case WindowRole::PopupMenu:
+            gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
+            break;
+        case WindowRole::Tooltip:
+            gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_TOOLTIP);
+            break;
+    }
+    if (IsPopupKind(m_params.role)) gtk_window_set_accept_focus(window, FALSE);
+}
+
+bool GtkTopLevel::ShowsAlpha() const { return m_layered || IsPopupKind(m_params.role); }
+
+void GtkTopLevel::SetEnabled(bool enabled) {
+    m_enabled = enabled;
+    // An insensitive layer passes no input to the widgets of native children.
+    gtk_widget_set_sensitive(m_layer, enabled);
+}
+
+void GtkTopLevel::Build() {
+    const NativeWindowParams& params = m_params;
+    GtkWidget* widget = gtk_window_new(IsPopupKind(params.role) ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
     m_window.reset(GTK_WIDGET(g_object_ref(widget)));
     GtkWindow* window = GTK_WINDOW(widget);
     gtk_window_set_decorated(window, FALSE);
+    m_rgba = false;
     gtk_widget_set_app_paintable(widget, TRUE);
-    if (system.Composited()) {
+    if (m_system.Composited()) {
         if (GdkVisual* visual = gdk_screen_get_rgba_visual(gtk_widget_get_screen(widget))) {
             gtk_widget_set_visual(widget, visual);
             m_rgba = true;
         }
     }
-    if (params.ex_style & WS_EX_TOPMOST) gtk_window_set_keep_above(window, TRUE);
+    if (m_top_most) gtk_window_set_keep_above(window, TRUE);
     if (params.ex_style & WS_EX_TOOLWINDOW) {
         gtk_window_set_skip_taskbar_hint(window, TRUE);
         gtk_window_set_skip_pager_hint(window, TRUE);
     }
     if (params.ex_style & WS_EX_NOACTIVATE) gtk_window_set_accept_focus(window, FALSE);
-    if (GtkTopLevel* owner = system.Find(params.owner)) {
+    if (GtkTopLevel* owner = m_system.Find(params.owner)) {
         gtk_window_set_transient_for(window, owner->Window());
     }
     SetTitle(params.title);
@@ -123,6 +209,7 @@ GtkTopLevel::GtkTopLevel(GtkWindowSystem& system, HWND hwnd, const NativeWindowP
     g_signal_connect(widget, "map-event", G_CALLBACK(OnMap), this);
     g_signal_connect(widget, "unmap-event", G_CALLBACK(OnUnmap), this);
     g_signal_connect(widget, "set-focus", G_CALLBACK(OnSetFocus), this);
+    g_signal_connect(widget, "grab-broken-event", G_CALLBACK(OnGrabBroken), this);
 
     m_ime.reset(gtk_im_multicontext_new());
     // Compositions show in the input method's own window: the program has
@@ -133,15 +220,10 @@ GtkTopLevel::GtkTopLevel(GtkWindowSystem& system, HWND hwnd, const NativeWindowP
     Move(params.rect);
     gtk_widget_realize(widget);
     gtk_im_context_set_client_window(m_ime.get(), gtk_widget_get_window(widget));
+    ApplyRole();
+    if (!m_enabled) gtk_widget_set_sensitive(m_layer, FALSE);
+    if (m_rgba && m_constant_alpha != 255) gtk_widget_set_opacity(widget, m_constant_alpha / 255.0);
     UpdateShape();
-}
-
-GtkTopLevel::~GtkTopLevel() {
-    g_signal_handlers_disconnect_by_data(m_window.get(), this);
-    g_signal_handlers_disconnect_by_data(m_ime.get(), this);
-    gtk_im_context_focus_out(m_ime.get());
-    gtk_im_context_set_client_window(m_ime.get(), nullptr);
-    gtk_widget_destroy(m_window.get());
 }
 
 void GtkTopLevel::Show(bool visible, bool activate) {
@@ -151,6 +233,7 @@ void GtkTopLevel::Show(bool visible, bool activate) {
         gtk_widget_hide(m_window.get());
         return;
     }
+    if (IsPopupKind(m_params.role)) activate = false;
     gtk_window_set_focus_on_map(window, activate);
     gtk_widget_show(m_window.get());
     if (activate) Activate();
@@ -199,7 +282,10 @@ void GtkTopLevel::SetTitle(std::string_view utf8) {
     gtk_window_set_title(Window(), ValidText(utf8, kMaxTitleBytes).c_str());
 }
 
-void GtkTopLevel::SetTopMost(bool top_most) { gtk_window_set_keep_above(Window(), top_most); }
+void GtkTopLevel::SetTopMost(bool top_most) {
+    m_top_most = top_most;
+    gtk_window_set_keep_above(Window(), top_most);
+}
 
 void GtkTopLevel::SetShape(const std::optional<WindowShape>& shape) {
     m_shape = shape;
@@ -216,6 +302,9 @@ void GtkTopLevel::SetLayered(bool layered) {
 }
 
 void GtkTopLevel::Activate() {
+    // The window manager neither focuses nor raises popups; their keys
+    // come through the popup grab.
+    if (IsPopupKind(m_params.role)) return;
     if (!m_mapped) {
         m_activate_on_map = true;
         return;
@@ -262,7 +351,7 @@ void GtkTopLevel::UpdateShape() {
     RegionPtr bounding;
     RegionPtr input;
     if (m_shape) bounding = RegionFromShape(*m_shape, width, height);
-    if (m_layered) {
+    if (ShowsAlpha()) {
         const SurfaceView surface = WindowSurface(m_hwnd);
         if (m_rgba) {
             // The compositor shows the alpha; clicks on fully transparent
@@ -379,7 +468,7 @@ bool GtkTopLevel::FocusOnSelfHandlingChild() const {
 gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     auto* top = static_cast<GtkTopLevel*>(self);
     const SurfaceView view = WindowSurface(top->m_hwnd);
-    const bool show_alpha = top->m_rgba && top->m_layered;
+    const bool show_alpha = top->m_rgba && top->ShowsAlpha();
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (show_alpha) {
@@ -418,7 +507,8 @@ gboolean GtkTopLevel::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
     }
     const bool pressed = event->type == GDK_BUTTON_PRESS;
     if (pressed) top->m_last_press_time = event->time;
-    input::QueueMouseButton(top->m_hwnd, ScreenPoint(event->x_root, event->y_root), button, pressed,
+    input::QueueMouseButton(top->ReportedFor(event->window, event->x, event->y),
+                            ScreenPoint(event->x_root, event->y_root), button, pressed,
                             InputStateOf(event->state));
     return TRUE;
 }
@@ -426,7 +516,8 @@ gboolean GtkTopLevel::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
 gboolean GtkTopLevel::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
     auto* top = static_cast<GtkTopLevel*>(self);
     if ((event->state & kButtonMasks) == 0) top->ClearDragHints();
-    input::QueueMouseMove(top->m_hwnd, ScreenPoint(event->x_root, event->y_root), InputStateOf(event->state));
+    input::QueueMouseMove(top->ReportedFor(event->window, event->x, event->y),
+                          ScreenPoint(event->x_root, event->y_root), InputStateOf(event->state));
     return TRUE;
 }
 
@@ -467,8 +558,8 @@ gboolean GtkTopLevel::OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer self
 gboolean GtkTopLevel::OnKey(GtkWidget*, GdkEventKey* event, gpointer self) {
     auto* top = static_cast<GtkTopLevel*>(self);
     // A native child that handles its own keys (the browser) gets them
-    // through GTK's usual propagation.
-    if (top->FocusOnSelfHandlingChild()) return FALSE;
+    // through GTK's usual propagation, except while a popup holds the grab.
+    if (top->m_system.PopupGrab() == nullptr && top->FocusOnSelfHandlingChild()) return FALSE;
     top->HandleKey(*event);
     return TRUE;
 }
@@ -485,7 +576,8 @@ void GtkTopLevel::HandleKey(GdkEventKey& event) {
     }
     const std::string own_text = pressed ? KeyText(event.keyval, GdkModifierType(event.state)) : std::string();
 
-    if (ImeActive()) {
+    // A grabbing popup takes plain keys (Esc, hotkeys), not compositions.
+    if (ImeActive() && m_system.PopupGrab() == nullptr) {
         m_in_filter = true;
         m_filter_commit.clear();
         const bool taken = gtk_im_context_filter_keypress(m_ime.get(), &event) != FALSE;
@@ -577,6 +669,30 @@ gboolean GtkTopLevel::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpoi
 gboolean GtkTopLevel::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     input::QueueCloseRequest(static_cast<GtkTopLevel*>(self)->m_hwnd);
     return TRUE;   // the program decides whether the window goes
+}
+
+HWND GtkTopLevel::ReportedFor(GdkWindow* event_window, double x, double y) const {
+    // With the popup grab the system reports input over other programs'
+    // windows for the grabbing window, at a point outside it.
+    if (m_system.PopupGrab() == m_hwnd && event_window == gtk_widget_get_window(m_window.get())) {
+        const int width = m_known.right - m_known.left;
+        const int height = m_known.bottom - m_known.top;
+        if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+    }
+    return m_hwnd;
+}
+
+gboolean GtkTopLevel::OnGrabBroken(GtkWidget* widget, GdkEventGrabBroken* event, gpointer self) {
+    auto* top = static_cast<GtkTopLevel*>(self);
+    // Not ours to report: the end of a button's implicit grab, the program
+    // moving its grab to another of its windows, a grab already ended, or a
+    // window being hidden (the core ends that grab itself).
+    if (event->implicit || top->m_system.PopupGrab() != top->m_hwnd) return FALSE;
+    if (event->grab_window != nullptr && top->m_system.Owns(event->grab_window)) return FALSE;
+    if (!gtk_widget_get_visible(widget)) return FALSE;
+    top->m_system.ForgetPopupGrab();
+    input::QueueGrabBroken(top->m_hwnd);
+    return FALSE;
 }
 
 gboolean GtkTopLevel::OnMap(GtkWidget*, GdkEvent*, gpointer self) {

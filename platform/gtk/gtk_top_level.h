@@ -44,6 +44,8 @@ public:
     void SetShape(const std::optional<WindowShape>& shape);
     void SetLayered(bool layered);
     void Activate();
+    void SetRole(WindowRole role);
+    void SetEnabled(bool enabled);
 
     void PushSurface(const RECT& rect);
     void PushLayered(uint8_t constant_alpha);
@@ -77,6 +79,17 @@ private:
     static gboolean OnUnmap(GtkWidget* widget, GdkEvent* event, gpointer self);
     static void OnSetFocus(GtkWindow* window, GtkWidget* focus, gpointer self);
     static void OnCommit(GtkIMContext* context, const char* text, gpointer self);
+    static gboolean OnGrabBroken(GtkWidget* widget, GdkEventGrabBroken* event, gpointer self);
+
+    // Makes the native window for m_params, and destroys it.
+    void Build();
+    void Teardown();
+    void ApplyRole();
+    // Per-pixel alpha is shown (or cut into a shape).
+    bool ShowsAlpha() const;
+    // The window to queue pointer input for: nullptr for input the popup
+    // grab reports here from outside the program's windows.
+    HWND ReportedFor(GdkWindow* event_window, double x, double y) const;
 
     void HandleKey(GdkEventKey& event);
     bool ImeActive() const;
@@ -89,6 +102,7 @@ private:
 
     GtkWindowSystem& m_system;
     HWND m_hwnd;
+    NativeWindowParams m_params;    // what Build() makes; rect and title as at creation
     ObjectPtr<GtkWidget> m_window;
     GtkWidget* m_layer = nullptr;   // owned by m_window
     ObjectPtr<GtkIMContext> m_ime;
@@ -108,6 +122,8 @@ private:
 
     std::optional<WindowShape> m_shape;
     bool m_layered = false;
+    bool m_top_most = false;
+    bool m_enabled = true;
     uint8_t m_constant_alpha = 255;
     RegionPtr m_applied_shape;      // the bounding shape last applied
     RegionPtr m_applied_input;      // the input shape last applied

@@ -79,6 +79,8 @@ void GtkWindowSystem::WaitForInput(std::optional<uint64_t> deadline_ms) {
     GMainContext* context = g_main_context_default();
     // Whatever is ready first; the core looks at the queue again afterwards.
     if (g_main_context_iteration(context, FALSE)) return;
+    // That iteration may have consumed a Wake(): look before blocking.
+    if (CrossThreadWorkPending()) return;
     bool deadline_passed = false;
     guint deadline_source = 0;
     if (deadline_ms) {
@@ -102,7 +104,75 @@ void GtkWindowSystem::CreateTopLevel(HWND hwnd, const NativeWindowParams& params
     m_windows.emplace(hwnd, std::make_unique<GtkTopLevel>(*this, hwnd, params));
 }
 
-void GtkWindowSystem::DestroyTopLevel(HWND hwnd) { m_windows.erase(hwnd); }
+void GtkWindowSystem::DestroyTopLevel(HWND hwnd) {
+    if (m_grab == hwnd) ReleasePopupGrab();
+    m_windows.erase(hwnd);
+}
+
+void GtkWindowSystem::SetRole(HWND hwnd, WindowRole role) {
+    if (GtkTopLevel* window = Find(hwnd)) window->SetRole(role);
+}
+
+void GtkWindowSystem::SetEnabled(HWND hwnd, bool enabled) {
+    if (GtkTopLevel* window = Find(hwnd)) window->SetEnabled(enabled);
+}
+
+bool GtkWindowSystem::GrabPopup(HWND hwnd) {
+    GtkTopLevel* window = Find(hwnd);
+    GtkWidget* widget = window != nullptr ? GTK_WIDGET(window->Window()) : nullptr;
+    GdkWindow* gdk_window = widget != nullptr ? gtk_widget_get_window(widget) : nullptr;
+    GdkSeat* seat = gdk_display_get_default_seat(m_display);
+    if (gdk_window == nullptr || seat == nullptr || !gtk_widget_get_visible(widget)) return false;
+    // A shown window may still be on its way to the screen: the server only
+    // grabs for viewable windows.
+    gdk_display_sync(m_display);
+    const GdkGrabStatus status = gdk_seat_grab(seat, gdk_window, GDK_SEAT_CAPABILITY_ALL, TRUE,
+                                               nullptr, nullptr, nullptr, nullptr);
+    if (status != GDK_GRAB_SUCCESS) {
+        std::fprintf(stderr, "platform: the popup input grab was refused (GdkGrabStatus %d)\n",
+                     static_cast<int>(status));
+        return false;
+    }
+    // GTK's own grab sends the program's events for other widgets (the
+    // browser's) to the popup, so they reach the core instead.
+    if (m_gtk_grab != widget) {
+        if (m_gtk_grab != nullptr) gtk_grab_remove(m_gtk_grab);
+        gtk_grab_add(widget);
+        m_gtk_grab = widget;
+    }
+    m_grab = hwnd;
+    return true;
+}
+
+void GtkWindowSystem::ReleasePopupGrab() {
+    if (m_gtk_grab != nullptr) {
+        gtk_grab_remove(m_gtk_grab);
+        m_gtk_grab = nullptr;
+    }
+    if (m_grab == nullptr) return;
+    m_grab = nullptr;
+    if (GdkSeat* seat = gdk_display_get_default_seat(m_display)) gdk_seat_ungrab(seat);
+    gdk_display_flush(m_display);
+}
+
+void GtkWindowSystem::ForgetPopupGrab() {
+    if (m_gtk_grab != nullptr) {
+        gtk_grab_remove(m_gtk_grab);
+        m_gtk_grab = nullptr;
+    }
+    m_grab = nullptr;
+}
+
+bool GtkWindowSystem::Owns(GdkWindow* window) const {
+    if (window == nullptr) return false;
+    GdkWindow* top = gdk_window_get_toplevel(window);
+    for (const auto& [hwnd, top_level] : m_windows) {
+        if (gtk_widget_get_window(GTK_WIDGET(top_level->Window())) == top) return true;
+    }
+    return false;
+}
+
+void GtkWindowSystem::Wake() { g_main_context_wakeup(g_main_context_default()); }
 
 void GtkWindowSystem::ShowTopLevel(HWND hwnd, bool visible, bool activate) {
     if (GtkTopLevel* window = Find(hwnd)) window->Show(visible, activate);

@@ -42,6 +42,11 @@ public:
     void SetShape(HWND hwnd, const std::optional<WindowShape>& shape) override;
     void SetLayered(HWND hwnd, bool layered) override;
     void Activate(HWND hwnd) override;
+    void SetRole(HWND hwnd, WindowRole role) override;
+    void SetEnabled(HWND hwnd, bool enabled) override;
+    bool GrabPopup(HWND hwnd) override;
+    void ReleasePopupGrab() override;
+    void Wake() override;
 
     void PushSurface(HWND hwnd, const RECT& rect) override;
     void PushLayered(HWND hwnd, uint8_t constant_alpha) override;
@@ -75,6 +80,12 @@ public:
     bool Composited() const { return m_composited; }
     GdkDisplay* Display() const { return m_display; }
     TooltipWindow& Tooltip() { return m_tooltip; }
+    // The window holding the popup grab, or nullptr.
+    HWND PopupGrab() const { return m_grab; }
+    // The system broke the grab: it is no longer held.
+    void ForgetPopupGrab();
+    // Whether `window` is (inside) a native window of the program.
+    bool Owns(GdkWindow* window) const;
 
 private:
     // Only Open() makes one (after GTK is initialised).
@@ -91,6 +102,8 @@ private:
     GdkDisplay* m_display;
     bool m_composited;
     std::map<HWND, std::unique_ptr<GtkTopLevel>> m_windows;
+    HWND m_grab = nullptr;
+    GtkWidget* m_gtk_grab = nullptr;   // the widget holding GTK's own grab
     CursorCache m_cursors;
     TooltipWindow m_tooltip;
     ClipboardAccess m_clipboard;

@@ -11,7 +11,8 @@
 //
 // A loop that blocks with no step left reports the failure through the
 // failure handler (default: message on stderr, then abort) instead of
-// hanging.
+// hanging. While background jobs (plat::RunInBackground) are pending it
+// first waits, in real time, for their results.
 
 #include <cstdint>
 #include <functional>
@@ -68,6 +69,15 @@ void MouseDownScreen(POINT screen, MouseButton button = MouseButton::Left);
 void MouseUpScreen(POINT screen, MouseButton button = MouseButton::Left);
 // The pointer leaves every window of the program.
 void MouseLeaveAll();
+// A click (press and release) where no window of the program is, as the
+// system reports it while a popup holds the input grab.
+void PressOutsideProgram(POINT screen, MouseButton button = MouseButton::Left);
+
+// The popup input grab as the system holds it. BreakPopupGrab breaks it as
+// another program's grab would; RefusePopupGrabs makes the next grabs fail.
+void BreakPopupGrab();
+void RefusePopupGrabs(bool refuse);
+HWND NativePopupGrab();
 
 // Keyboard for the focus window. PressKey = down + up. `text` is what the
 // key types (UTF-8); TypeText types ASCII text key by key (letters with
@@ -116,6 +126,8 @@ struct NativeWindowInfo {
     bool ime_focused = false;
     bool ime_enabled = true;
     RECT ime_cursor{};
+    WindowRole role = WindowRole::Normal;
+    bool enabled = true;
 };
 NativeWindowInfo NativeWindow(HWND hwnd);
 

@@ -1,15 +1,21 @@
 // The in-memory backend: a virtual clock, scripted steps for blocking waits,
 // and a record of everything the core asked of the native side.
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <map>
+#include <mutex>
 
 #include "platform/headless/headless.h"
 
 namespace plat::headless {
 namespace {
+
+// How long a loop with nothing scripted waits, in real time, for background
+// jobs to report before the test counts as hung.
+constexpr auto kBackgroundJobWait = std::chrono::seconds(60);
 
 class HeadlessSystem final : public WindowSystem {
 public:
@@ -31,16 +37,37 @@ public:
     // What the simulated user holds.
     InputState held;
     POINT pointer{0, 0};
+    HWND grab = nullptr;
+    bool refuse_grabs = false;
+    // Wake() comes from other threads: only these three are shared.
+    std::mutex wake_mutex;
+    std::condition_variable wake_signal;
+    bool woken = false;
 
     uint64_t NowMs() override { return now; }
     void Sleep(uint32_t milliseconds) override { now += milliseconds; }
 
     void WaitForInput(std::optional<uint64_t> deadline_ms) override {
         last_deadline = deadline_ms;
+        {
+            std::lock_guard lock(wake_mutex);
+            woken = false;
+        }
+        if (CrossThreadWorkPending()) return;
         if (!steps.empty()) {
             std::function<void()> step = std::move(steps.front());
             steps.pop_front();
             step();
+            return;
+        }
+        if (BackgroundJobsPending() > 0) {
+            // The results come from worker threads in real time.
+            std::unique_lock lock(wake_mutex);
+            if (wake_signal.wait_for(lock, kBackgroundJobWait, [this] { return woken; })) return;
+            lock.unlock();
+            ReportBlocked("headless: a message loop waited " +
+                          std::to_string(kBackgroundJobWait.count()) +
+                          " s for a background job that never reported");
             return;
         }
         if (deadline_ms && *deadline_ms > now && *deadline_ms - now <= auto_advance_budget) {
@@ -49,9 +76,11 @@ public:
             return;
         }
         if (deadline_ms && *deadline_ms <= now) return;
-        const std::string reason =
-            "headless: a message loop is waiting for input but no scripted step is left" +
-            std::string(deadline_ms ? " (a timer is pending; the auto-advance budget is spent)" : "");
+        ReportBlocked("headless: a message loop is waiting for input but no scripted step is left" +
+                      std::string(deadline_ms ? " (a timer is pending; the auto-advance budget is spent)"
+                                              : ""));
+    }
+    void ReportBlocked(const std::string& reason) {
         if (blocked_handler) {
             blocked_handler(reason);
             return;
@@ -61,6 +90,11 @@ public:
         std::abort();
     }
     void PollInput() override {}
+    void Wake() override {
+        std::lock_guard lock(wake_mutex);
+        woken = true;
+        wake_signal.notify_all();
+    }
 
     void CreateTopLevel(HWND hwnd, const NativeWindowParams& params) override {
         NativeWindowInfo info;
@@ -71,9 +105,23 @@ public:
         info.top_most = (params.ex_style & WS_EX_TOPMOST) != 0;
         windows[hwnd] = info;
     }
-    void DestroyTopLevel(HWND hwnd) override { windows[hwnd].exists = false; }
+    void DestroyTopLevel(HWND hwnd) override {
+        windows[hwnd].exists = false;
+        if (grab == hwnd) grab = nullptr;
+    }
+    void SetRole(HWND hwnd, WindowRole role) override { windows[hwnd].role = role; }
+    void SetEnabled(HWND hwnd, bool enabled) override { windows[hwnd].enabled = enabled; }
+    bool GrabPopup(HWND hwnd) override {
+        if (refuse_grabs || !windows[hwnd].visible) return false;
+        grab = hwnd;
+        return true;
+    }
+    void ReleasePopupGrab() override { grab = nullptr; }
     void ShowTopLevel(HWND hwnd, bool visible, bool activate) override {
         windows[hwnd].visible = visible;
+        // As on a real display, an unviewable window loses its grab (the core
+        // has ended it itself before hiding).
+        if (!visible && grab == hwnd) grab = nullptr;
         if (visible && activate) activated = hwnd;
     }
     void MoveTopLevel(HWND hwnd, const RECT& screen_rect) override {
@@ -288,6 +336,26 @@ void TypeText(std::string_view ascii) {
 }
 
 void CommitIme(std::string_view utf8) { input::QueueImeCommit(KeyboardWindow(), utf8); }
+
+void PressOutsideProgram(POINT screen, MouseButton button) {
+    HeadlessSystem& system = Current();
+    system.pointer = screen;
+    input::QueueMouseButton(nullptr, screen, button, true, system.held);
+    SetHeldButton(system.held, button, true);
+    input::QueueMouseButton(nullptr, screen, button, false, system.held);
+    SetHeldButton(system.held, button, false);
+}
+
+void BreakPopupGrab() {
+    HeadlessSystem& system = Current();
+    if (!system.grab) return;
+    const HWND holder = system.grab;
+    system.grab = nullptr;
+    input::QueueGrabBroken(holder);
+}
+
+void RefusePopupGrabs(bool refuse) { Current().refuse_grabs = refuse; }
+HWND NativePopupGrab() { return Current().grab; }
 
 void ActivateFromSystem(HWND hwnd, bool active) { input::QueueActivation(hwnd, active); }
 void RequestClose(HWND hwnd) { input::QueueCloseRequest(hwnd); }
