@@ -592,7 +592,7 @@ size_t ExEdit::MoveVertically(int direction) const {
 void ExEdit::OnFocusGained() {
     m_focused = true;
     const plat::HWND host = GetHostHandle();
-    m_window_focused = plat::GetFocus() == host || plat::GetFocus() == nullptr;
+    m_window_focused = plat::GetFocus() == host;
     if (!m_ime_detached && (m_input_type == EditInputType::Masked ||
                             m_input_type == EditInputType::Digits ||
                             m_input_type == EditInputType::Decimal)) {
