@@ -51,6 +51,10 @@ public:
         host->Show();
         host->OnMessage([this](plat::HWND, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
             if (message == plat::WM_MOUSELEAVE && ++leaves == 2) {
+                // The box is shown; its first frame may still be pending.
+                if (dui::ExHostWindow* box_host = dui::HostFromWindow(box); box_host && box_host->FramePending()) {
+                    box_host->ComposeFrame();
+                }
                 plat::FlushScreen();
                 timings.first_frame = Now();
                 timings.answered = Now();

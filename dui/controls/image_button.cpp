@@ -33,7 +33,7 @@ void ExImageButton::Picture::Clear() {
 ExImageButton::~ExImageButton() { Destroy(); }
 
 void ExImageButton::Repaint() {
-    if (GetHandle() != ControlHandle::None) PaintNow();
+    if (GetHandle() != ControlHandle::None) Invalidate();
 }
 
 void ExImageButton::SetImages(std::optional<std::string_view> normal, std::optional<std::string_view> hover,

@@ -335,7 +335,9 @@ int MessageBoxSession::Run(plat::HWND owner, std::string_view message, MessageBo
         plat::SetWindowPos(box, plat::HWND_TOPMOST, 0, 0, 0, 0, plat::SWP_NOMOVE | plat::SWP_NOSIZE);
         plat::SetForegroundWindow(box);
         if (m_owner != nullptr) plat::PostMessage(m_owner, plat::WM_MOUSELEAVE, 0, 0);
-        RunModalLoop(box);
+        // The owner is disabled already (and enabled again as the box
+        // closes); the loop keeps input to other windows out.
+        RunModalLoop(box, m_owner);
     }
     if (plat::IsWindow(box)) {
         // The loop ended on the program's quit request (posted again for

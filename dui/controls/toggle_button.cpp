@@ -28,7 +28,7 @@ ExToggleButton::~ExToggleButton() { Destroy(); }
 bool ExToggleButton::Checked(bool value, Repaint repaint) {
     if (value == m_checked) return m_checked;
     m_checked = value;
-    if (repaint == Repaint::Yes && GetHandle() != ControlHandle::None) PaintNow();
+    if (repaint == Repaint::Yes && GetHandle() != ControlHandle::None) Invalidate();
     return m_checked;
 }
 

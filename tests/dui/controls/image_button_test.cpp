@@ -67,6 +67,7 @@ TEST_F(ImageButtonTest, ShowsThePictureOfEachStateAndNoneWhenDisabled) {
     button.CreateTextControl(window, 20, 20, 60, 30);
     EXPECT_EQ(button.Kind(), dui::ControlKind::ImageButton);
     button.SetImages(Png(40, 20, kRed), Png(40, 20, kGreen), Png(40, 20, kBlue));
+    Pump();
     EXPECT_EQ(FacePixel(5, 5), kRed);
     EXPECT_EQ(FacePixel(50, 25) >> 24, 0u);   // natural size at the top-left only
 
@@ -80,15 +81,17 @@ TEST_F(ImageButtonTest, ShowsThePictureOfEachStateAndNoneWhenDisabled) {
     Pump();
 
     button.DrawMode(dui::kImageStretched);
+    Pump();
     EXPECT_EQ(FacePixel(58, 28), kGreen);
     button.Disabled(true);
-    button.PaintNow();
+    Pump();
     EXPECT_EQ(FacePixel(30, 15) >> 24, 0u);
 }
 
 TEST_F(ImageButtonTest, NoPicturesNoFaceAndUndecodableBytesShowNothing) {
     button.CreateTextControl(window, 20, 20, 60, 30, "搜索");
     button.NormalImage("not a picture");
+    Pump();
     const dui::ExCanvas& canvas = *button.Canvas();
     for (int y = 0; y < canvas.Height(); ++y) {
         EXPECT_EQ(canvas.GetPixel(1, y) >> 24, 0u) << y;   // left of the caption
@@ -100,21 +103,26 @@ TEST_F(ImageButtonTest, NineGridKeepsCornersAndClampsOversizedMargins) {
     button.CreateTextControl(window, 20, 20, 60, 30);
     button.SetImages(Png(20, 20, kRed, 4, kBlue), std::nullopt, std::nullopt, dui::kImageNineGrid,
                      dui::Margins{4, 4, 4, 4});
+    Pump();
     EXPECT_EQ(FacePixel(1, 1), kBlue);
     EXPECT_EQ(FacePixel(30, 15), kRed);
     // Margins far beyond the button: scaled down, never negative.
     button.GridMargins(dui::Margins{500, 500, -40, 900});
+    Pump();
     EXPECT_NE(FacePixel(1, 1) >> 24, 0u);
     button.Move(std::nullopt, std::nullopt, 2.0f, 2.0f);
+    Pump();
     EXPECT_NE(FacePixel(0, 0) >> 24, 0u);
 }
 
 TEST_F(ImageButtonTest, FocusRepaintsNothingAndShowsNoFocusCue) {
     button.CreateTextControl(window, 20, 20, 60, 30, "上一页");
     button.SetImages(Png(60, 30, kRed), Png(60, 30, kGreen));
+    Pump();
     int paints = 0;
     button.BindEvent(plat::WM_PAINT, [&](const dui::ControlEvent&) { ++paints; });
     host->SetFocus(button.GetHandle(), true);
+    Pump();
     EXPECT_EQ(paints, 0);
     EXPECT_EQ(FacePixel(30, 2), kRed);
     button.PaintNow();   // the state stays normal and no dashed cue is drawn

@@ -34,6 +34,7 @@ TEST_F(ToggleButtonTest, FaceOnlyWhenHoveredPressedOrChecked) {
     EXPECT_EQ(AlphaAt(40, 5), 0u);
 
     toggle.Checked(true);
+    Pump();
     EXPECT_GE(AlphaAt(0, 15), 80u);            // outer border, black at 80 over the fill
     EXPECT_LT((At(0, 15) >> 16) & 0xFF, 0x80u);
     EXPECT_GE(AlphaAt(1, 15), 81u);            // inner border, white over the fill
@@ -41,6 +42,7 @@ TEST_F(ToggleButtonTest, FaceOnlyWhenHoveredPressedOrChecked) {
     EXPECT_GT(AlphaAt(40, 3), AlphaAt(40, 26));   // raised: lighter at the bottom
 
     toggle.Checked(false);
+    Pump();
     headless::MouseMove(window, {60, 35});
     Pump();
     EXPECT_EQ(toggle.State(), dui::kStateHover);
@@ -54,19 +56,24 @@ TEST_F(ToggleButtonTest, FaceOnlyWhenHoveredPressedOrChecked) {
 
     toggle.Checked(true);
     toggle.Disabled(true);
-    toggle.PaintNow();
+    Pump();
     EXPECT_EQ(AlphaAt(0, 15), 0u);
 }
 
 TEST_F(ToggleButtonTest, SettingTheSameCheckedValueDoesNotRepaint) {
+    Pump();
     paints = 0;
     toggle.Checked(false);
+    Pump();
     EXPECT_EQ(paints, 0);
     toggle.Checked(true);
+    Pump();
     EXPECT_EQ(paints, 1);
     toggle.Checked(true);
+    Pump();
     EXPECT_EQ(paints, 1);
     toggle.Checked(false, dui::Repaint::No);
+    Pump();
     EXPECT_EQ(paints, 1);
     toggle.Destroy();
     EXPECT_FALSE(toggle.Checked());
@@ -74,8 +81,10 @@ TEST_F(ToggleButtonTest, SettingTheSameCheckedValueDoesNotRepaint) {
 
 TEST_F(ToggleButtonTest, FocusRepaintsNothingButTheNextPaintShowsTheFocusFrame) {
     toggle.Checked(true);
+    Pump();
     paints = 0;
     host->SetFocus(toggle.GetHandle(), false);
+    Pump();
     EXPECT_EQ(paints, 0);
     EXPECT_LT(AlphaAt(2, 15), 150u);
     toggle.PaintNow();
@@ -88,6 +97,7 @@ TEST_F(ToggleButtonTest, RoundedCornersLeaveTheCornerPixelsOut) {
     rounded.CreateTextControl(window, 120, 20, 80, 30, {}, std::nullopt, std::nullopt, std::nullopt,
                               std::nullopt, dui::kTextEffectNone, 0, 7);
     rounded.Checked(true);
+    Pump();
     EXPECT_EQ(rounded.Canvas()->GetPixel(0, 0) >> 24, 0u);
     EXPECT_GT(rounded.Canvas()->GetPixel(0, 15) >> 24, 40u);
 }
