@@ -39,6 +39,15 @@ constexpr int kMaxComposePerPass = 1024;
 // Upper bound on the messages run by one pump between animation frames.
 constexpr int kMaxPumpedMessages = 256;
 
+// A control inside a hidden container (a page that is not shown) is as
+// absent for the keyboard as it is for the mouse.
+bool ShownWithAncestors(const ExControl& control) {
+    for (const ExControl* at = &control; at != nullptr; at = ResolveControl(at->GetParent())) {
+        if (!at->Visible()) return false;
+    }
+    return true;
+}
+
 constexpr int kTooltipWidth = 1024;
 
 plat::LRESULT HostWindowProc(plat::HWND hwnd, plat::UINT message, plat::WPARAM wparam,
@@ -951,7 +960,7 @@ intptr_t ExHostWindow::OnKeyDown(uintptr_t wparam, intptr_t lparam) {
     }
     if (key == plat::VK_RETURN || key == plat::VK_SPACE) {
         const ExControl* focused = ResolveControl(m_focused);
-        if (focused != nullptr && focused->Visible() && !focused->Disabled()) {
+        if (focused != nullptr && ShownWithAncestors(*focused) && !focused->Disabled()) {
             ClickControl(m_focused, 0, 0, 0, 0);
             return 0;
         }
@@ -964,7 +973,7 @@ intptr_t ExHostWindow::OnSysKeyDown(uintptr_t wparam, intptr_t lparam) {
     for (const auto& [handle, character] : m_hotkeys) {
         if (UpperAscii(character) != key) continue;
         const ExControl* control = ResolveControl(handle);
-        if (control == nullptr || !control->Visible() || control->Disabled()) continue;
+        if (control == nullptr || !ShownWithAncestors(*control) || control->Disabled()) continue;
         ClickControl(handle, 0, 0, wparam, lparam);
         return 0;
     }
