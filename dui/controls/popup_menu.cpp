@@ -111,7 +111,10 @@ public:
     // Creates the window at `origin` (screen) with `size`; false when the
     // window could not be made.
     bool Create(plat::HWND owner, plat::POINT origin, plat::SIZE size);
-    void Show(bool activate, bool fade);
+    // Shows the window without activating it and takes the popup input
+    // grab (a submenu takes it over from its parent); false when the grab
+    // was refused, and the menu must not stay open.
+    bool ShowAndGrab(bool fade);
 
     plat::HWND Window() const { return m_window; }
     int Level() const { return m_level; }
@@ -166,8 +169,6 @@ public:
     // Closes the windows deeper than `level` now; only for a caller that
     // is not one of them.
     void CloseDeeperThan(int level);
-    // The press that is about to arrive closed the menu and goes nowhere.
-    void SwallowNextPress() { m_swallow_press = true; }
     void Finish(MenuHandler handler) {
         m_choice = std::move(handler);
         RequestClose(0);
@@ -197,7 +198,6 @@ private:
     MenuHandler m_choice;
     int m_close_from = INT_MAX;
     int m_self_capture = 0;
-    bool m_swallow_press = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -211,6 +211,7 @@ MenuWindow::~MenuWindow() {
         plat::RemoveProp(m_window, kPropSub);
         plat::RemoveProp(m_window, kPropAct);
         plat::RemoveProp(m_window, kPropEvent);
+        plat::ReleasePopupInput(m_window);
         plat::DestroyWindow(m_window);
     }
 }
@@ -227,6 +228,7 @@ bool MenuWindow::Create(plat::HWND owner, plat::POINT origin, plat::SIZE size) {
     options.ex_style = plat::WS_EX_TOOLWINDOW | plat::WS_EX_TOPMOST;
     m_window = CreateHostWindow(options);
     if (m_window == nullptr) return false;
+    plat::SetWindowRole(m_window, plat::WindowRole::PopupMenu);
     plat::SetProp(m_window, kPropFlags, reinterpret_cast<plat::HANDLE>(uintptr_t{1}));
     plat::SetProp(m_window, kPropHost, reinterpret_cast<plat::HANDLE>(this));
     plat::SetProp(m_window, kPropEvent,
@@ -269,36 +271,32 @@ bool MenuWindow::Create(plat::HWND owner, plat::POINT origin, plat::SIZE size) {
     return true;
 }
 
-void MenuWindow::Show(bool activate, bool fade) {
+bool MenuWindow::ShowAndGrab(bool fade) {
     if (fade) {
         m_host.Show(kAnimationFade, kAnchoredFadeMs);
-    } else if (activate) {
-        m_host.Show(kAnimationNone);
     } else {
         plat::ShowWindow(m_window, plat::SW_SHOWNOACTIVATE);
     }
-    if (activate && plat::IsWindow(m_window)) plat::SetForegroundWindow(m_window);
+    return plat::IsWindow(m_window) && plat::GrabPopupInput(m_window);
 }
 
 intptr_t MenuWindow::Hook(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
         case plat::WM_ACTIVATE:
-            // Losing the activation to anything but another window of this
-            // menu (a click into another program, a window manager switch)
-            // closes the menu.
-            if (plat::LOWORD(wparam) == plat::WA_INACTIVE) {
-                const auto activated = reinterpret_cast<plat::HWND>(lparam);
-                if (!m_session.InChain(activated)) {
-                    // A press on another window of the program activated
-                    // it; that press only closes the menu.
-                    if (plat::IsWindow(activated)) m_session.SwallowNextPress();
-                    m_session.RequestClose(0);
-                }
+            // A press outside the program while the menu holds the grab
+            // (reported without a window), or the activation going to
+            // another program, closes the menu. The activation moving
+            // between the program's own windows does not: a press on one
+            // of them arrives as a press, and the menu's loop handles it.
+            if (plat::LOWORD(wparam) == plat::WA_INACTIVE &&
+                !plat::IsWindow(reinterpret_cast<plat::HWND>(lparam))) {
+                m_session.RequestClose(0);
             }
             break;
         case plat::WM_CAPTURECHANGED:
-            // The pointer grab was taken away; presses on items capture and
-            // release the pointer themselves, which is not a loss.
+            // The grab was broken (another program took it). Presses on
+            // items capture and release the pointer, and the menu moves the
+            // grab between its own windows; neither is a loss.
             if (!m_session.SelfCaptureChange()) m_session.RequestClose(0);
             break;
         case plat::WM_CANCELMODE:
@@ -486,8 +484,11 @@ bool MenuSession::Open(const std::vector<ExMenuItem>& items, plat::POINT origin,
     if (!root->Create(m_owner, origin, size)) return false;
     MenuWindow& window = *root;
     m_chain.push_back(std::move(root));
-    window.Show(true, anchored);
-    return plat::IsWindow(window.Window()) != 0;
+    ++m_self_capture;
+    const bool grabbed = window.ShowAndGrab(anchored);
+    --m_self_capture;
+    if (!grabbed) CloseFrom(0);
+    return grabbed;
 }
 
 MenuWindow* MenuSession::OpenSubmenu(const MenuWindow& parent, std::vector<ExMenuItem> items,
@@ -497,7 +498,13 @@ MenuWindow* MenuSession::OpenSubmenu(const MenuWindow& parent, std::vector<ExMen
     if (!sub->Create(m_chain.front()->Window(), origin, size)) return nullptr;
     MenuWindow* raw = sub.get();
     m_chain.push_back(std::move(sub));
-    raw->Show(false, false);
+    ++m_self_capture;
+    const bool grabbed = raw->ShowAndGrab(false);
+    --m_self_capture;
+    if (!grabbed) {
+        CloseDeeperThan(parent.Level());
+        return nullptr;
+    }
     return raw;
 }
 
@@ -570,7 +577,6 @@ void MenuSession::Run() {
             return;
         }
         if (got < 0) break;
-        if (IsPress(msg.message) && !InChain(msg.hwnd)) m_swallow_press = false;
         if (Accept(msg)) {
             const bool mouse = msg.message >= plat::WM_MOUSEFIRST && msg.message <= plat::WM_MOUSELAST;
             if (mouse) ++m_self_capture;
@@ -581,11 +587,6 @@ void MenuSession::Run() {
         ApplyPendingClose();
     }
     CloseFrom(0);
-    if (m_swallow_press) {
-        for (uint32_t press : {plat::WM_LBUTTONDOWN, plat::WM_RBUTTONDOWN, plat::WM_MBUTTONDOWN}) {
-            if (plat::PeekMessage(&msg, nullptr, press, press, plat::PM_REMOVE)) break;
-        }
-    }
 }
 
 }  // namespace
@@ -672,8 +673,12 @@ void RunMenu(plat::HWND owner, const std::vector<ExMenuItem>& items, plat::POINT
     }
     // Every menu window is gone now; the chosen action may open windows of
     // its own (a modal dialog) without fighting the menu for the input.
-    if (plat::IsWindow(owner)) {
-        plat::SetForegroundWindow(plat::GetAncestor(owner, plat::GA_ROOT));
+    // A choice brings the owner forward; a menu closed by a click into
+    // another program leaves the activation where the click put it.
+    const plat::HWND owner_root = plat::GetAncestor(owner, plat::GA_ROOT);
+    if (!std::holds_alternative<std::monostate>(choice) && plat::IsWindow(owner_root) &&
+        plat::GetForegroundWindow() != owner_root) {
+        plat::SetForegroundWindow(owner_root);
     }
     if (auto* subroutine = std::get_if<std::function<void()>>(&choice)) {
         if (*subroutine) (*subroutine)();

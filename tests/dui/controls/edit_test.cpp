@@ -276,7 +276,7 @@ TEST_F(EditTest, ContextMenuCommandReachesRightClickedBoxAndGreysItems) {
     bool cut_stayed_open = false;
     headless::PushStep([&] {
         // Nothing selected: cut (the first item) is greyed and does nothing.
-        headless::Click(plat::GetActiveWindow(), {40, 8 + 11});
+        headless::Click(plat::PopupInputHolder(), {40, 8 + 11});
     });
     headless::PushStep([&] {
         cut_stayed_open = dui::PopupMenuOpen();

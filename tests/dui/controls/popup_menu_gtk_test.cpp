@@ -93,7 +93,7 @@ MenuAction& Pending() {
 
 void PollMenu(plat::HWND, plat::UINT, plat::UINT_PTR id, plat::DWORD) {
     MenuAction& action = Pending();
-    const plat::HWND active = plat::GetActiveWindow();
+    const plat::HWND active = plat::PopupInputHolder();
     if (action.done) {
         plat::KillTimer(nullptr, id);
         return;
@@ -108,6 +108,7 @@ void PollMenu(plat::HWND, plat::UINT, plat::UINT_PTR id, plat::DWORD) {
         // Never on screen: give up without hanging the test.
         plat::KillTimer(nullptr, id);
         if (plat::IsWindow(active)) plat::PostMessage(active, plat::WM_CANCELMODE, 0, 0);
+        ADD_FAILURE() << "the menu never showed with the grab";
     }
 }
 

@@ -48,10 +48,10 @@ protected:
         Pump();
     }
 
-    // The open menu window (the active window while a menu runs).
+    // The open menu window (the innermost one holds the input grab).
     static plat::HWND MenuWindow() {
-        const plat::HWND active = plat::GetActiveWindow();
-        return plat::GetWindowText(active) == dui::kMenuWindowTitle ? active : nullptr;
+        const plat::HWND holder = plat::PopupInputHolder();
+        return plat::GetWindowText(holder) == dui::kMenuWindowTitle ? holder : nullptr;
     }
 
     std::vector<uintptr_t> CommandsTo(const RecordingControl& control) const {
@@ -119,16 +119,32 @@ TEST_F(PopupMenuTest, PressOnOwnerClosesMenuAndIsSwallowed) {
     EXPECT_TRUE(CommandsTo(*right).empty());
 }
 
-TEST_F(PopupMenuTest, LosingActivationOrGrabClosesMenu) {
+TEST_F(PopupMenuTest, PressOutsideProgramOrBrokenGrabClosesMenu) {
     PointAtRight();
-    headless::PushStep([&] { headless::ActivateFromSystem(MenuWindow(), false); });
-    menu.Popup(window);
-    EXPECT_FALSE(dui::PopupMenuOpen());
-
+    plat::HWND seen = nullptr;
     headless::PushStep([&] {
-        plat::PostMessage(MenuWindow(), plat::WM_CAPTURECHANGED, 0, 0);
+        seen = MenuWindow();
+        headless::PressOutsideProgram({1910, 1070});
     });
     menu.Popup(window);
+    EXPECT_FALSE(dui::PopupMenuOpen());
+    EXPECT_FALSE(plat::IsWindow(seen));
+    EXPECT_EQ(plat::PopupInputHolder(), nullptr);
+
+    headless::PushStep([&] { headless::BreakPopupGrab(); });
+    menu.Popup(window);
+    EXPECT_FALSE(dui::PopupMenuOpen());
+    EXPECT_TRUE(CommandsTo(*right).empty());
+    EXPECT_TRUE(CommandsTo(*left).empty());
+}
+
+TEST_F(PopupMenuTest, RefusedGrabOpensNothing) {
+    PointAtRight();
+    headless::RefusePopupGrabs(true);
+    menu.Popup(window);  // no step is needed: nothing waits for input
+    headless::RefusePopupGrabs(false);
+    EXPECT_FALSE(dui::PopupMenuOpen());
+    EXPECT_EQ(plat::PopupInputHolder(), nullptr);
     EXPECT_TRUE(CommandsTo(*right).empty());
 }
 
@@ -198,16 +214,31 @@ TEST_F(PopupMenuTest, SubmenuOpensAfterHoverDelayAndDeliversItsCommand) {
     outer.AddSubmenu("More", sub);
     PointAtRight();
     plat::HWND submenu = nullptr;
+    plat::HWND root = nullptr;
     headless::PushStep([&] {
-        headless::MouseMove(MenuWindow(), ItemPoint(1));
+        root = MenuWindow();
+        headless::MouseMove(root, ItemPoint(1));
     });
     headless::PushStep([&] {
         // Nothing has opened before the delay.
+        EXPECT_EQ(MenuWindow(), root);
         headless::AdvanceClock(dui::ExMenuItemControl::kHoverDelayMs);
     });
     headless::PushStep([&] {
-        submenu = reinterpret_cast<plat::HWND>(plat::GetProp(MenuWindow(), "Ex_DirectUI_Sub"));
-        ASSERT_NE(submenu, nullptr);
+        // The submenu holds the grab, and its parent records it.
+        submenu = MenuWindow();
+        ASSERT_NE(submenu, root);
+        EXPECT_EQ(reinterpret_cast<plat::HWND>(plat::GetProp(root, "Ex_DirectUI_Sub")), submenu);
+        headless::PressKey(plat::VK_ESCAPE);  // closes the submenu only
+    });
+    headless::PushStep([&] {
+        EXPECT_EQ(MenuWindow(), root);
+        EXPECT_FALSE(plat::IsWindow(submenu));
+        headless::PressKey(plat::VK_RIGHT);  // reopens it, its first item current
+    });
+    headless::PushStep([&] {
+        submenu = MenuWindow();
+        ASSERT_NE(submenu, root);
         headless::Click(submenu, ItemPoint(0));
     });
     outer.Popup(window);
