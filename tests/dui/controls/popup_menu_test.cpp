@@ -272,6 +272,23 @@ TEST_F(PopupMenuTest, OpensLeftAndAboveNearBottomRightCorner) {
     EXPECT_EQ(seen.right - seen.left, size.cx);
 }
 
+TEST_F(PopupMenuTest, AnchoredMenuOpensBelowOwnerAndTakesKeys) {
+    plat::RECT owner{};
+    plat::GetWindowRect(window, &owner);
+    plat::RECT seen{};
+    headless::PushStep([&] {
+        plat::GetWindowRect(MenuWindow(), &seen);
+        headless::PressKey(plat::VK_END);
+        headless::PressKey(plat::VK_RETURN);
+    });
+    headless::SetAutoAdvanceBudget(1000);  // the fade-in's frames
+    PointAtRight();
+    menu.PopupAnchored(window);
+    EXPECT_EQ(seen.left, owner.left - 6);
+    EXPECT_EQ(seen.top, owner.bottom - 6);
+    EXPECT_EQ(CommandsTo(*right), std::vector<uintptr_t>{102});
+}
+
 TEST(PopupMenuPlacement, FlipsAtEdgesAndStaysInsideWorkArea) {
     const plat::RECT area{0, 0, 1920, 1040};
     const plat::SIZE size{120, 100};
