@@ -271,6 +271,8 @@ bool MessageBoxSession::Build(plat::HWND owner, std::string_view message, Messag
     window.style = plat::WS_POPUP | plat::WS_SYSMENU | plat::WS_CLIPCHILDREN;
     m_box = CreateHostWindow(window);
     if (m_box == nullptr) return false;
+    // A dialog of its owner: kept above it and marked modal for the system.
+    plat::SetWindowRole(m_box, plat::WindowRole::Dialog);
     plat::SetProp(m_box, kWindowFlagsProperty, reinterpret_cast<plat::HANDLE>(intptr_t{3}));
     plat::SetProp(m_box, kMessageBoxProperty, reinterpret_cast<plat::HANDLE>(static_cast<intptr_t>(m_icon)));
 

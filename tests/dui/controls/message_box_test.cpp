@@ -137,6 +137,7 @@ TEST_F(MessageBoxTest, ExitQuestionShapeAndOwnership) {
         EXPECT_EQ(dynamic_cast<dui::ExTextControl*>(parts.buttons[0])->Caption(), "手贱了");
         EXPECT_EQ(dynamic_cast<dui::ExTextControl*>(parts.buttons[1])->Caption(), "是的");
         EXPECT_EQ(plat::GetParent(box), window);   // owned: kept above its owner
+        EXPECT_EQ(plat::GetWindowRole(box), plat::WindowRole::Dialog);
         plat::RECT rect{};
         plat::GetWindowRect(box, &rect);
         EXPECT_EQ((rect.left + rect.right) / 2, (owner_rect.left + owner_rect.right) / 2);
