@@ -167,14 +167,17 @@ bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& m
     FileReadProblem problem;
     if (!ReadWholeFile(path, kMaxSkinPackageBytes, block, &problem)) block.clear();
     if (read_error) *read_error = problem.text;
+    return ParseSkinPackage(block, table, message);
+}
+
+bool ParseSkinPackage(std::string_view whole, SkinPackage& table, std::string& message) {
 
     // Shorter than one separator: there is no separator to split by.
-    if (block.size() < kSeparatorLength) {
+    if (whole.size() < kSeparatorLength) {
         message = kMessageMalformed;
         return false;
     }
-    std::string_view whole(block);
-    std::string_view separator = whole.substr(block.size() - kSeparatorLength);
+    std::string_view separator = whole.substr(whole.size() - kSeparatorLength);
     // The header and checksum pieces come before the resources.
     constexpr std::size_t kMaxPieces = kMaxSkinResources + 2;
     std::vector<std::string_view> pieces = SplitBySeparator(whole, separator, kMaxPieces);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace app {
@@ -23,6 +24,9 @@ struct SkinPackage {
 // system's reason, ASCII), or is cleared when it was read.
 bool LoadSkinPackage(const std::string& path, SkinPackage& table, std::string& message,
                      std::string* read_error = nullptr);
+
+// The checks and the split of LoadSkinPackage over bytes already read.
+bool ParseSkinPackage(std::string_view block, SkinPackage& table, std::string& message);
 
 // Writes `resources` as a package that LoadSkinPackage accepts. The 7-byte
 // separator is chosen deterministically so that the whole file splits back

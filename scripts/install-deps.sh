@@ -10,7 +10,7 @@ build_packages=(
   libgif-dev libcpp-httplib-dev libxtst-dev libgtest-dev libgmock-dev
   libbenchmark-dev ca-certificates fonts-wqy-zenhei
 )
-test_packages=(xvfb xauth xdotool xclip imagemagick python3 curl)
+test_packages=(xvfb xauth xdotool xclip imagemagick python3 curl time clang libclang-rt-14-dev)
 
 missing=()
 for package in "${build_packages[@]}" "${test_packages[@]}"; do

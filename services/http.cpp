@@ -532,15 +532,6 @@ bool IsRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Where a redirect may lead: http or https only, and never from a secure
-// address to a plain one. None when the move is allowed.
-HttpFailure CheckRedirectTarget(std::string_view target, bool from_secure) {
-    const std::string scheme = ToLowerAscii(target.substr(0, 8));
-    if (scheme.starts_with("https://")) return HttpFailure::None;
-    if (!scheme.starts_with("http://")) return HttpFailure::BadScheme;
-    return from_secure ? HttpFailure::BadRedirect : HttpFailure::None;
-}
-
 // The exchange and, unless the caller forbade it, the redirects that follow
 // it: at most ten, within the call's deadline. Each hop is a fresh exchange
 // so that the proxy, which serves plain addresses only, is chosen per hop.
@@ -567,7 +558,7 @@ Outcome Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms)
             DebugLog(setup.url, "too many redirects");
             return Failure(HttpFailure::BadRedirect, "more than ten redirects");
         }
-        if (const HttpFailure refused = CheckRedirectTarget(outcome.redirect_url, setup.secure);
+        if (const HttpFailure refused = RedirectRefusal(outcome.redirect_url, setup.secure);
             refused != HttpFailure::None) {
             DebugLog(outcome.redirect_url, "redirect refused");
             return Failure(refused, "redirect to " + outcome.redirect_url + " refused");
@@ -585,15 +576,6 @@ bool NeedsUtf8Conversion(std::string_view body, std::string_view headers) {
     const std::string_view window = body.substr(0, kBodyMarkerWindow - 1 + kUtf8Marker.size());
     return window.find(kUtf8Marker) != std::string_view::npos ||
            headers.find(kUtf8Marker) != std::string_view::npos;
-}
-
-// The value of the response's Location header, matched by name at the start
-// of a line ignoring case; never another header that ends in "Location".
-std::string LocationHeader(std::string_view headers) {
-    for (std::string_view line : Split(headers, "\r\n")) {
-        if (FindNoCase(line.substr(0, 9), "Location:") == 0) return TrimSpaces(line.substr(9));
-    }
-    return {};
 }
 
 HttpResult FailedResult(HttpFailure failure, std::string detail, long status = 0) {
@@ -643,14 +625,7 @@ HttpResult Request(std::string_view url, const HttpRequestOptions& options, int 
     const std::string& headers = transfer.headers;
     if (options.response_headers) *options.response_headers = headers;
 
-    const std::string location = LocationHeader(headers);
-    std::string returned_cookies;
-    for (std::string_view line : Split(headers, "\r\n")) {
-        if (line.find("Set-Cookie") != std::string_view::npos) {
-            returned_cookies += TrimSpaces(BetweenNoCase(line, "Set-Cookie:", ";"));
-            returned_cookies += "; ";
-        }
-    }
+    auto [location, returned_cookies] = ReadResponseHeaders(headers);
     if (options.returned_cookies) *options.returned_cookies = returned_cookies;
     if (options.cookies) *options.cookies = MergeCookies(*options.cookies, returned_cookies);
     if (options.location) *options.location = location.empty() ? headers : location;
@@ -669,7 +644,7 @@ HttpResult Request(std::string_view url, const HttpRequestOptions& options, int 
             return FailedResult(HttpFailure::BadRedirect, "more than ten permanent moves", 301);
         }
         const bool secure = from_secure || parsed.secure;
-        if (const HttpFailure refused = CheckRedirectTarget(location, secure);
+        if (const HttpFailure refused = RedirectRefusal(location, secure);
             refused != HttpFailure::None) {
             DebugLog(location, "permanent move refused");
             return FailedResult(refused, "move to " + location + " refused", 301);
@@ -813,6 +788,28 @@ std::string FetchText(std::string_view url) {
     std::string body = WebRequest(url);
     body.erase(std::min(body.find('\0'), body.size()));
     return body;
+}
+
+ResponseHeaderFacts ReadResponseHeaders(std::string_view header_block) {
+    ResponseHeaderFacts facts;
+    for (std::string_view line : Split(header_block, "\r\n")) {
+        // Only the header named Location; a Content-Location names no new place.
+        if (FindNoCase(line.substr(0, 9), "Location:") == 0) {
+            facts.location = TrimSpaces(line.substr(9));
+        }
+        if (line.find("Set-Cookie") != std::string_view::npos) {
+            facts.returned_cookies += TrimSpaces(BetweenNoCase(line, "Set-Cookie:", ";"));
+            facts.returned_cookies += "; ";
+        }
+    }
+    return facts;
+}
+
+HttpFailure RedirectRefusal(std::string_view target, bool from_secure) {
+    const std::string scheme = ToLowerAscii(target.substr(0, 8));
+    if (scheme.starts_with("https://")) return HttpFailure::None;
+    if (!scheme.starts_with("http://")) return HttpFailure::BadScheme;
+    return from_secure ? HttpFailure::BadRedirect : HttpFailure::None;
 }
 
 std::string MergeCookies(std::string_view cookies, std::string_view received) {

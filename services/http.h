@@ -126,6 +126,19 @@ HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options = {
 std::string FetchText(std::string_view url);
 HttpResult FetchTextResult(std::string_view url);
 
+// What the routine takes from a response's header block: the Location
+// header's value (named exactly, at the start of a line, in any letter case)
+// and the cookies set, as "name=value; " per Set-Cookie line.
+struct ResponseHeaderFacts {
+    std::string location;
+    std::string returned_cookies;
+};
+ResponseHeaderFacts ReadResponseHeaders(std::string_view header_block);
+
+// Why a redirect or permanent move to `target` is refused (BadScheme for
+// anything but http and https, BadRedirect for secure to plain), or None.
+HttpFailure RedirectRefusal(std::string_view target, bool from_secure);
+
 // Merges the cookies a response set ("a=1; b=2; ") into the old cookie text:
 // received cookies replace old ones of the same name, "=deleted" entries
 // drop out, exact duplicates are removed.
