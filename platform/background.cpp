@@ -42,17 +42,16 @@ struct Pool {
     std::deque<std::shared_ptr<Job>> queue;
     int workers = 0;
     int idle = 0;
+    // UI thread only. A new backend starts a new generation: results of
+    // jobs started for the old one are dropped.
+    uint64_t generation = 1;
+    size_t pending = 0;
 };
 
 Pool& ThePool() {
     static Pool* pool = new Pool;
     return *pool;
 }
-
-// UI thread only. A new backend starts a new generation: results of jobs
-// started for the old one are dropped.
-uint64_t s_generation = 1;
-size_t s_pending = 0;
 
 bool WindowAlive(HWND hwnd) {
     WindowRecord* record = Resolve(hwnd);
@@ -61,8 +60,9 @@ bool WindowAlive(HWND hwnd) {
 
 // UI thread: the job's result arrives.
 void Deliver(const std::shared_ptr<Job>& job) {
-    if (job->generation != s_generation) return;
-    if (s_pending > 0) s_pending -= 1;
+    Pool& pool = ThePool();
+    if (job->generation != pool.generation) return;
+    if (pool.pending > 0) pool.pending -= 1;
     std::function<void(std::shared_ptr<void>)> finish = std::move(job->finish);
     std::shared_ptr<void> result = std::move(job->result);
     if (!job->failure.empty()) {
@@ -116,14 +116,14 @@ namespace detail {
 void StartBackgroundJob(HWND window, std::function<std::shared_ptr<void>()> work,
                         std::function<void(std::shared_ptr<void>)> finish) {
     if (!work || !finish || !WindowAlive(window)) return;
+    Pool& pool = ThePool();
     auto job = std::make_shared<Job>();
     job->window = window;
-    job->generation = s_generation;
+    job->generation = pool.generation;
     job->work = std::move(work);
     job->finish = std::move(finish);
-    s_pending += 1;
+    pool.pending += 1;
 
-    Pool& pool = ThePool();
     std::unique_lock lock(pool.mutex);
     pool.queue.push_back(job);
     pool.wake.notify_one();
@@ -146,11 +146,19 @@ void StartBackgroundJob(HWND window, std::function<std::shared_ptr<void>()> work
 
 }  // namespace detail
 
-size_t BackgroundJobsPending() { return s_pending; }
+size_t BackgroundJobsPending() { return ThePool().pending; }
 
 void ResetBackgroundJobs() {
-    s_generation += 1;
-    s_pending = 0;
+    Pool& pool = ThePool();
+    pool.generation += 1;
+    pool.pending = 0;
+    // Jobs no worker has started yet will never be wanted; they die here,
+    // on the UI thread, unlocked.
+    std::deque<std::shared_ptr<Job>> unstarted;
+    {
+        std::lock_guard lock(pool.mutex);
+        unstarted.swap(pool.queue);
+    }
 }
 
 }  // namespace plat

@@ -30,10 +30,12 @@ Inbox& TheInbox() {
     return *inbox;
 }
 
-// Call with the inbox locked.
+// Call with the inbox locked. Only the first post after the UI thread
+// emptied the inbox wakes it: until it empties it again it looks at
+// `pending` before every wait.
 void WakeLocked(Inbox& inbox) {
-    inbox.pending.store(true, std::memory_order_release);
-    if (inbox.wake_target) inbox.wake_target->Wake();
+    const bool was_pending = inbox.pending.exchange(true, std::memory_order_acq_rel);
+    if (!was_pending && inbox.wake_target) inbox.wake_target->Wake();
 }
 
 void RunTask(std::function<void()>& task) {
