@@ -111,10 +111,8 @@ bool OpenMainWindow() {
         app.main_window = nullptr;
         return false;
     }
-    app.main_host->OnMessage([&app](plat::HWND window, uint32_t message, uintptr_t wparam,
-                                    intptr_t lparam) {
-        return app.exit_question.ShowExitQuestion(window, message, wparam, lparam);
-    });
+    app.main_ui = std::make_unique<MainWindow>();
+    app.main_ui->BuildMainWindow(*app.main_host, app.skin, app.sites);
 
     app.main_host->Show(dui::kAnimationCentre);
     app.main_host->CloseAnimation(dui::kAnimationCentre);
@@ -125,6 +123,8 @@ int StartApplication() {
     Application& app = App();
     if (!OpenMainWindow()) return 1;
     const int exit_code = RunMessageLoop();
+    // The controls go before the host they live in.
+    app.main_ui.reset();
     app.main_host.reset();
     app.main_window = nullptr;
     return exit_code;

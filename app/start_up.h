@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/exit_question.h"
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "app/skin_package.h"
 #include "dui/core/host_window.h"
@@ -32,7 +32,8 @@ struct Application {
     int window_height = 0;
     plat::HWND main_window = nullptr;
     std::unique_ptr<dui::ExHostWindow> main_host;
-    ExitQuestion exit_question;
+    // The controls, menus, search state and commands of the main window.
+    std::unique_ptr<MainWindow> main_ui;
     // The engines, player pages and product site the windows talk to.
     SiteSettings sites;
     // Where an installed program keeps its res/ folder: the skin package and

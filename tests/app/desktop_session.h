@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -243,8 +244,9 @@ public:
     const std::string& Name() const { return m_name; }
     Display* Dpy() const { return m_display; }
 
-    // Top-level windows whose UTF-8 title is `title`, mapped ones only.
-    std::vector<Window> WindowsTitled(const std::string& title) {
+    // Top-level windows whose UTF-8 title is `title` (or, with `prefix`,
+    // starts with it), mapped ones only.
+    std::vector<Window> WindowsTitled(const std::string& title, bool prefix = false) {
         std::vector<Window> found;
         Window root = DefaultRootWindow(m_display);
         Window parent = 0;
@@ -257,17 +259,18 @@ public:
                 attributes.map_state != IsViewable) {
                 continue;
             }
-            if (Title(children[i]) == title) found.push_back(children[i]);
+            const std::string name = Title(children[i]);
+            if (prefix ? name.starts_with(title) : name == title) found.push_back(children[i]);
         }
         if (children != nullptr) XFree(children);
         return found;
     }
-    std::optional<Window> WaitForWindow(const std::string& title,
-                                        milliseconds limit = 15000) {
+    std::optional<Window> WaitForWindow(const std::string& title, milliseconds limit = 15000,
+                                        bool prefix = false) {
         std::optional<Window> window;
         Eventually(
             [&] {
-                const auto found = WindowsTitled(title);
+                const auto found = WindowsTitled(title, prefix);
                 if (!found.empty()) window = found.front();
                 return window.has_value();
             },
@@ -355,9 +358,18 @@ public:
         XTestFakeKeyEvent(m_display, code, False, CurrentTime);
         XSync(m_display, False);
     }
-    // Any text, Chinese included: xdotool maps missing keysyms itself.
+    // Types ASCII text key by key. Other text is pasted (Ctrl+V) from the
+    // clipboard, as a user of a Chinese keyword often does: XTest typing
+    // of characters missing from the keymap does not reach GTK's input
+    // method under Xvfb.
     bool Type(const std::string& utf8) {
-        return Capture(m_name, "xdotool type --delay 30 -- '" + utf8 + "'").has_value();
+        const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                       [](char c) { return c > 0x1F && c < 0x7F && c != '\''; });
+        if (ascii) return Capture(m_name, "xdotool type --delay 30 -- '" + utf8 + "'").has_value();
+        if (!Capture(m_name, "sh -c \"printf '%s' '" + utf8 + "' | xclip -selection clipboard -i >/dev/null 2>&1\"")) {
+            return false;
+        }
+        return Capture(m_name, "xdotool key ctrl+v").has_value();
     }
     std::optional<std::string> Clipboard() {
         return Capture(m_name, "xclip -o -selection clipboard");

@@ -1,0 +1,445 @@
+#include "app/main_window.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "app/background_wait.h"
+#include "app/player_window.h"
+#include "platform/background.h"
+#include "search/detail_address.h"
+#include "search/engine_search.h"
+#include "services/http.h"
+
+namespace app {
+namespace {
+
+using dui::MakeArgb;
+
+// Skin resources.
+constexpr int kSkinButtonNormal = 5;
+constexpr int kSkinButtonHover = 6;
+constexpr int kSkinButtonPressed = 7;
+constexpr int kSkinTopPicture = 8;
+
+constexpr const char* kTabCaptions[kTabCount] = {"欢迎使用", "引擎1", "引擎2", "引擎3"};
+constexpr const char* kMenuPlay1 = "在线播放视频[引擎1]";
+constexpr const char* kMenuPlay2 = "在线播放视频[引擎2]";
+constexpr const char* kMenuCopy = "复制下载地址";
+
+// Input that never reaches the engine pages while a search runs.
+bool IsKeyboardInput(uint32_t message) {
+    return (message >= plat::WM_KEYFIRST && message <= plat::WM_KEYLAST &&
+            message != plat::WM_SYSKEYDOWN && message != plat::WM_SYSKEYUP &&
+            message != plat::WM_SYSCHAR) ||
+           message == plat::WM_IME_STARTCOMPOSITION || message == plat::WM_IME_COMPOSITION ||
+           message == plat::WM_IME_ENDCOMPOSITION || message == plat::WM_IME_CHAR;
+}
+
+bool IsMouseInput(uint32_t message) {
+    return message >= plat::WM_MOUSEFIRST && message <= plat::WM_MOUSELAST;
+}
+
+// Sets a flag for as long as it lives.
+class Flag {
+public:
+    explicit Flag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Flag() { m_flag = false; }
+    Flag(const Flag&) = delete;
+    Flag& operator=(const Flag&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+std::string SiteDomain(std::string_view site_address) {
+    const services::ParsedUrl url = services::ParseUrl(site_address);
+    if (url.host.empty()) return std::string(site_address);
+    const int default_port = url.secure ? 443 : 80;
+    if (url.port != default_port && url.port != 0) {
+        return url.host + ":" + std::to_string(url.port);
+    }
+    return url.host;
+}
+
+std::string VersionLine(std::string_view domain) {
+    return "官方网址：" + std::string(domain) + std::string(44, ' ') + "版本：" + kProductVersion;
+}
+
+std::string AboutText(std::string_view domain) {
+    const std::string site(domain);
+    return std::string("欢迎使用，本软件绿色免费，如果使用途中有什么问题欢迎到我们官方网站留言\r\n") +
+           "提出，感谢你对我们的支持！\r\n\r\n" + "官方网址：" + site + "\r\n\r\n" +
+           "软件作者：" + kAuthorName + "\r\n\r\n" + "软件版本：" + kProductVersion + "\r\n\r\n" +
+           "腾讯微博：" + site + "/" + kAuthorName;
+}
+
+int AddressColumn(int engine) {
+    return engine == 1 ? 7 : 4;
+}
+
+void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
+                       const SiteSettings& sites) {
+    m_host = &host;
+    m_window = host.Window();
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        m_engines[Index(engine)] =
+            search::MakeSearchEngine(engine, sites.engine_roots[Index(engine)]);
+    }
+    CreateControls(skin, sites);
+    CreateListsAndMenus();
+    MoveIntoPages();
+    // Paging waits for the first search of each engine.
+    for (const int button : {4, 7, 5, 8, 6, 9}) {
+        m_push_buttons[Index(button)].Disabled(true);
+    }
+    RestyleTitleLabel();
+    host.OnMessage([this](plat::HWND window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+        return ShowExitQuestion(window, message, wparam, lparam);
+    });
+    BindEvents();
+}
+
+void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sites) {
+    const plat::HWND window = m_window;
+    const auto w = static_cast<float>(m_host->ClientWidth());
+    const auto h = static_cast<float>(m_host->ClientHeight());
+    const std::string domain = SiteDomain(sites.site);
+
+    dui::GroupBoxOptions panel3;
+    panel3.glow_colour = MakeArgb(0x000000, 20);
+    panel3.fill_colour = MakeArgb(0xFFFFFF, 140);
+    panel3.frame_colour = MakeArgb(0x000000, 40);
+    panel3.rounded = true;
+    m_panel3.CreateGroupBox(window, 0, 110, w, 282, panel3);
+
+    dui::GroupBoxOptions panel1;
+    panel1.glow_colour = MakeArgb(0x000000, 90);
+    panel1.fill_colour = MakeArgb(0xFFFFFF, 120);
+    panel1.frame_colour = MakeArgb(0x000000, 80);
+    panel1.rounded = false;
+    m_panel1.CreateGroupBox(window, 0, h - 36, w, 36, panel1);
+
+    m_top_picture.CreateFromBytes(window, 174, 12, 150, 20, skin.Resource(kSkinTopPicture));
+    m_top_picture.Alpha(180);
+
+    dui::LabelOptions version;
+    version.text = VersionLine(domain);
+    version.text_colour = MakeArgb(0xFFFFFF);
+    version.font_style = 1;
+    version.text_effect = 4;
+    version.glow_colour = MakeArgb(0x000000, 50);
+    m_labels[0].CreateLabel(window, 12, h - 30, w, 20, version);
+
+    dui::LabelOptions about;
+    about.text = AboutText(domain);
+    about.word_wrap = true;
+    about.font_style = 1;
+    about.text_effect = 3;
+    m_labels[1].CreateLabel(window, 12, 154, w - 19, 240, about);
+
+    for (int tab = 1; tab <= kTabCount; ++tab) {
+        dui::ExToggleButton& button = m_tabs[Index(tab)];
+        button.CreateTextControl(window, 62.0f + 90.0f * static_cast<float>(tab - 1), 38, 80, 65,
+                                 {}, std::nullopt, std::string("微软雅黑"), std::nullopt,
+                                 /*font_style=*/1, /*text_effect=*/3, /*glow_colour=*/0,
+                                 /*corner_style=*/0);
+        button.IconData(skin.Resource(tab));
+        button.IconPosition(2);
+        button.Gap(4);
+        button.Caption(kTabCaptions[tab - 1]);
+    }
+    m_tabs[0].Checked(true);
+
+    m_pages.SetPageRect(window, -1, 107, w, 248);
+    for (int page = 1; page <= kTabCount; ++page) m_pages.AddPage();
+    m_pages.SelectPage(1);
+
+
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        dui::ReportListOptions options;
+        options.view = dui::ListView::Report;
+        options.hover_text = MakeArgb(0x0080FF, 200);
+        options.selected_text = MakeArgb(0x0000FF, 160);
+        options.back_colour = MakeArgb(0xFF8800, 80);
+        dui::ExReportList& list = m_lists[Index(engine)];
+        list.CreateReportList(window, 12, 116, 446, 202, options);
+        list.Alpha(200);
+    }
+
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        dui::LabelOptions caption;
+        caption.text = "搜索内容：";
+        caption.text_colour = MakeArgb(0xFFFFFF);
+        caption.font_style = 1;
+        caption.text_effect = 3;
+        caption.glow_colour = MakeArgb(0x000000, 70);
+        m_labels[Index(engine + 2)].CreateLabel(window, 12, h - 64, w, 20, caption);
+    }
+
+    dui::LabelOptions status;
+    status.text = search::kInitialStatusText;
+    status.text_colour = MakeArgb(0xFFFFFF);
+    status.alignment = dui::StringAlignment::Center;
+    status.text_effect = 3;
+    status.glow_colour = MakeArgb(0x000000, 70);
+    m_labels[5].CreateLabel(window, 174, 13, 150, 20, status);
+
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        dui::EditOptions options;
+        options.text_colour = MakeArgb(0xFF8800);
+        options.multi_line = false;
+        options.input_type = dui::EditInputType::Normal;
+        dui::ExEdit& box = m_keyword_boxes[Index(engine)];
+        box.CreateEdit(window, 76, h - 66, 180, 24, options);
+        box.Invalidate();
+    }
+
+    constexpr const char* kCaptions[3] = {"搜索", "上一页", "下一页"};
+    constexpr float kLefts[3] = {258, 325, 392};
+    for (int button = 1; button <= 9; ++button) {
+        const int kind = (button - 1) / 3;
+        dui::ExImageButton& push = m_push_buttons[Index(button)];
+        push.CreateTextControl(window, kLefts[kind], h - 66, 65, 26, kCaptions[kind],
+                               MakeArgb(0xFFFFFF), std::nullopt, std::nullopt, std::nullopt,
+                               /*text_effect=*/3, MakeArgb(0x000000, 30));
+        push.SetImages(skin.Resource(kSkinButtonNormal), skin.Resource(kSkinButtonHover),
+                       skin.Resource(kSkinButtonPressed), dui::kImageStretched);
+    }
+}
+
+void MainWindow::CreateListsAndMenus() {
+    struct ColumnSpec {
+        const char* title;
+        int width;
+    };
+    // The last column of every list is the hidden address.
+    const std::array<std::vector<ColumnSpec>, kEngineCount> columns = {{
+        {{"文件名", 130}, {"添加时间", 90}, {"文件数", 50}, {"文件大小", 70}, {"热度", 50},
+         {"速度", 50}, {"磁力地址", 0}},
+        {{"文件名", 290}, {"文件大小", 70}, {"添加日期", 70}, {"地址", 0}},
+        {{"文件名", 290}, {"文件大小", 70}, {"种子数量", 70}, {"地址", 0}},
+    }};
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        dui::ExReportList& list = m_lists[Index(engine)];
+        const auto& specs = columns[Index(engine)];
+        for (std::size_t c = 0; c < specs.size(); ++c) {
+            const bool hidden_magnet = engine == 1 && c + 1 == specs.size();
+            list.InsertColumn(0, specs[c].title, specs[c].width,
+                              hidden_magnet ? dui::StringAlignment::Near
+                                            : dui::StringAlignment::Center);
+        }
+    }
+
+    for (int list = 1; list <= kEngineCount; ++list) {
+        dui::ExPopupMenu& menu = m_menus[Index(list)];
+        menu.AddItem(kMenuPlay1, std::function<void()>([this, list] { PlayFromList(list, 1); }));
+        menu.AddItem(kMenuPlay2, std::function<void()>([this, list] { PlayFromList(list, 2); }));
+        if (list == 2) {
+            menu.AddItem(kMenuCopy, std::function<void()>([this] { CopyDetailAddress(); }));
+        } else {
+            menu.AddItem(kMenuCopy,
+                         std::function<void()>([this, list] { CopyDownloadAddress(list); }));
+        }
+    }
+}
+
+void MainWindow::MoveIntoPages() {
+    m_labels[1].SetParent(m_pages.PageHandle(1));
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        const dui::ControlHandle page = m_pages.PageHandle(engine + 1);
+        m_lists[Index(engine)].SetParent(page);
+        m_labels[Index(engine + 2)].SetParent(page);
+        m_keyword_boxes[Index(engine)].SetParent(page);
+        SearchButton(engine).SetParent(page);
+        PreviousButton(engine).SetParent(page);
+        NextButton(engine).SetParent(page);
+    }
+}
+
+void MainWindow::RestyleTitleLabel() {
+    // Attach marks the caption's title label with a tag of its own handle
+    // plus 2; it is found among the top-level controls by that mark.
+    dui::ControlHandle at = m_host->TopLevelList().first;
+    while (at != dui::ControlHandle::None) {
+        dui::ExControl* control = dui::ResolveControl(at);
+        if (control == nullptr) return;
+        if (control->Kind() == dui::ControlKind::Label) {
+            const std::string& tag = control->Tag();
+            char* end = nullptr;
+            const double value = std::strtod(tag.c_str(), &end);
+            const double expected = static_cast<double>(dui::Raw(at)) + 2.0;
+            if (!tag.empty() && end != tag.c_str() && std::fabs(value - expected) < 0.0000001) {
+                auto* title = static_cast<dui::ExLabel*>(control);
+                title->AutoContrast(false);
+                title->TextColour(MakeArgb(0xFFFFFF, 190));
+                title->GlowColour(MakeArgb(0x000000, 51));
+                title->FontStyle(1);
+                title->TextEffect(4);
+                return;
+            }
+        }
+        at = control->NextSibling();
+    }
+}
+
+void MainWindow::BindEvents() {
+    for (int tab = 1; tab <= kTabCount; ++tab) {
+        // Tabs switch on press, not on click.
+        m_tabs[Index(tab)].BindEvent(plat::WM_LBUTTONDOWN,
+                                     [this, tab](const dui::ControlEvent&) { SelectTab(tab); });
+    }
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        m_lists[Index(engine)].OnRightClick([this, engine](dui::ControlHandle, int) {
+            m_menus[Index(engine)].Popup(m_window, 0, 0);
+        });
+        SearchButton(engine).BindEvent(
+            dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NewSearch(engine); });
+        PreviousButton(engine).BindEvent(
+            dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { PreviousPage(engine); });
+        NextButton(engine).BindEvent(
+            dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NextPage(engine); });
+        // Enter in a keyword box searches, as the engine's search button does.
+        m_keyword_boxes[Index(engine)].BindEvent(
+            plat::WM_KEYDOWN, [this, engine](const dui::ControlEvent& event) {
+                if (event.wparam == plat::VK_RETURN) NewSearch(engine);
+            });
+    }
+}
+
+void MainWindow::SelectTab(int tab) {
+    if (tab < 1 || tab > kTabCount) return;
+    for (int other = 1; other <= kTabCount; ++other) {
+        m_tabs[Index(other)].Checked(other == tab);
+    }
+    m_pages.SelectPage(tab);
+    if (tab >= 2) m_state.CurrentEngine(tab - 1);
+}
+
+void MainWindow::CopyDownloadAddress(int list) {
+    if (list < 1 || list > kEngineCount) return;
+    dui::ExReportList& control = m_lists[Index(list)];
+    const int row = control.CurrentRow();
+    // No current row empties the clipboard on purpose.
+    plat::SetClipboardText(row > 0 ? control.CellText(row, AddressColumn(list)) : std::string());
+}
+
+void MainWindow::CopyDetailAddress() {
+    if (m_busy) return;
+    dui::ExReportList& list = m_lists[1];
+    const int row = list.CurrentRow();
+    const std::string detail_url = row > 0 ? list.CellText(row, AddressColumn(2)) : std::string();
+    search::PageResult found;
+    if (!WaitWhileBusy<search::PageResult>(
+            [detail_url] { return search::ResolveDetailAddressResult(detail_url); }, found)) {
+        return;
+    }
+    // A page without the address, or a failed lookup, leaves the clipboard
+    // empty rather than holding page markup.
+    plat::SetClipboardText(found.Failed() ? std::string() : found.text);
+}
+
+void MainWindow::PlayFromList(int list, int player_engine) {
+    dui::ExReportList& control = m_lists[Index(list)];
+    const int row = control.CurrentRow();
+    std::string address = row > 0 ? control.CellText(row, AddressColumn(list)) : std::string();
+    std::string name = row > 0 ? control.CellText(row, 1) : std::string();
+    // The player runs its own loop: start it once the menu and the click
+    // that opened it have fully returned.
+    plat::PostToUiThread([list, player_engine, address = std::move(address),
+                          name = std::move(name)]() mutable {
+        RunPlayCommand(list, player_engine, std::move(address), std::move(name));
+    });
+}
+
+intptr_t MainWindow::ShowExitQuestion(plat::HWND window, uint32_t message, uintptr_t wparam,
+                                      intptr_t lparam) {
+    if (message == plat::WM_SETCURSOR && m_busy) {
+        plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
+        return 1;
+    }
+    return m_exit_question.ShowExitQuestion(window, message, wparam, lparam);
+}
+
+void MainWindow::SetStatusText(const std::string& text) {
+    m_labels[5].LabelText(text);
+}
+
+void MainWindow::SetPreviousPageDisabled(int engine, bool disabled) {
+    if (engine >= 1 && engine <= kEngineCount) PreviousButton(engine).Disabled(disabled);
+}
+
+void MainWindow::SetNextPageDisabled(int engine, bool disabled) {
+    if (engine >= 1 && engine <= kEngineCount) NextButton(engine).Disabled(disabled);
+}
+
+void MainWindow::RunEngineSearch(int engine, int page) {
+    if (engine < 1 || engine > kEngineCount || m_busy) return;
+    dui::ExReportList& list = m_lists[Index(engine)];
+    list.Clear();
+    list.EmptyText("");
+    const std::string keyword = m_keyword_boxes[Index(engine)].EditText();
+    const search::SearchEngine& description = m_engines[Index(engine)];
+    search::PageResult fetched;
+    if (!WaitWhileBusy<search::PageResult>(
+            [description, keyword, page] {
+                return search::FetchEnginePageResult(description, keyword, page);
+            },
+            fetched)) {
+        return;
+    }
+    if (fetched.Failed()) {
+        list.EmptyText(kSearchFailedPrefix + std::string(services::HttpFailureText(fetched.failure)));
+        return;
+    }
+    // One insertion and its cell updates per match; the list paints once
+    // per frame however many rows arrive.
+    const int rows = search::ExtractResults(
+        description, std::move(fetched.text), [&list](std::vector<std::string>&& cells) {
+            const int row = list.InsertRow();
+            for (std::size_t c = 0; c < cells.size(); ++c) {
+                list.CellText(row, static_cast<int>(c) + 1, std::move(cells[c]));
+            }
+        });
+    if (rows == 0) list.EmptyText(kNoResultsText);
+}
+
+template <class Result>
+bool MainWindow::WaitWhileBusy(std::function<Result()> job, Result& result) {
+    std::optional<Result> outcome;
+    {
+        Flag busy(m_busy);
+        plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
+        outcome = WaitForBackgroundJob<Result>(
+            m_window, std::move(job),
+            [this](const plat::MSG& message) { return DropsDuringSearch(message); });
+    }
+    if (!outcome) return false;
+    // The host puts back the cursor of whatever is under the pointer.
+    plat::SendMessage(m_window, plat::WM_SETCURSOR, reinterpret_cast<plat::WPARAM>(m_window),
+                      plat::HTCLIENT | (plat::WM_MOUSEMOVE << 16));
+    result = std::move(*outcome);
+    return true;
+}
+
+bool MainWindow::DropsDuringSearch(const plat::MSG& message) const {
+    if (message.hwnd != m_window) return false;
+    if (IsKeyboardInput(message.message)) return true;
+    if (!IsMouseInput(message.message)) return false;
+    // The wheel carries screen coordinates; it only ever scrolls a list.
+    if (message.message == plat::WM_MOUSEWHEEL) return true;
+    const auto x = static_cast<float>(static_cast<int16_t>(message.lParam & 0xFFFF));
+    const auto y = static_cast<float>(static_cast<int16_t>((message.lParam >> 16) & 0xFFFF));
+    // Every engine page's controls lie inside the pages' rectangle.
+    const dui::ExControl* page = dui::ResolveControl(m_pages.PageHandle(1));
+    if (page == nullptr) return false;
+    const dui::RectF pages = page->Bounds();
+    return x >= pages.left && x < pages.left + pages.width && y >= pages.top &&
+           y < pages.top + pages.height;
+}
+
+}  // namespace app

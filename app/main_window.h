@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/exit_question.h"
+#include "app/settings.h"
+#include "app/skin_package.h"
+#include "dui/controls/edit.h"
+#include "dui/controls/group_box.h"
+#include "dui/controls/image_button.h"
+#include "dui/controls/label.h"
+#include "dui/controls/page_set.h"
+#include "dui/controls/popup_menu.h"
+#include "dui/controls/report_list.h"
+#include "dui/controls/toggle_button.h"
+#include "dui/core/host_window.h"
+#include "dui/core/picture.h"
+#include "platform/platform.h"
+#include "search/search_engine.h"
+#include "search/search_state.h"
+
+namespace app {
+
+inline constexpr int kTabCount = 4;
+inline constexpr int kEngineCount = search::kEngineCount;
+
+// The texts of the main window that are not a control's caption.
+inline constexpr const char* kProductVersion = "1.2";
+inline constexpr const char* kAuthorName = "seed-searcher";
+inline constexpr const char* kNoResultsText = "没有找到结果";
+inline constexpr const char* kSearchFailedPrefix = "搜索失败：";
+
+// The host (with port, when one is given) of a site address: the domain
+// the version line and the about text name.
+std::string SiteDomain(std::string_view site_address);
+// Label 1: "官方网址：" domain, 44 spaces, "版本：1.2".
+std::string VersionLine(std::string_view domain);
+// Label 2: the welcome text, the site, the author, the version and the
+// microblog address, lines separated by CR LF.
+std::string AboutText(std::string_view domain);
+
+// Column (1-based) of each engine's list that holds the row's address.
+int AddressColumn(int engine);
+
+// The main window's controls, popup menus and search state, and the commands
+// its controls are wired to. Built once on the attached main host; lives
+// until the program ends.
+class MainWindow : public search::SearchView {
+public:
+    MainWindow() = default;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates every control in its order with its settings, moves the page
+    // controls into their pages, disables the paging buttons, restyles the
+    // title label, installs the exit question and binds the events.
+    void BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
+                         const SiteSettings& sites);
+
+    // Tab n (1..4): checks it alone, shows its page and, for an engine tab,
+    // makes that engine the current one.
+    void SelectTab(int tab);
+    // Puts the address of the list's current row on the clipboard (lists 1
+    // and 3); no current row empties the clipboard.
+    void CopyDownloadAddress(int list);
+    // Engine 2's copy: looks the current row's detail page up and puts the
+    // address it holds (or an empty text) on the clipboard.
+    void CopyDetailAddress();
+    // The main window's message hook: the busy cursor during a search, the
+    // exit question, the end of the program when the window is destroyed.
+    intptr_t ShowExitQuestion(plat::HWND window, uint32_t message, uintptr_t wparam,
+                              intptr_t lparam);
+
+    // The nine button handlers.
+    void NewSearch(int engine) { m_state.NewSearch(engine, *this); }
+    void PreviousPage(int engine) { m_state.PreviousPage(engine, *this); }
+    void NextPage(int engine) { m_state.NextPage(engine, *this); }
+
+    // search::SearchView
+    void SetStatusText(const std::string& text) override;
+    void SetPreviousPageDisabled(int engine, bool disabled) override;
+    void SetNextPageDisabled(int engine, bool disabled) override;
+    void RunEngineSearch(int engine, int page) override;
+
+    // State and controls, for the start-up and for tests.
+    search::SearchState& State() { return m_state; }
+    bool Busy() const { return m_busy; }
+    plat::HWND Window() const { return m_window; }
+    dui::ExToggleButton& Tab(int tab) { return m_tabs[Index(tab)]; }
+    dui::ExPageSet& Pages() { return m_pages; }
+    dui::ExGroupBox& Panel(int panel) { return panel == 1 ? m_panel1 : m_panel3; }
+    dui::ExReportList& List(int engine) { return m_lists[Index(engine)]; }
+    dui::ExEdit& KeywordBox(int engine) { return m_keyword_boxes[Index(engine)]; }
+    dui::ExImageButton& SearchButton(int engine) { return m_push_buttons[Index(engine)]; }
+    dui::ExImageButton& PreviousButton(int engine) { return m_push_buttons[Index(engine) + 3]; }
+    dui::ExImageButton& NextButton(int engine) { return m_push_buttons[Index(engine) + 6]; }
+    dui::ExLabel& Label(int label) { return m_labels[Index(label)]; }
+    dui::ExLabel& StatusLabel() { return m_labels[5]; }
+    dui::ExPopupMenu& Menu(int list) { return m_menus[Index(list)]; }
+    dui::ExPicture& TopPicture() { return m_top_picture; }
+
+private:
+    static std::size_t Index(int one_based) { return static_cast<std::size_t>(one_based - 1); }
+
+    void CreateControls(const SkinPackage& skin, const SiteSettings& sites);
+    void CreateListsAndMenus();
+    void MoveIntoPages();
+    void RestyleTitleLabel();
+    void BindEvents();
+    // Runs `job` off the UI thread while the window keeps painting and its
+    // engine pages ignore input; false when the program is ending.
+    template <class Result>
+    bool WaitWhileBusy(std::function<Result()> job, Result& result);
+    bool DropsDuringSearch(const plat::MSG& message) const;
+    void PlayFromList(int list, int player_engine);
+
+    dui::ExHostWindow* m_host = nullptr;
+    plat::HWND m_window = nullptr;
+    std::array<search::SearchEngine, kEngineCount> m_engines;
+    search::SearchState m_state;
+    bool m_busy = false;
+    ExitQuestion m_exit_question;
+
+    // Creation order, which is also the drawing order of the top level.
+    dui::ExGroupBox m_panel3;
+    dui::ExGroupBox m_panel1;
+    dui::ExPicture m_top_picture;
+    std::array<dui::ExLabel, 6> m_labels;  // version, about, 3 captions, status
+    std::array<dui::ExToggleButton, kTabCount> m_tabs;
+    dui::ExPageSet m_pages;
+    std::array<dui::ExReportList, kEngineCount> m_lists;
+    std::array<dui::ExEdit, kEngineCount> m_keyword_boxes;
+    std::array<dui::ExImageButton, 9> m_push_buttons;  // search 1..3, previous 1..3, next 1..3
+    std::array<dui::ExPopupMenu, kEngineCount> m_menus;
+};
+
+}  // namespace app

@@ -1,0 +1,349 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/start_up.h"
+#include "dui/controls/message_box.h"
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
+#include "services/http.h"
+#include "tests/app/recording_engines.h"
+#include "tests/support/raw_responder.h"
+
+namespace {
+
+using desktop_session::RecordingEngines;
+
+std::string U8(std::u8string_view text) {
+    return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+using dui::MakeArgb;
+
+// The centre of a control, in client coordinates of its window.
+plat::POINT CentreOf(const dui::ExControl& control) {
+    const dui::RectF& r = control.Bounds();
+    return {static_cast<int>(r.left + r.width / 2), static_cast<int>(r.top + r.height / 2)};
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::Initialise(plat::Backend::Headless);
+        plat::headless::SetWorkArea({0, 0, 1280, 1000});
+        plat::headless::SetAutoAdvanceBudget(60'000);
+        ASSERT_TRUE(app::InitialiseModules());
+        app::App() = app::Application{};
+        app::App().data_directory = "/nonexistent";
+        app::App().sites = Sites();
+        ASSERT_TRUE(app::OpenMainWindow());
+        window = app::App().main_window;
+        ui = app::App().main_ui.get();
+        ASSERT_NE(ui, nullptr);
+        Pump();
+    }
+    void TearDown() override {
+        if (plat::IsWindow(window)) plat::DestroyWindow(window);
+        app::App().main_ui.reset();
+        app::App().main_host.reset();
+        app::App().main_window = nullptr;
+        plat::headless::Reset();
+    }
+
+    virtual app::SiteSettings Sites() const { return engines.Sites(); }
+    static void Pump() { plat::headless::PumpMessages(); }
+    void Click(const dui::ExControl& control) {
+        plat::headless::Click(window, CentreOf(control));
+        Pump();
+    }
+    void PressOn(const dui::ExControl& control) {
+        plat::headless::MouseDown(window, CentreOf(control));
+        Pump();
+        plat::headless::MouseUp(window, CentreOf(control));
+        Pump();
+    }
+    // Types a keyword into an engine's box through the keyboard.
+    void TypeKeyword(int engine, const std::string& utf8) {
+        Click(ui->KeywordBox(engine));
+        plat::headless::CommitIme(utf8);
+        Pump();
+    }
+    std::string LastTarget() const {
+        const auto targets = engines.Targets();
+        return targets.empty() ? std::string() : targets.back();
+    }
+
+    RecordingEngines engines;
+    plat::HWND window = nullptr;
+    app::MainWindow* ui = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsOnTheWelcomePageWithPagingOff) {
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数:0,引擎:0");
+    for (int engine = 1; engine <= 3; ++engine) {
+        EXPECT_TRUE(ui->PreviousButton(engine).Disabled()) << engine;
+        EXPECT_TRUE(ui->NextButton(engine).Disabled()) << engine;
+        EXPECT_FALSE(ui->SearchButton(engine).Disabled()) << engine;
+    }
+    EXPECT_TRUE(ui->Tab(1).Checked());
+    for (int tab = 2; tab <= 4; ++tab) EXPECT_FALSE(ui->Tab(tab).Checked()) << tab;
+    EXPECT_EQ(ui->Pages().SelectPage(), 1);
+    EXPECT_EQ(ui->State().CurrentEngine(), 0);
+    EXPECT_EQ(ui->Tab(3).Caption(), "引擎2");
+    EXPECT_EQ(ui->SearchButton(2).Caption(), "搜索");
+    EXPECT_EQ(ui->PreviousButton(2).Caption(), "上一页");
+    EXPECT_EQ(ui->NextButton(2).Caption(), "下一页");
+}
+
+TEST_F(MainWindowTest, ControlsSitInTheirPagesAndCreationOrder) {
+    EXPECT_EQ(ui->Label(2).GetParent(), ui->Pages().PageHandle(1));
+    for (int engine = 1; engine <= 3; ++engine) {
+        const dui::ControlHandle page = ui->Pages().PageHandle(engine + 1);
+        EXPECT_EQ(ui->List(engine).GetParent(), page) << engine;
+        EXPECT_EQ(ui->KeywordBox(engine).GetParent(), page) << engine;
+        EXPECT_EQ(ui->Label(engine + 2).GetParent(), page) << engine;
+        EXPECT_EQ(ui->SearchButton(engine).GetParent(), page) << engine;
+        EXPECT_EQ(ui->PreviousButton(engine).GetParent(), page) << engine;
+        EXPECT_EQ(ui->NextButton(engine).GetParent(), page) << engine;
+    }
+    // Later top-level controls are drawn above earlier ones.
+    std::vector<dui::ControlHandle> order;
+    for (dui::ControlHandle at = app::App().main_host->TopLevelList().first;
+         at != dui::ControlHandle::None; at = dui::ResolveControl(at)->NextSibling()) {
+        order.push_back(at);
+    }
+    const auto index = [&order](const dui::ExControl& control) {
+        return std::find(order.begin(), order.end(), control.GetHandle()) - order.begin();
+    };
+    const std::vector<const dui::ExControl*> expected = {
+        &ui->Panel(3), &ui->Panel(1), &ui->TopPicture(), &ui->Label(1), &ui->Tab(1), &ui->Tab(4),
+        ui->Pages().Page(1), ui->Pages().Page(4), &ui->StatusLabel()};
+    for (std::size_t i = 1; i < expected.size(); ++i) {
+        EXPECT_LT(index(*expected[i - 1]), index(*expected[i])) << i;
+    }
+    EXPECT_EQ(index(ui->StatusLabel()), static_cast<long>(order.size()) - 1);
+
+    const dui::RectF list = ui->List(2).Bounds();
+    EXPECT_EQ(ui->Tab(4).Bounds().left, 62 + 270);
+    EXPECT_EQ(ui->Panel(1).Bounds().top, 390 - 36);
+    EXPECT_EQ(ui->SearchButton(1).Bounds().top, 390 - 66);
+    EXPECT_EQ(ui->Pages().Page(2)->Bounds().left, -1);
+    EXPECT_EQ(ui->Pages().Page(2)->Bounds().height, 248);
+    EXPECT_EQ(list.width, 446);
+}
+
+
+TEST_F(MainWindowTest, ListsHaveTheirColumnsAndMenusTheirItems) {
+    EXPECT_EQ(ui->List(1).ColumnCount(), 7);
+    EXPECT_EQ(ui->List(1).ColumnTitle(7), "磁力地址");
+    EXPECT_EQ(ui->List(1).ColumnWidth(7), 0);
+    EXPECT_EQ(ui->List(1).ColumnWidth(1), 130);
+    EXPECT_EQ(ui->List(2).ColumnTitle(3), "添加日期");
+    EXPECT_EQ(ui->List(3).ColumnTitle(3), "种子数量");
+    EXPECT_EQ(ui->List(3).ColumnWidth(4), 0);
+    EXPECT_EQ(ui->List(2).Alpha(), 200);
+    EXPECT_EQ(ui->TopPicture().Alpha(), 180);
+    for (int list = 1; list <= 3; ++list) {
+        ASSERT_EQ(ui->Menu(list).ItemCount(), 3);
+        EXPECT_EQ(ui->Menu(list).ItemText(1), "在线播放视频[引擎1]");
+        EXPECT_EQ(ui->Menu(list).ItemText(2), "在线播放视频[引擎2]");
+        EXPECT_EQ(ui->Menu(list).ItemText(3), "复制下载地址");
+    }
+}
+
+TEST_F(MainWindowTest, TitleLabelIsRestyledAndTextsNameTheSite) {
+    const auto* title = dynamic_cast<const dui::ExLabel*>(app::App().main_host->TitleLabel());
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->TextColour(), MakeArgb(0xFFFFFF, 190));
+    EXPECT_EQ(title->GlowColour(), MakeArgb(0x000000, 51));
+    EXPECT_EQ(title->FontStyle(), 1);
+    EXPECT_EQ(title->TextEffect(), 4);
+    EXPECT_FALSE(title->AutoContrast());
+
+    const std::string domain = app::SiteDomain(engines.Root("/site"));
+    EXPECT_EQ(domain, "127.0.0.1:" + engines.Root("").substr(17));
+    EXPECT_EQ(ui->Label(1).LabelText(), "官方网址：" + domain + std::string(44, ' ') + "版本：1.2");
+    const std::string about = ui->Label(2).LabelText();
+    EXPECT_TRUE(about.starts_with("欢迎使用，")) << about;
+    EXPECT_NE(about.find("\r\n\r\n官方网址：" + domain + "\r\n\r\n软件作者：seed-searcher\r\n"),
+              std::string::npos);
+    EXPECT_NE(about.find("软件版本：1.2"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ColourRuleSwapsRedAndBlueAndCapsAlpha) {
+    EXPECT_EQ(MakeArgb(0x0080FF, 200), 0xC8FF8000u);
+    EXPECT_EQ(MakeArgb(0xFFFFFF), 0xFEFFFFFFu);
+    EXPECT_EQ(MakeArgb(0x123456, 255), 0xFE563412u);
+}
+
+TEST_F(MainWindowTest, TabsSwitchOnPressAndSetTheEngine) {
+    plat::headless::MouseDown(window, CentreOf(ui->Tab(3)));
+    Pump();
+    // Already switched, before the button is released.
+    EXPECT_TRUE(ui->Tab(3).Checked());
+    EXPECT_FALSE(ui->Tab(1).Checked());
+    EXPECT_EQ(ui->Pages().SelectPage(), 3);
+    EXPECT_EQ(ui->State().CurrentEngine(), 2);
+    plat::headless::MouseUp(window, CentreOf(ui->Tab(3)));
+    PressOn(ui->Tab(1));
+    EXPECT_EQ(ui->Pages().SelectPage(), 1);
+    EXPECT_EQ(ui->State().CurrentEngine(), 2);  // the welcome tab keeps it
+    EXPECT_TRUE(ui->Tab(1).Checked());
+    EXPECT_FALSE(ui->Tab(3).Checked());
+}
+
+TEST_F(MainWindowTest, SearchAndPagingRequestTheRightPagesAndToggleButtons) {
+    PressOn(ui->Tab(2));
+    TypeKeyword(1, U8(u8"电影"));
+    EXPECT_EQ(ui->KeywordBox(1).EditText(), "电影");
+    // Nothing in the catalogue is called that; the path is what counts.
+    Click(ui->SearchButton(1));
+    EXPECT_EQ(LastTarget(), "/e1/?s=%E7%94%B5%E5%BD%B1&p=1");
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1，引擎：1");
+    EXPECT_EQ(ui->List(1).EmptyText(), "没有找到结果");
+    EXPECT_TRUE(ui->PreviousButton(1).Disabled());
+    EXPECT_FALSE(ui->NextButton(1).Disabled());
+
+    ui->KeywordBox(1).EditText("");
+    Click(ui->SearchButton(1));
+    EXPECT_EQ(LastTarget(), "/e1/?s=&p=1");
+    EXPECT_EQ(ui->List(1).RowCount(), app::kDemoRowsPerPage);
+    EXPECT_EQ(ui->List(1).EmptyText(), "");
+    const std::string first_page_name = ui->List(1).CellText(1, 1);
+
+    Click(ui->NextButton(1));
+    EXPECT_EQ(LastTarget(), "/e1/?s=&p=2");
+    EXPECT_FALSE(ui->PreviousButton(1).Disabled());
+    EXPECT_NE(ui->List(1).CellText(1, 1), first_page_name);
+    Click(ui->PreviousButton(1));
+    EXPECT_EQ(LastTarget(), "/e1/?s=&p=1");
+    EXPECT_TRUE(ui->PreviousButton(1).Disabled());
+
+    // A disabled button sends nothing.
+    const std::size_t requests = engines.Count();
+    Click(ui->PreviousButton(1));
+    EXPECT_EQ(engines.Count(), requests);
+}
+
+TEST_F(MainWindowTest, EachEngineRequestsItsOwnAddressForm) {
+    PressOn(ui->Tab(3));
+    TypeKeyword(2, "ab");
+    Click(ui->SearchButton(2));
+    EXPECT_EQ(LastTarget(), "/e2/search/%61%62/currentPage/1");
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数:1,引擎:2");
+    PressOn(ui->Tab(4));
+    TypeKeyword(3, U8(u8"书"));
+    Click(ui->SearchButton(3));
+    EXPECT_EQ(LastTarget(), "/e3//search/%E4%B9%A6?page=1&mode=list");
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1");
+}
+
+TEST_F(MainWindowTest, EnterInAKeywordBoxSearchesThatEngine) {
+    PressOn(ui->Tab(2));
+    TypeKeyword(1, "x");
+    plat::headless::PressKey(plat::VK_RETURN);
+    Pump();
+    EXPECT_EQ(LastTarget(), "/e1/?s=%78&p=1");
+    EXPECT_EQ(ui->State().PageCounter(1), 1);
+}
+
+// Engine 1's site refuses every connection.
+class DeadEngineTest : public MainWindowTest {
+protected:
+    app::SiteSettings Sites() const override {
+        app::SiteSettings sites = engines.Sites();
+        sites.engine_roots[0] =
+            "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+        return sites;
+    }
+};
+
+TEST_F(DeadEngineTest, AFailedSearchSaysWhyAndKeepsThePage) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    EXPECT_EQ(ui->List(1).RowCount(), 0);
+    EXPECT_EQ(ui->List(1).EmptyText(),
+              "搜索失败：" +
+                  std::string(services::HttpFailureText(services::HttpFailure::Refused)));
+    EXPECT_EQ(ui->State().PageCounter(1), 1);
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1，引擎：1");
+}
+
+TEST_F(MainWindowTest, CopyTakesTheHiddenAddressOrEmptiesTheClipboard) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    ASSERT_GE(ui->List(1).RowCount(), 2);
+    plat::SetClipboardText("old");
+    ui->CopyDownloadAddress(1);
+    EXPECT_EQ(plat::GetClipboardText(), "");  // no current row
+
+    ui->List(1).CurrentRow(2);
+    ui->CopyDownloadAddress(1);
+    EXPECT_EQ(plat::GetClipboardText(), ui->List(1).CellText(2, 7));
+    EXPECT_TRUE(plat::GetClipboardText().starts_with("magnet:?xt=urn:btih:"));
+}
+
+TEST_F(MainWindowTest, EngineTwoCopyResolvesTheDetailPageOnce) {
+    PressOn(ui->Tab(3));
+    Click(ui->SearchButton(2));
+    ASSERT_GE(ui->List(2).RowCount(), 1);
+    ui->List(2).CurrentRow(1);
+    const std::string detail = ui->List(2).CellText(1, 4);
+    const std::string id = detail.substr(detail.rfind('/') + 1);
+    const std::size_t before = engines.Count();
+    ui->CopyDetailAddress();
+    EXPECT_EQ(engines.Count(), before + 1);
+    EXPECT_EQ(LastTarget(), "/engine2/detail/" + id);
+    EXPECT_EQ(plat::GetClipboardText(), RecordingEngines::DetailAddress(id));
+
+    // A page whose text area never ends gives an empty address, not markup.
+    engines.BreakDetailPages(true);
+    ui->CopyDetailAddress();
+    EXPECT_EQ(plat::GetClipboardText(), "");
+}
+
+TEST_F(MainWindowTest, DuringASearchTheEnginePageIgnoresInputButTabsWork) {
+    PressOn(ui->Tab(2));
+    engines.Delay(300);
+    bool stepped = false;
+    plat::headless::PushStep([&] {
+        stepped = true;
+        EXPECT_TRUE(ui->Busy());
+        EXPECT_EQ(plat::GetCursor(), plat::LoadCursor(nullptr, plat::IDC_WAIT));
+        // A second search and typing are dropped.
+        plat::headless::Click(window, CentreOf(ui->SearchButton(1)));
+        plat::headless::Click(window, CentreOf(ui->KeywordBox(1)));
+        plat::headless::TypeText("zz");
+        // The tabs still switch.
+        plat::headless::MouseDown(window, CentreOf(ui->Tab(3)));
+        plat::headless::MouseUp(window, CentreOf(ui->Tab(3)));
+    });
+    Click(ui->SearchButton(1));
+    Pump();
+    EXPECT_TRUE(stepped);
+    EXPECT_FALSE(ui->Busy());
+    EXPECT_EQ(engines.Count(), 1u);
+    EXPECT_EQ(ui->KeywordBox(1).EditText(), "");
+    EXPECT_EQ(ui->Pages().SelectPage(), 3);
+    EXPECT_EQ(ui->State().CurrentEngine(), 2);
+    EXPECT_EQ(ui->List(1).RowCount(), app::kDemoRowsPerPage);
+}
+
+TEST_F(MainWindowTest, ClosingDuringASearchEndsTheLoopAtOnce) {
+    PressOn(ui->Tab(2));
+    engines.Delay(2000);
+    plat::headless::PushStep([&] { plat::PostMessage(window, plat::WM_CLOSE, 0, 0); });
+    plat::headless::PushStep([] { plat::headless::PressKey(plat::VK_RETURN); });
+    Click(ui->SearchButton(1));
+    EXPECT_FALSE(plat::IsWindow(window));
+    plat::MSG message{};
+    bool quit = false;
+    while (plat::PeekMessage(&message, nullptr, 0, 0, plat::PM_REMOVE)) {
+        quit = quit || message.message == plat::WM_QUIT;
+    }
+    EXPECT_TRUE(quit);
+}
+
+}  // namespace
