@@ -150,7 +150,15 @@ bool DibHeaderAllowed(std::string_view bytes, size_t at, bool icon) {
     }
     if (height < 0) height = -height;
     if (icon) height /= 2;  // colour and mask halves
-    return DimensionsAllowed(width, height);
+    if (!DimensionsAllowed(width, height)) return false;
+    // The decoder sizes its palette buffer from the declared colour count
+    // alone, so a 126-byte file could make it allocate gigabytes.
+    uint32_t depth = Le16(bytes, at + (header_size == 12 ? 10 : 14));
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32) return false;
+    if (header_size == 12) return true;
+    if (at + 36 > bytes.size()) return false;
+    uint32_t colours_used = Le32(bytes, at + 32);
+    return colours_used <= (depth <= 8 ? 1u << depth : 256u);
 }
 
 bool IcoHeaderAllowed(std::string_view bytes) {

@@ -305,11 +305,47 @@ TEST(HostileImageTest, EmptyUnknownAndOversizedInputsGiveNoImage) {
     EXPECT_FALSE(LoadImageFromBytes("hello, this is not an image", false));
     for (const char* name : {"garbage.bin", "png_huge_dimensions.png", "png_over_pixel_limit.png",
                              "gif_huge_screen.gif", "gif_huge_frame.gif", "jpeg_huge_dimensions.jpg",
-                             "bmp_huge_dimensions.bmp", "ico_bad_offsets.ico"}) {
+                             "bmp_huge_dimensions.bmp", "bmp_huge_palette.bmp", "ico_bad_offsets.ico"}) {
         std::string bytes = testing_support::ReadFile(testing_support::FixturePath(std::string("images/") + name));
         ASSERT_FALSE(bytes.empty()) << name;
         EXPECT_FALSE(LoadImageFromBytes(bytes, false)) << name;
     }
+}
+
+// A 2 x 2 one-bit BMP with a two-entry palette (black, white): the top row
+// is white then black, the bottom row black then white.
+std::string OneBitBmp(uint32_t colours_used, uint16_t depth = 1) {
+    std::string bytes;
+    auto le16 = [&](uint32_t v) { bytes += static_cast<char>(v & 0xFF), bytes += static_cast<char>(v >> 8); };
+    auto le32 = [&](uint32_t v) { le16(v & 0xFFFF), le16(v >> 16); };
+    bytes += "BM";
+    le32(14 + 40 + 8 + 8);
+    le32(0);
+    le32(14 + 40 + 8);
+    le32(40);
+    le32(2), le32(2);
+    le16(1), le16(depth);
+    le32(0), le32(8), le32(2835), le32(2835);
+    le32(colours_used), le32(0);
+    le32(0x00000000), le32(0x00FFFFFF);
+    le32(0x00000040), le32(0x00000080);  // rows bottom up, each padded to four bytes
+    return bytes;
+}
+
+TEST(HostileImageTest, BmpPaletteLargerThanItsDepthAllowsIsRefusedBeforeDecoding) {
+    auto image = LoadImageFromBytes(OneBitBmp(2), false);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(PixelOf(*image, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(PixelOf(*image, 1, 0), 0xFF000000u);
+    EXPECT_TRUE(LoadImageFromBytes(OneBitBmp(0), false)) << "no count means the full palette of the depth";
+    // The decoder would reserve four bytes per declared colour.
+    EXPECT_FALSE(LoadImageFromBytes(OneBitBmp(3), false));
+    EXPECT_FALSE(LoadImageFromBytes(OneBitBmp(0xA3A3A3A3), false));
+    for (uint16_t depth : {0, 2, 280, 0xFFFF}) EXPECT_FALSE(LoadImageFromBytes(OneBitBmp(0, depth), false)) << depth;
+    // Found by fuzzing: 126 bytes that made the decoder ask for 2.3 GB.
+    std::string found = testing_support::ReadFile(testing_support::FixturePath("images/bmp_huge_palette.bmp"));
+    ASSERT_EQ(found.size(), 126u);
+    EXPECT_FALSE(LoadImageFromBytes(found, false));
 }
 
 // ---- icons ----
