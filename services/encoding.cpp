@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/gbk_text.h"
+
 namespace services {
 namespace {
 
@@ -350,43 +352,12 @@ int HexDigitValue(char c) {
 }  // namespace
 
 std::size_t GbkCharLength(std::string_view gbk, std::size_t offset) {
-    if (offset >= gbk.size()) return 0;
-    auto lead = static_cast<unsigned char>(gbk[offset]);
-    if (lead >= 0x81 && lead <= 0xFE && offset + 1 < gbk.size()) {
-        auto trail = static_cast<unsigned char>(gbk[offset + 1]);
-        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
-    }
-    return 1;
+    return util::GbkCharLength(gbk, offset);
 }
 
-std::string GbkToUtf8(std::string_view gbk) {
-    std::string out;
-    if (gbk.empty()) return out;
-    out.reserve(gbk.size() + gbk.size() / 2);
-    const GbkTables& tables = GbkTables::Get();
-    std::size_t offset = 0;
-    while (offset < gbk.size()) {
-        std::size_t run_end = AsciiRunEndFast(gbk, offset);
-        out.append(gbk.substr(offset, run_end - offset));
-        offset = run_end;
-        // A non-ASCII stretch ends at the first ASCII byte that is not a
-        // trail byte.
-        while (offset < gbk.size() && !IsAscii(gbk[offset])) {
-            std::size_t length = GbkCharLength(gbk, offset);
-            char32_t c = tables.ToUnicode(gbk.substr(offset, length));
-            if (c == 0)
-                out.append(kReplacementUtf8);
-            else
-                AppendUtf8(c, out);
-            offset += length;
-        }
-    }
-    return out;
-}
+std::string GbkToUtf8(std::string_view gbk) { return util::GbkToUtf8(gbk); }
 
-std::string Utf8ToGbk(std::string_view utf8) {
-    return Utf8ToGbkOnePass(utf8, /*precompose=*/false);
-}
+std::string Utf8ToGbk(std::string_view utf8) { return util::Utf8ToGbk(utf8); }
 
 std::string Utf8BytesToGbk(std::string_view utf8_bytes) {
     return Utf8ToGbkOnePass(utf8_bytes, /*precompose=*/true);

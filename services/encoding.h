@@ -7,9 +7,11 @@
 // Conversions between the program's GBK (code page 936) texts and the UTF-8
 // of the network, percent-encoding of keywords and percent-decoding of pages.
 // All functions are stateless and thread-safe; an empty input gives an empty
-// output. Conversions never fail: invalid input becomes U+FFFD on the UTF-8
-// side, and characters GBK cannot hold become "?" on the GBK side. Zero bytes
-// inside a text are carried through like any other character.
+// output. The GBK conversions are the program's one converter
+// (util/gbk_text.h): they never fail, and whatever cannot be converted (a
+// byte that is no GBK character, ill-formed UTF-8, a character GBK lacks)
+// becomes "?". Zero bytes inside a text are carried through like any other
+// character.
 namespace services {
 
 std::string GbkToUtf8(std::string_view gbk);

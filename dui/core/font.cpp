@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gbk_text.h"
+#include "util/gbk_text.h"
 #include "util/c_deleter.h"
 
 namespace dui {
@@ -85,13 +85,13 @@ std::string TextToUtf8(std::string_view gbk) {
     // Plain ASCII needs no conversion: the common case for most captions.
     if (std::all_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(gbk);
-    return plat::GbkToUtf8Text(gbk, "\xEF\xBF\xBD");
+    return util::GbkToUtf8(gbk);
 }
 
 std::string TextFromUtf8(std::string_view utf8) {
     if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(utf8);
-    return plat::Utf8ToGbkText(utf8);
+    return util::Utf8ToGbk(utf8);
 }
 
 PangoContext* SharedPangoContext() { return Fonts().context; }

@@ -74,10 +74,9 @@ void InitialiseFonts();
 // grey anti-aliasing, hinted metrics.
 PangoContext* SharedPangoContext();
 
-// GBK text to UTF-8 for Pango. Bytes that are not valid GBK become U+FFFD;
-// never fails.
+// GBK text to UTF-8 for Pango and back, through the program's one
+// converter: what cannot be converted becomes "?"; never fails.
 std::string TextToUtf8(std::string_view gbk);
-// UTF-8 to GBK; characters GBK lacks become '?'.
 std::string TextFromUtf8(std::string_view utf8);
 
 }  // namespace dui

@@ -152,7 +152,8 @@ bool ExHostWindow::Attach(plat::HWND window, AttachOptions options) {
     m_animations_enabled = options.animations;
     m_nine_grid = options.nine_grid;
     m_shared_background = options.shared_background;
-    m_blur = options.blur.value_or(Module().os_major_version == 6);
+    // No compositor here blurs behind windows; the wish is kept as given.
+    m_blur = options.blur.value_or(false);
 
     auto style = static_cast<plat::DWORD>(plat::GetWindowLongPtr(window, plat::GWL_STYLE));
     m_resizable = options.resizable.value_or((style & plat::WS_THICKFRAME) != 0);
@@ -717,7 +718,6 @@ void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
                    [](ControlHandle control) { DispatchToControl(control, EX_MSG_REPAINTSTATE, 0, 0); });
     if (!Alive(window)) return;
     m_animating = false;
-    if (m_blur && Layered()) ApplyBlur(RectF{6, 6, float(m_width) - 11, float(m_height) - 11});
 
     if (m_transition != nullptr) {
         m_animating = true;
@@ -835,12 +835,6 @@ void ExHostWindow::ApplyWindowRegion() {
     if (region != nullptr) plat::SetWindowRgn(m_window, region, 1);
 }
 
-void ExHostWindow::ApplyBlur(const RectF&) {
-    // The desktop blurs behind windows only on one family of systems, none
-    // of which this program runs on; the flag is kept for the day a
-    // compositor offers it.
-    if (Module().os_major_version != 6) return;
-}
 
 // ---------------------------------------------------------------------------
 // Layout, focus, tooltips, hotkeys
@@ -867,11 +861,55 @@ void ExHostWindow::SetFocus(ControlHandle handle, bool keyboard) {
         control->Kind() == ControlKind::CaptionButton || m_focused == handle) {
         return;
     }
+    MoveFocus(handle, keyboard, 0, 0);
+}
+
+void ExHostWindow::MoveFocus(ControlHandle handle, bool keyboard, uintptr_t wparam,
+                             intptr_t lparam) {
+    const plat::HWND window = m_window;
     const ControlHandle old = m_focused;
     m_focused = handle;
     m_keyboard_marker = keyboard ? handle : ControlHandle::None;
-    DispatchToControl(old, EX_MSG_KILLFOCUS, 0, static_cast<intptr_t>(Raw(handle)));
-    DispatchToControl(handle, EX_MSG_SETFOCUS, 0, static_cast<intptr_t>(Raw(old)));
+    if (old != ControlHandle::None) {
+        DispatchToControl(old, EX_MSG_KILLFOCUS, wparam, static_cast<intptr_t>(Raw(handle)));
+        if (!Alive(window)) return;
+        RunControlCallback(m_on_focus_lost, old, wparam, lparam);
+        if (!Alive(window)) return;
+    }
+    DispatchToControl(handle, EX_MSG_SETFOCUS, wparam, static_cast<intptr_t>(Raw(old)));
+    if (!Alive(window)) return;
+    RunControlCallback(m_on_focus_got, handle, wparam, lparam);
+}
+
+std::vector<ControlHandle> ExHostWindow::FocusChain() const {
+    std::vector<ControlHandle> chain;
+    // Depth first in tree order; a hidden or disabled control takes its
+    // whole subtree out, as it does for the mouse.
+    auto walk = [&](auto& self, ControlHandle first) -> void {
+        for (ControlHandle at = first; at != ControlHandle::None;) {
+            const ExControl* control = ResolveControl(at);
+            if (control == nullptr) return;
+            if (control->Visible() && !control->Disabled()) {
+                if (control->Focusable() && control->Kind() != ControlKind::CaptionButton) {
+                    chain.push_back(at);
+                }
+                self(self, control->Children().first);
+            }
+            at = control->NextSibling();
+        }
+    };
+    walk(walk, m_controls.first);
+    return chain;
+}
+
+ControlHandle ExHostWindow::NextInFocusChain(bool backwards) const {
+    const std::vector<ControlHandle> chain = FocusChain();
+    if (chain.empty()) return ControlHandle::None;
+    const auto found = std::find(chain.begin(), chain.end(), m_focused);
+    if (found == chain.end()) return backwards ? chain.back() : chain.front();
+    const auto index = static_cast<size_t>(found - chain.begin());
+    const size_t size = chain.size();
+    return chain[backwards ? (index + size - 1) % size : (index + 1) % size];
 }
 
 void ExHostWindow::ShowTooltip(ControlHandle handle, std::optional<std::string> text) {
@@ -889,7 +927,6 @@ void ExHostWindow::ShowTooltip(ControlHandle handle, std::optional<std::string> 
     if (shown.empty() || control == nullptr) return;
     const plat::RECT rect = ToRect(control->Bounds());
     plat::AddTool(m_window, rect, shown, kTooltipWidth);
-    plat::UpdateTool(m_window, rect, shown);
 }
 
 void ExHostWindow::RegisterHotkey(ControlHandle control, uint32_t character) {
@@ -937,25 +974,9 @@ intptr_t ExHostWindow::OnKeyDown(uintptr_t wparam, intptr_t lparam) {
     }
     const int key = static_cast<int>(wparam);
     if (key == plat::VK_TAB) {
-        const ExControl* focused = ResolveControl(m_focused);
-        ControlHandle start = m_controls.first;
-        if (focused != nullptr && focused->GetParent() == ControlHandle::None &&
-            focused->NextSibling() != ControlHandle::None) {
-            start = focused->NextSibling();
-        }
-        // Each control is visited at most once, wrapping after the last.
-        ControlHandle at = start;
-        do {
-            const ExControl* control = ResolveControl(at);
-            if (control == nullptr) break;
-            if (control->Visible() && control->Focusable() && !control->Disabled() &&
-                control->Kind() != ControlKind::CaptionButton) {
-                if (at != m_focused) SetFocus(at, true);
-                return 0;
-            }
-            at = control->NextSibling() != ControlHandle::None ? control->NextSibling()
-                                                               : m_controls.first;
-        } while (at != start);
+        const bool backwards = plat::GetKeyState(plat::VK_SHIFT) < 0;
+        const ControlHandle next = NextInFocusChain(backwards);
+        if (next != ControlHandle::None && next != m_focused) SetFocus(next, true);
         return 0;
     }
     if (key == plat::VK_RETURN || key == plat::VK_SPACE) {
@@ -1165,16 +1186,7 @@ intptr_t ExHostWindow::OnMouse(uint32_t message, uintptr_t wparam, intptr_t lpar
                     control = ResolveControl(under);
                     if (control != nullptr && control->Focusable() && m_focused != under &&
                         control->Kind() != ControlKind::CaptionButton) {
-                        const ControlHandle old = m_focused;
-                        m_focused = under;
-                        m_keyboard_marker = ControlHandle::None;
-                        DispatchToControl(old, EX_MSG_KILLFOCUS, wparam, static_cast<intptr_t>(Raw(under)));
-                        if (!Alive(window)) return 0;
-                        RunControlCallback(m_on_focus_lost, old, wparam, lparam);
-                        if (!Alive(window)) return 0;
-                        DispatchToControl(under, EX_MSG_SETFOCUS, wparam, static_cast<intptr_t>(Raw(old)));
-                        if (!Alive(window)) return 0;
-                        RunControlCallback(m_on_focus_got, under, wparam, lparam);
+                        MoveFocus(under, false, wparam, lparam);
                         if (!Alive(window)) return 0;
                     }
                     if (wparam == DOUBLECLICK_MARKER) {
@@ -1474,7 +1486,6 @@ void ExHostWindow::Show(int animation, int duration_ms) {
         RunShowAnimation(animation, duration_ms);
         return;
     }
-    if (m_blur) ApplyBlur(RectF{6, 6, float(m_width) - 11, float(m_height) - 11});
     plat::ShowWindow(window, plat::SW_SHOWNORMAL);
 }
 
@@ -1502,7 +1513,6 @@ void ExHostWindow::RunCloseAnimation() {
     }
     if (m_back_buffer == nullptr || m_window == nullptr) return;
     const plat::HWND window = m_window;
-    if (m_blur) ApplyBlur(RectF{6, 6, float(m_width) - 11, float(m_height) - 11});
     std::unique_ptr<ExCanvas> snapshot = m_back_buffer->Clone();
     std::unique_ptr<ExCanvas> frame = CreateCanvas(m_width, m_height);
     if (snapshot == nullptr || frame == nullptr) return;

@@ -87,7 +87,7 @@ struct AttachOptions {
     std::optional<bool> resizable;  // absent = whether the window had a thick frame
     bool draggable = true;
     bool image_frame = true;       // a centred image gets a frame
-    std::optional<bool> blur;      // absent = on where the compositor blurs
+    std::optional<bool> blur;      // kept; no compositor here blurs behind windows
     Margins nine_grid{};           // empty = no nine-grid
     plat::HWND shared_background = nullptr;  // host whose image and colour are reused
 };
@@ -167,8 +167,15 @@ public:
     void LayoutCaption();
     int32_t ShadowColour() const { return m_shadow_colour; }
     int32_t ShadowColour(int32_t rgb);
-    // Moves the focus; `keyboard` sets the keyboard-focus marker.
+    // Moves the focus to a visible, enabled, focusable control (never a
+    // caption button); `keyboard` sets the keyboard-focus marker. The old
+    // control receives EX_MSG_KILLFOCUS and OnFocusLost runs, then the new
+    // one receives EX_MSG_SETFOCUS and OnFocusGot runs, as for a press.
     void SetFocus(ControlHandle control, bool keyboard = false);
+    // The controls Tab and Shift+Tab walk, in tree order (depth first,
+    // nested ones included): focusable, not caption buttons, and neither
+    // they nor an ancestor hidden or disabled.
+    std::vector<ControlHandle> FocusChain() const;
     // Runs a show animation (none: just shows the window).
     void Show(int animation = kAnimationNone, int duration_ms = 200);
     int CloseAnimation() const { return m_close_animation; }
@@ -240,13 +247,14 @@ private:
     void RedrawWholeNow();
     void EndPressWithoutClick();
     void PushLayered();
-    void ApplyBlur(const RectF& region);
     void RunCloseAnimation();
     void RunShowAnimation(int type, int duration_ms);
     void PushAnimationFrame(const ExCanvas& frame, int alpha);
     void PumpPendingMessages();
     void FadeInTick();
     void CancelPress();
+    void MoveFocus(ControlHandle control, bool keyboard, uintptr_t wparam, intptr_t lparam);
+    ControlHandle NextInFocusChain(bool backwards) const;
     void MouseLeaveWindow();
     void DoubleClickMaximise();
     void SendHover(ControlHandle previous, ControlHandle now, uintptr_t wparam, intptr_t lparam,

@@ -279,7 +279,7 @@ TEST_F(HostWindowTest, PressOnBorderStartsResizeAndNoBordersWhenNotResizable) {
 
 // --- Keyboard -----------------------------------------------------------------
 
-TEST_F(HostWindowTest, TabCyclesAmongQualifyingTopLevelControls) {
+TEST_F(HostWindowTest, TabWalksQualifyingControlsInTreeOrderNestedOnesIncluded) {
     dui::AttachOptions options;
     options.flags = dui::kFlagClose;  // a caption button, never focused
     AttachHost(options);
@@ -292,7 +292,6 @@ TEST_F(HostWindowTest, TabCyclesAmongQualifyingTopLevelControls) {
     hidden.Visible(false);
     disabled.Disabled(true);
     parent.Focusable(false);
-    (void)child;
 
     host->OnKeyDown(plat::VK_TAB, 0);
     EXPECT_EQ(host->FocusedControl(), a.GetHandle());
@@ -300,7 +299,69 @@ TEST_F(HostWindowTest, TabCyclesAmongQualifyingTopLevelControls) {
     host->OnKeyDown(plat::VK_TAB, 0);
     EXPECT_EQ(host->FocusedControl(), b.GetHandle());
     host->OnKeyDown(plat::VK_TAB, 0);
+    EXPECT_EQ(host->FocusedControl(), child.GetHandle());
+    host->OnKeyDown(plat::VK_TAB, 0);
     EXPECT_EQ(host->FocusedControl(), a.GetHandle());
+}
+
+TEST_F(HostWindowTest, ShiftTabWalksBackwardsIntoAPageAndSkipsHiddenPages) {
+    AttachHost();
+    auto& first = AddControl({10, 40, 50, 30});
+    auto& pages = AddControl({100, 40, 300, 300});
+    pages.Focusable(false);
+    auto& shown_page = AddControl({100, 40, 300, 300}, pages.GetHandle());
+    shown_page.Focusable(false);
+    auto& nested = AddControl({110, 50, 50, 30}, shown_page.GetHandle());
+    auto& hidden_page = AddControl({100, 40, 300, 300}, pages.GetHandle());
+    hidden_page.Focusable(false);
+    auto& behind_hidden = AddControl({110, 100, 50, 30}, hidden_page.GetHandle());
+    hidden_page.Visible(false);
+    auto& last = AddControl({10, 100, 50, 30});
+    (void)behind_hidden;
+
+    host->SetFocus(last.GetHandle());
+    headless::KeyDown(plat::VK_SHIFT);
+    headless::PressKey(plat::VK_TAB);
+    Pump();
+    EXPECT_EQ(host->FocusedControl(), nested.GetHandle());
+    headless::PressKey(plat::VK_TAB);
+    Pump();
+    EXPECT_EQ(host->FocusedControl(), first.GetHandle());
+    headless::PressKey(plat::VK_TAB);  // wraps to the end
+    Pump();
+    EXPECT_EQ(host->FocusedControl(), last.GetHandle());
+    headless::KeyUp(plat::VK_SHIFT);
+    Pump();
+    EXPECT_EQ(host->FocusChain(), (std::vector<ControlHandle>{first.GetHandle(),
+                                                              nested.GetHandle(),
+                                                              last.GetHandle()}));
+}
+
+TEST_F(HostWindowTest, KeyboardFocusChangesRunTheSameCallbacksAsPresses) {
+    AttachHost();
+    auto& a = AddControl({10, 40, 50, 30});
+    auto& b = AddControl({10, 100, 50, 30});
+    std::vector<std::pair<std::string, ControlHandle>> calls;
+    host->OnFocusGot([&](plat::HWND, ControlHandle c, uintptr_t, intptr_t, dui::ControlKind) {
+        calls.emplace_back("got", c);
+    });
+    host->OnFocusLost([&](plat::HWND, ControlHandle c, uintptr_t, intptr_t, dui::ControlKind) {
+        calls.emplace_back("lost", c);
+    });
+    plat::SetFocus(window);
+    headless::PressKey(plat::VK_TAB);
+    headless::PressKey(plat::VK_TAB);
+    Pump();
+    using Call = std::pair<std::string, ControlHandle>;
+    EXPECT_EQ(calls, (std::vector<Call>{{"got", a.GetHandle()},
+                                        {"lost", a.GetHandle()},
+                                        {"got", b.GetHandle()}}));
+    auto lost = a.Only({dui::EX_MSG_KILLFOCUS});
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].lparam, static_cast<intptr_t>(dui::Raw(b.GetHandle())));
+    auto got = b.Only({dui::EX_MSG_SETFOCUS});
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].lparam, static_cast<intptr_t>(dui::Raw(a.GetHandle())));
 }
 
 TEST_F(HostWindowTest, TabWithoutQualifyingControlKeepsFocus) {

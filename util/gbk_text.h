@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The program's one converter between GBK (code page 936, the program's own
+// texts) and UTF-8 (the system, Pango, the network), used by every layer.
+//
+// One rule for everything that cannot be converted: it becomes "?", as the
+// code page's own default character does. A GBK unit that is no character
+// (a stray byte, a lead byte without a valid trail) becomes one "?"; so do
+// each maximal ill-formed UTF-8 sequence and each character GBK lacks.
+// Conversion never stops on bad input, zero bytes are carried through like
+// any other character, and every GBK unit (see GbkCharLength) becomes
+// exactly one character, so offsets can be mapped between the two.
+// Thread-safe; the tables are read out of iconv once, on first use.
+namespace util {
+
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// Length in bytes (1 or 2) of the GBK unit starting at `offset`: two when a
+// lead byte 0x81..0xFE is followed by a trail byte 0x40..0xFE other than
+// 0x7F, one otherwise; 0 at or past the end.
+std::size_t GbkCharLength(std::string_view gbk, std::size_t offset);
+
+}  // namespace util
