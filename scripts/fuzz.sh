@@ -14,6 +14,9 @@ cmake --build "$build_dir" -j2
 
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+# The targets that drive a control start fontconfig and GLib, whose
+# per-process caches live until exit.
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=()
 for seeds in tests/fuzz/corpus/*/; do
   name=$(basename "$seeds")

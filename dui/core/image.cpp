@@ -151,11 +151,12 @@ bool DibHeaderAllowed(std::string_view bytes, size_t at, bool icon) {
     if (height < 0) height = -height;
     if (icon) height /= 2;  // colour and mask halves
     if (!DimensionsAllowed(width, height)) return false;
-    // The decoder sizes its palette buffer from the declared colour count
-    // alone, so a 126-byte file could make it allocate gigabytes. Every
-    // header but the 12-byte core header holds that count; a shorter one is
-    // refused before its fields are read.
-    if (header_size != 12 && (header_size < 40 || at + 36 > bytes.size())) return false;
+    // The decoder sizes its buffers from the declared header size and colour
+    // count alone, so a file of a hundred bytes could make it allocate
+    // gigabytes. Every header but the 12-byte core header holds that count
+    // and none is longer than 124 bytes; others are refused before their
+    // fields are read.
+    if (header_size != 12 && (header_size < 40 || header_size > 124 || at + 36 > bytes.size())) return false;
     uint32_t depth = Le16(bytes, at + (header_size == 12 ? 10 : 14));
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32) return false;
     if (header_size == 12) return true;

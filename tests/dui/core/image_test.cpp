@@ -306,7 +306,7 @@ TEST(HostileImageTest, EmptyUnknownAndOversizedInputsGiveNoImage) {
     for (const char* name : {"garbage.bin", "png_huge_dimensions.png", "png_over_pixel_limit.png",
                              "gif_huge_screen.gif", "gif_huge_frame.gif", "jpeg_huge_dimensions.jpg",
                              "bmp_huge_dimensions.bmp", "bmp_huge_palette.bmp", "bmp_cut_in_header.bmp",
-                             "ico_bad_offsets.ico"}) {
+                             "bmp_huge_header.bmp", "ico_bad_offsets.ico"}) {
         std::string bytes = testing_support::ReadFile(testing_support::FixturePath(std::string("images/") + name));
         ASSERT_FALSE(bytes.empty()) << name;
         EXPECT_FALSE(LoadImageFromBytes(bytes, false)) << name;
