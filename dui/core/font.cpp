@@ -26,10 +26,13 @@ bool FamilyExistsUtf8(const std::string& family) {
     return fonts && fonts->nfont > 0;
 }
 
-// The family fontconfig picks for the generic user-interface face.
+// The family fontconfig picks for the generic user-interface face that
+// covers simplified Chinese. Plain "sans-serif" is often a Latin-only face,
+// and labels draw without font fallback, so every Chinese character of a
+// label in the default font would come out as a missing-glyph box.
 std::string DesktopUiFamily() {
     if (!FcInit()) return {};
-    FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif")));
+    FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:lang=zh-cn")));
     if (!pattern) return {};
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());

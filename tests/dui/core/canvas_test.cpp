@@ -1,5 +1,6 @@
 #include "dui/core/canvas.h"
 
+#include <fontconfig/fontconfig.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -418,6 +419,24 @@ TEST(FontTest, DefaultFontIsAnInstalledFamilyAtTwelvePixels) {
     if (FontFamilyExists("宋体")) {
         EXPECT_EQ(font.Family(), "宋体");
     }
+}
+
+TEST(FontTest, DefaultFamilyCoversSimplifiedChinese) {
+    // Labels draw without font fallback: a Latin-only default face would
+    // turn every Chinese character into a missing-glyph box.
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(DefaultFont().FamilyUtf8().c_str()));
+    FcLangSet* languages = FcLangSetCreate();
+    FcLangSetAdd(languages, reinterpret_cast<const FcChar8*>("zh-cn"));
+    FcPatternAddLangSet(pattern, FC_LANG, languages);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    EXPECT_TRUE(fonts != nullptr && fonts->nfont > 0) << DefaultFont().FamilyUtf8();
+    if (fonts != nullptr) FcFontSetDestroy(fonts);
+    FcObjectSetDestroy(objects);
+    FcLangSetDestroy(languages);
+    FcPatternDestroy(pattern);
 }
 
 TEST(FontTest, HintedTwelvePixelLineIsSixteenHigh) {
