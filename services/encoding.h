@@ -23,8 +23,10 @@ std::string Utf8BytesToGbk(std::string_view utf8_bytes);
 
 // GbkToUtf8 for pattern matching over large pages: the same, except that
 // every single-byte unit above 0x7F (the euro sign, or a byte that is no GBK
-// character) becomes U+001A, one byte. The result is at most 1.5 times the
-// input, and each GBK unit still gives exactly one character.
+// character) becomes U+001A, one byte, and a pair that is no character
+// becomes U+FFFD, which no GBK pattern can spell, instead of "?". The result
+// is at most 1.5 times the input, and each GBK unit still gives exactly one
+// character.
 std::string GbkToUtf8ForMatching(std::string_view gbk);
 
 // Escapes every byte as "%XX" (upper-case hexadecimal), except "-", ".",

@@ -1,82 +1,15 @@
 #include "util/gbk_text.h"
 
-#include <iconv.h>
-
 #include <cstdint>
-#include <cstring>
 #include <vector>
+
+#include "util/iconv_converter.h"
+#include "util/utf8.h"
 
 namespace util {
 namespace {
 
 constexpr char kUnknown = '?';
-
-bool IsAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
-
-// End of the ASCII run starting at `from`, a word at a time.
-std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
-    while (from + 8 <= text.size()) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + from, 8);
-        if (word & 0x8080808080808080ULL) break;
-        from += 8;
-    }
-    while (from < text.size() && IsAscii(text[from])) ++from;
-    return from;
-}
-
-// Length of the UTF-8 sequence at text[offset]. `valid` tells whether it is
-// one well-formed character; otherwise the length is that of the maximal
-// ill-formed prefix (at least 1).
-std::size_t Utf8Step(std::string_view text, std::size_t offset, bool& valid) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(offset);
-    valid = false;
-    if (lead < 0x80) {
-        valid = true;
-        return 1;
-    }
-    std::size_t needed = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the first trail byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        needed = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        needed = 2;
-        if (lead == 0xE0) low = 0xA0;   // overlong
-        if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        needed = 3;
-        if (lead == 0xF0) low = 0x90;   // overlong
-        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
-    } else {
-        return 1;
-    }
-    std::size_t length = 1;
-    for (std::size_t k = 0; k < needed; ++k) {
-        if (offset + length >= text.size()) return length;
-        const unsigned char trail = byte(offset + length);
-        if (k == 0 ? (trail < low || trail > high) : (trail < 0x80 || trail > 0xBF)) return length;
-        ++length;
-    }
-    valid = true;
-    return length;
-}
-
-// The character of a well-formed UTF-8 sequence of `length` bytes.
-char32_t DecodeUtf8(const char* bytes, std::size_t length) {
-    auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(bytes[i])); };
-    switch (length) {
-        case 1:
-            return byte(0);
-        case 2:
-            return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-        case 3:
-            return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-        default:
-            return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
-                   (byte(3) & 0x3F);
-    }
-}
 
 void AppendUtf8(char32_t c, std::string& out) {
     if (c < 0x80) {
@@ -91,40 +24,21 @@ void AppendUtf8(char32_t c, std::string& out) {
     }
 }
 
-// An iconv descriptor; the failure value of iconv_open is (iconv_t)-1.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : m_handle(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (Valid()) iconv_close(m_handle);
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-    bool Valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
-
-    // The character one GBK unit converts to, or 0 when it converts to none.
-    char32_t Character(std::string_view unit) const {
-        char in_buffer[2];
-        std::memcpy(in_buffer, unit.data(), unit.size());
-        char utf8[8];
-        char* in = in_buffer;
-        std::size_t in_left = unit.size();
-        char* out = utf8;
-        std::size_t out_left = sizeof utf8;
-        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(m_handle, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1)) return 0;
-        const auto length = static_cast<std::size_t>(out - utf8);
-        bool valid = false;
-        if (length == 0 || Utf8Step(std::string_view(utf8, length), 0, valid) != length || !valid) {
-            return 0;
-        }
-        const char32_t c = DecodeUtf8(utf8, length);
-        return c < 0x10000 ? c : 0;  // code page 936 stays in the basic plane
-    }
-
-private:
-    iconv_t m_handle;
-};
+// The character one GBK unit converts to, or 0 when it converts to none.
+char32_t ConvertUnit(IconvConverter& converter, std::string_view unit) {
+    char utf8[8];
+    const char* in = unit.data();
+    std::size_t in_left = unit.size();
+    char* out = utf8;
+    std::size_t out_left = sizeof utf8;
+    converter.Reset();
+    if (converter.Convert(in, in_left, out, out_left) != IconvConverter::Status::Done) return 0;
+    const auto length = static_cast<std::size_t>(out - utf8);
+    bool valid = false;
+    if (length == 0 || Utf8Step(std::string_view(utf8, length), 0, valid) != length || !valid) return 0;
+    const char32_t c = DecodeUtf8(utf8, length);
+    return c < 0x10000 ? c : 0;  // code page 936 stays in the basic plane
+}
 
 // Code page 936 as glibc's iconv defines it, held as two lookup tables so
 // that converting a page costs a table lookup per character instead of a
@@ -159,20 +73,20 @@ private:
     }
 
     GbkTables() : m_to_unicode(126 * kTrailCount, 0), m_from_unicode(0x10000, 0) {
-        const Iconv converter("UTF-8", "CP936");
-        if (!converter.Valid()) return;  // every non-ASCII character then converts as unknown
+        auto converter = IconvConverter::Open("UTF-8", "CP936");
+        if (!converter) return;  // every non-ASCII character then converts as unknown
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
             for (int trail = 0x40; trail <= 0xFE; ++trail) {
                 if (trail == 0x7F) continue;
                 const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                const char32_t c = converter.Character(std::string_view(pair, 2));
+                const char32_t c = ConvertUnit(*converter, std::string_view(pair, 2));
                 m_to_unicode[PairIndex(static_cast<unsigned char>(lead),
                                        static_cast<unsigned char>(trail))] = static_cast<char16_t>(c);
                 if (c >= 0x80) m_from_unicode[c] = static_cast<std::uint16_t>(lead << 8 | trail);
             }
         }
         const char euro_byte = static_cast<char>(0x80);
-        m_euro = converter.Character(std::string_view(&euro_byte, 1));
+        m_euro = ConvertUnit(*converter, std::string_view(&euro_byte, 1));
         if (m_euro >= 0x80) m_from_unicode[m_euro] = 0x80;
     }
 
@@ -193,11 +107,14 @@ std::size_t GbkCharLength(std::string_view gbk, std::size_t offset) {
     return 1;
 }
 
-std::string GbkToUtf8(std::string_view gbk) {
+std::string GbkToUtf8(std::string_view gbk) { return GbkToUtf8(gbk, GbkStandIns{}); }
+
+std::string GbkToUtf8(std::string_view gbk, const GbkStandIns& stand_ins) {
     std::string out;
     if (gbk.empty()) return out;
     out.reserve(gbk.size() + gbk.size() / 2);
     const GbkTables& tables = GbkTables::Get();
+    const bool replace_single_bytes = !stand_ins.high_single_byte.empty();
     std::size_t offset = 0;
     while (offset < gbk.size()) {
         const std::size_t run_end = AsciiRunEnd(gbk, offset);
@@ -207,9 +124,10 @@ std::string GbkToUtf8(std::string_view gbk) {
         // trail byte.
         while (offset < gbk.size() && !IsAscii(gbk[offset])) {
             const std::size_t length = GbkCharLength(gbk, offset);
-            const char32_t c = tables.ToUnicode(gbk.substr(offset, length));
-            if (c == 0) {
-                out.push_back(kUnknown);
+            if (length == 1 && replace_single_bytes) {
+                out.append(stand_ins.high_single_byte);
+            } else if (const char32_t c = tables.ToUnicode(gbk.substr(offset, length)); c == 0) {
+                out.append(stand_ins.no_character);
             } else {
                 AppendUtf8(c, out);
             }
@@ -223,6 +141,11 @@ std::string Utf8ToGbk(std::string_view utf8) {
     std::string out;
     if (utf8.empty()) return out;
     out.reserve(utf8.size());
+    AppendUtf8AsGbk(utf8, out);
+    return out;
+}
+
+void AppendUtf8AsGbk(std::string_view utf8, std::string& out) {
     const GbkTables& tables = GbkTables::Get();
     std::size_t offset = 0;
     while (offset < utf8.size()) {
@@ -245,7 +168,6 @@ std::string Utf8ToGbk(std::string_view utf8) {
             offset += length;
         }
     }
-    return out;
 }
 
 }  // namespace util

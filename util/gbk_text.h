@@ -20,6 +20,23 @@ namespace util {
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 
+// Utf8ToGbk, appending to `out`.
+void AppendUtf8AsGbk(std::string_view utf8, std::string& out);
+
+// What GbkToUtf8 writes in place of the units it does not turn into their
+// character, for callers that must tell them apart from a real "?".
+struct GbkStandIns {
+    // For a unit code page 936 has no character for.
+    std::string_view no_character = "?";
+    // When not empty, for every single-byte unit above 0x7F, the euro sign's
+    // byte included.
+    std::string_view high_single_byte = {};
+};
+
+// GbkToUtf8 with other stand-ins. Each should be one character, so that
+// every unit still becomes exactly one.
+std::string GbkToUtf8(std::string_view gbk, const GbkStandIns& stand_ins);
+
 // Length in bytes (1 or 2) of the GBK unit starting at `offset`: two when a
 // lead byte 0x81..0xFE is followed by a trail byte 0x40..0xFE other than
 // 0x7F, one otherwise; 0 at or past the end.

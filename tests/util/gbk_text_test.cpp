@@ -62,6 +62,22 @@ TEST(GbkTextTest, EveryGbkUnitBecomesExactlyOneCharacter) {
     EXPECT_EQ(util::GbkCharLength("中", 2), 0u);
 }
 
+TEST(GbkTextTest, StandInsReplaceOnlyTheUnitsTheyNameOnePerUnit) {
+    const std::string gbk = "a\x80\xA2\xE3中\x81";  // euro, unassigned pair, lead byte cut off
+    EXPECT_EQ(util::GbkToUtf8(gbk, util::GbkStandIns{}), util::GbkToUtf8(gbk));
+    EXPECT_EQ(util::GbkToUtf8(gbk, util::GbkStandIns{.no_character = "#"}),
+              "a\xE2\x82\xAC#"s + kZhongUtf8 + "#");
+    EXPECT_EQ(util::GbkToUtf8(gbk, util::GbkStandIns{.no_character = "#", .high_single_byte = "_"}),
+              "a_#"s + kZhongUtf8 + "_");
+}
+
+TEST(GbkTextTest, AppendingKeepsWhatIsAlreadyThere) {
+    std::string out = "x";
+    util::AppendUtf8AsGbk("\xE4\xB8\xAD\xFF" "b", out);
+    util::AppendUtf8AsGbk("", out);
+    EXPECT_EQ(out, "x中?b");
+}
+
 TEST(GbkTextTest, EveryLayerConvertsWithTheSameRule) {
     const std::string bad_gbk = "x\xFF中\x81";
     const std::string bad_utf8 = "x\xFF\xF0\x9F\x98\x80"s + kZhongUtf8;
