@@ -9,7 +9,6 @@
 namespace dui {
 namespace {
 
-constexpr float kDefaultFontSize = 12;
 constexpr float kFrameDiameter = 6;
 constexpr float kCaptionIndent = 8;
 // The frame line leaves this much room on each side of the caption.
@@ -33,12 +32,7 @@ ControlHandle ExGroupBox::CreateGroupBox(ControlParent parent, float left, float
     m_caption = std::move(options.caption);
     m_style = {};
     m_style.colour = options.caption_colour.value_or(MakeArgb(0, 210));
-    if (options.font_name || options.font_size || options.font_style) {
-        m_style.font = CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
-                                  options.font_size.value_or(kDefaultFontSize),
-                                  options.font_style.value_or(kFontRegular));
-        m_style.own_font = true;
-    }
+    SetFontFromArguments(options.font_name, options.font_size, options.font_style);
     m_style.format = CaptionFormat();
     m_style.effect = options.text_effect;
     m_style.glow_colour = options.glow_colour;
@@ -129,6 +123,8 @@ void ExGroupBox::Repaint() {
     if (GetHandle() != ControlHandle::None) Invalidate();
 }
 
+void ExGroupBox::TextStyleChanged(bool) { Repaint(); }
+
 const std::string& ExGroupBox::Caption(std::string_view text) {
     m_caption.assign(text);
     MeasureCaption();
@@ -146,18 +142,6 @@ int ExGroupBox::CaptionAlign(int value) {
     m_caption_align = value;
     Repaint();
     return m_caption_align;
-}
-
-int ExGroupBox::TextEffect(int value) {
-    m_style.effect = value;
-    Repaint();
-    return m_style.effect;
-}
-
-Argb ExGroupBox::GlowColour(Argb value) {
-    m_style.glow_colour = value;
-    Repaint();
-    return m_style.glow_colour;
 }
 
 Argb ExGroupBox::FillColour(Argb value) {

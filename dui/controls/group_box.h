@@ -33,7 +33,7 @@ struct GroupBoxOptions {
 
 // A frame with a caption on its top edge, drawn behind other controls. The
 // frame line stops short of the caption. Never focusable, never fading.
-class ExGroupBox : public ExControl {
+class ExGroupBox : public ExControl, private TextStyleAccessors<ExGroupBox> {
 public:
     ExGroupBox() = default;
     ~ExGroupBox() override;
@@ -57,10 +57,8 @@ public:
     Argb CaptionColour(Argb value);
     int CaptionAlign() const { return m_caption_align; }
     int CaptionAlign(int value);
-    int TextEffect() const { return m_style.effect; }
-    int TextEffect(int value);
-    Argb GlowColour() const { return m_style.glow_colour; }
-    Argb GlowColour(Argb value);
+    using TextStyleAccessors::TextEffect;
+    using TextStyleAccessors::GlowColour;
     Argb FillColour() const { return m_fill_colour; }
     Argb FillColour(Argb value);
     Argb FrameColour() const { return m_frame_colour; }
@@ -72,10 +70,11 @@ public:
     void PaintFrame();
 
 private:
+    friend class TextStyleAccessors<ExGroupBox>;
+    void TextStyleChanged(bool layout);
     void Repaint();
 
     std::string m_caption;
-    dui::TextStyle m_style;
     int m_caption_align = kCaptionLeft;
     Argb m_fill_colour = 0;
     Argb m_frame_colour = 0;

@@ -9,7 +9,6 @@
 namespace dui {
 namespace {
 
-constexpr float kDefaultFontSize = 12;
 constexpr float kTextInset = 2;
 
 bool IsGradientMode(int direction) {
@@ -36,14 +35,7 @@ ControlHandle ExLabel::CreateLabel(ControlParent parent, float left, float top, 
     m_gradient_colour2 = options.gradient_colour2;
     m_word_wrap = options.word_wrap;
     m_style.auto_contrast = options.auto_contrast;
-    if (options.font_name || options.font_size || options.font_style) {
-        SetFont(CreateFont(options.font_name ? *options.font_name : DefaultFont().Family(),
-                           options.font_size.value_or(kDefaultFontSize),
-                           options.font_style.value_or(kFontRegular)),
-                true);
-    } else {
-        SetFont(DefaultFont(), false);
-    }
+    SetFontFromArguments(options.font_name, options.font_size, options.font_style);
     m_style.format = dui::StringFormat(m_word_wrap ? kLabelWrappedFlags : kLabelSingleLineFlags);
     m_style.format.alignment = options.alignment;
     m_vertical_alignment = options.line_alignment;
@@ -166,16 +158,9 @@ void ExLabel::Paint() {
 // ---------------------------------------------------------------------------
 // Accessors
 
-void ExLabel::SetFont(dui::Font font, bool own) {
-    m_style.font = std::move(font);
-    m_style.own_font = own;
-}
-
-const dui::TextStyle& ExLabel::TextStyle(dui::TextStyle style) {
-    m_style = std::move(style);
-    Measure();
+void ExLabel::TextStyleChanged(bool layout) {
+    if (layout) Measure();
     Invalidate();
-    return m_style;
 }
 
 const std::string& ExLabel::LabelText(std::string_view text) {
@@ -183,18 +168,6 @@ const std::string& ExLabel::LabelText(std::string_view text) {
     Measure();
     Invalidate();
     return m_text;
-}
-
-Argb ExLabel::TextColour(Argb value) {
-    m_style.colour = value;
-    Invalidate();
-    return m_style.colour;
-}
-
-Argb ExLabel::GlowColour(Argb value) {
-    m_style.glow_colour = value;
-    Invalidate();
-    return m_style.glow_colour;
 }
 
 Argb ExLabel::GradientColour1(Argb value) {
@@ -215,27 +188,6 @@ int ExLabel::GradientDirection(int value) {
     return m_gradient_direction;
 }
 
-std::string ExLabel::FontName(std::string_view family) {
-    SetFont(CreateFont(family, m_style.font.Size(), m_style.font.Style()), true);
-    Measure();
-    Invalidate();
-    return m_style.font.Family();
-}
-
-int ExLabel::FontStyle(int style) {
-    SetFont(CreateFont(m_style.font.Family(), m_style.font.Size(), style), true);
-    Measure();
-    Invalidate();
-    return m_style.font.Style();
-}
-
-float ExLabel::FontSize(float size) {
-    SetFont(CreateFont(m_style.font.Family(), size, m_style.font.Style()), true);
-    Measure();
-    Invalidate();
-    return m_style.font.Size();
-}
-
 StringTrimming ExLabel::Trimming(StringTrimming value) {
     m_style.format.trimming = value;
     Invalidate();
@@ -247,20 +199,6 @@ uint32_t ExLabel::FormatFlags(uint32_t flags) {
     Measure();
     Invalidate();
     return m_style.format.flags;
-}
-
-const dui::Font& ExLabel::Font(dui::Font font) {
-    SetFont(std::move(font), true);
-    Measure();
-    Invalidate();
-    return m_style.font;
-}
-
-const dui::StringFormat& ExLabel::StringFormat(dui::StringFormat format) {
-    m_style.format = std::move(format);
-    Measure();
-    Invalidate();
-    return m_style.format;
 }
 
 StringAlignment ExLabel::Alignment(StringAlignment value) {
@@ -283,24 +221,10 @@ int ExLabel::VerticalAlignment(int value) {
     return m_vertical_alignment;
 }
 
-int ExLabel::TextEffect(int value) {
-    m_style.effect = value;
-    Invalidate();
-    return m_style.effect;
-}
-
 int64_t ExLabel::Border(int64_t style) {
     m_border = style;
     Invalidate();
     return m_border;
 }
-
-bool ExLabel::AutoContrast(bool value) {
-    m_style.auto_contrast = value;
-    Invalidate();
-    return m_style.auto_contrast;
-}
-
-void ExLabel::ReleaseFont() { SetFont(DefaultFont(), false); }
 
 }  // namespace dui

@@ -44,7 +44,7 @@ struct LabelOptions {
 // alignment) or word-wrapped, over an optional gradient and border. Never
 // focusable unless made so, never fading. It is the title label of every
 // host window with a title and the container of a page set's pages.
-class ExLabel : public ExControl {
+class ExLabel : public ExControl, public TextStyleAccessors<ExLabel> {
 public:
     ExLabel() = default;
     ~ExLabel() override;
@@ -61,51 +61,29 @@ public:
                               float height, LabelOptions options = {});
 
     // Accessors: the setters store, invalidate and return the value now
-    // held; text, font and format setters measure again first.
+    // held; text, font and format setters measure again first. The text
+    // style's own accessors (TextColour, Font, ...) come from
+    // TextStyleAccessors.
     const std::string& LabelText() const { return m_text; }
     const std::string& LabelText(std::string_view text);
-    const dui::TextStyle& TextStyle() const { return m_style; }
-    const dui::TextStyle& TextStyle(dui::TextStyle style);
-    Argb TextColour() const { return m_style.colour; }
-    Argb TextColour(Argb value);
-    Argb GlowColour() const { return m_style.glow_colour; }
-    Argb GlowColour(Argb value);
     Argb GradientColour1() const { return m_gradient_colour1; }
     Argb GradientColour1(Argb value);
     Argb GradientColour2() const { return m_gradient_colour2; }
     Argb GradientColour2(Argb value);
     int GradientDirection() const { return m_gradient_direction; }
     int GradientDirection(int value);
-    std::string FontName() const { return m_style.font.Family(); }
-    std::string FontName(std::string_view family);
-    int FontStyle() const { return m_style.font.Style(); }
-    int FontStyle(int style);
-    float FontSize() const { return m_style.font.Size(); }
-    float FontSize(float size);
     StringTrimming Trimming() const { return m_style.format.trimming; }
     StringTrimming Trimming(StringTrimming value);
     uint32_t FormatFlags() const { return m_style.format.flags; }
     uint32_t FormatFlags(uint32_t flags);
-    const dui::Font& Font() const { return m_style.font; }
-    const dui::Font& Font(dui::Font font);
-    const dui::StringFormat& StringFormat() const { return m_style.format; }
-    const dui::StringFormat& StringFormat(dui::StringFormat format);
     StringAlignment Alignment() const { return m_style.format.alignment; }
     StringAlignment Alignment(StringAlignment value);
     bool WordWrap() const { return m_word_wrap; }
     bool WordWrap(bool value);
     int VerticalAlignment() const { return m_vertical_alignment; }
     int VerticalAlignment(int value);
-    int TextEffect() const { return m_style.effect; }
-    int TextEffect(int value);
     int64_t Border() const { return m_border; }
     int64_t Border(int64_t style);
-    bool AutoContrast() const { return m_style.auto_contrast; }
-    bool AutoContrast(bool value);
-
-    // Back to the module default font.
-    void ReleaseFont();
-    bool HasOwnFont() const { return m_style.own_font; }
 
     void Paint();
 
@@ -118,9 +96,9 @@ protected:
     virtual void CreateHook();
 
 private:
-    void SetFont(dui::Font font, bool own);
+    friend class TextStyleAccessors<ExLabel>;
+    void TextStyleChanged(bool layout);
 
-    dui::TextStyle m_style;
     std::string m_text;
     int m_gradient_direction = kNoGradient;
     Argb m_gradient_colour1 = 0;

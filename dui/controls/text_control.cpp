@@ -13,7 +13,6 @@ namespace dui {
 namespace {
 
 constexpr int kFadeInterval = 60;
-constexpr float kDefaultFontSize = 12;
 
 // Start alphas of the cross-fade per change of look.
 constexpr int kFadeEnterLeave = 51;
@@ -148,13 +147,7 @@ ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left,
                                                bool visible) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
     m_style.colour = text_colour.value_or(dui::TextStyle::kDefaultTextColour);
-    if (font_name || font_size || font_style) {
-        SetFont(CreateFont(font_name ? *font_name : DefaultFont().Family(),
-                           font_size.value_or(kDefaultFontSize), font_style.value_or(kFontRegular)),
-                true);
-    } else {
-        SetFont(DefaultFont(), false);
-    }
+    SetFontFromArguments(font_name, font_size, font_style);
     m_style.format = CaptionFormat();
     m_caption = std::move(caption);
     m_style.effect = text_effect;
@@ -248,6 +241,8 @@ intptr_t ExTextControl::PreHook(uint32_t, uintptr_t, intptr_t) { return kNotHand
 // ---------------------------------------------------------------------------
 // Accessors
 
+void ExTextControl::TextStyleChanged(bool) { Invalidate(); }
+
 std::string ExTextControl::Caption(std::string text) {
     m_caption = std::move(text);
     RegisterHotkey();
@@ -255,75 +250,10 @@ std::string ExTextControl::Caption(std::string text) {
     return m_caption;
 }
 
-const dui::TextStyle& ExTextControl::TextStyle(dui::TextStyle style) {
-    m_style = std::move(style);
-    Invalidate();
-    return m_style;
-}
-
-Argb ExTextControl::TextColour(Argb value) {
-    m_style.colour = value;
-    Invalidate();
-    return m_style.colour;
-}
-
-int ExTextControl::TextEffect(int value) {
-    m_style.effect = value;
-    Invalidate();
-    return m_style.effect;
-}
-
-void ExTextControl::SetFont(dui::Font font, bool own) {
-    m_style.font = std::move(font);
-    m_style.own_font = own;
-}
-
-std::string ExTextControl::FontName(std::string_view family) {
-    SetFont(CreateFont(family, m_style.font.Size(), m_style.font.Style()), true);
-    Invalidate();
-    return m_style.font.Family();
-}
-
-int ExTextControl::FontStyle(int style) {
-    SetFont(CreateFont(m_style.font.Family(), m_style.font.Size(), style), true);
-    Invalidate();
-    return m_style.font.Style();
-}
-
-float ExTextControl::FontSize(float size) {
-    SetFont(CreateFont(m_style.font.Family(), size, m_style.font.Style()), true);
-    Invalidate();
-    return m_style.font.Size();
-}
-
-const dui::Font& ExTextControl::Font(dui::Font font) {
-    SetFont(std::move(font), true);
-    Invalidate();
-    return m_style.font;
-}
-
-const dui::StringFormat& ExTextControl::StringFormat(dui::StringFormat format) {
-    m_style.format = std::move(format);
-    Invalidate();
-    return m_style.format;
-}
-
-Argb ExTextControl::GlowColour(Argb value) {
-    m_style.glow_colour = value;
-    Invalidate();
-    return m_style.glow_colour;
-}
-
 int ExTextControl::CornerStyle(int value) {
     m_corner_style = value;
     Invalidate();
     return m_corner_style;
-}
-
-bool ExTextControl::AutoContrast(bool value) {
-    m_style.auto_contrast = value;
-    Invalidate();
-    return m_style.auto_contrast;
 }
 
 const std::string& ExTextControl::IconData(std::string_view bytes) {
@@ -357,8 +287,6 @@ int ExTextControl::Gap(int value) {
     Invalidate();
     return m_gap;
 }
-
-void ExTextControl::ReleaseFont() { SetFont(DefaultFont(), false); }
 
 // ---------------------------------------------------------------------------
 // Painting

@@ -41,7 +41,7 @@ enum IconPlacement : int {
 // The caption's first "&" marks its Alt hotkey: the character after it is
 // registered with the host on creation and whenever the caption changes
 // ("&&" is a literal ampersand and marks nothing).
-class ExTextControl : public ExControl {
+class ExTextControl : public ExControl, public TextStyleAccessors<ExTextControl> {
 public:
     ExTextControl() = default;
     ~ExTextControl() override;
@@ -62,30 +62,12 @@ public:
                                     bool visible = true);
 
     // Accessors: the setters store, invalidate and return the value now held.
+    // The text style's own accessors (TextColour, Font, ...) come from
+    // TextStyleAccessors.
     const std::string& Caption() const { return m_caption; }
     std::string Caption(std::string text);
-    const dui::TextStyle& TextStyle() const { return m_style; }
-    const dui::TextStyle& TextStyle(dui::TextStyle style);
-    Argb TextColour() const { return m_style.colour; }
-    Argb TextColour(Argb value);
-    int TextEffect() const { return m_style.effect; }
-    int TextEffect(int value);
-    std::string FontName() const { return m_style.font.Family(); }
-    std::string FontName(std::string_view family);
-    int FontStyle() const { return m_style.font.Style(); }
-    int FontStyle(int style);
-    float FontSize() const { return m_style.font.Size(); }
-    float FontSize(float size);
-    const dui::Font& Font() const { return m_style.font; }
-    const dui::Font& Font(dui::Font font);
-    const dui::StringFormat& StringFormat() const { return m_style.format; }
-    const dui::StringFormat& StringFormat(dui::StringFormat format);
-    Argb GlowColour() const { return m_style.glow_colour; }
-    Argb GlowColour(Argb value);
     int CornerStyle() const { return m_corner_style; }
     int CornerStyle(int value);
-    bool AutoContrast() const { return m_style.auto_contrast; }
-    bool AutoContrast(bool value);
     // The icon's encoded bytes; they are decoded once, when set.
     const std::string& IconData() const { return m_icon_data; }
     const std::string& IconData(std::string_view bytes);
@@ -97,10 +79,6 @@ public:
     int OffsetY(int value);
     int Gap() const { return m_gap; }
     int Gap(int value);
-
-    // Back to the module default font.
-    void ReleaseFont();
-    bool HasOwnFont() const { return m_style.own_font; }
 
     // Stores the state, sets the fade alpha to `start_alpha` and paints the
     // new look, cross-fading from the old one.
@@ -121,13 +99,13 @@ protected:
     virtual intptr_t PreHook(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 private:
+    friend class TextStyleAccessors<ExTextControl>;
+    void TextStyleChanged(bool layout);
     void RegisterHotkey();
     void DrawDefaultFace(ExCanvas& canvas, int state);
-    void SetFont(dui::Font font, bool own);
 
     int m_state = kStateNormal;
     std::string m_caption;
-    dui::TextStyle m_style;
     int m_corner_style = 0;
     std::string m_icon_data;
     std::optional<ExImage> m_icon;

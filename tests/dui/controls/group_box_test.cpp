@@ -95,4 +95,34 @@ TEST_F(GroupBoxTest, CaptionAlignmentPlacesTheCaption) {
     EXPECT_LE(box.CaptionWidth(), 24);
 }
 
+TEST_F(GroupBoxTest, CaptionFontArgumentsAndGlowDrawTheCaption) {
+    ExGroupBox plain;
+    dui::GroupBoxOptions options;
+    options.caption = "Glow";
+    options.rounded = false;
+    plain.CreateGroupBox(window, 10, 10, 200, 60, options);
+    EXPECT_EQ(plain.Font(), dui::DefaultFont());
+
+    ExGroupBox glowing;
+    options.font_size = 20;
+    glowing.CreateGroupBox(window, 10, 80, 200, 60, options);
+    EXPECT_FLOAT_EQ(glowing.Font().Size(), 20);
+    EXPECT_EQ(glowing.Font().Family(), dui::DefaultFont().Family());
+    EXPECT_GT(glowing.CaptionHeight(), plain.CaptionHeight());
+    auto caption_ink = [](const ExGroupBox& box) {
+        int count = 0;
+        for (int x = 6; x < 10 + box.CaptionWidth(); ++x) {
+            for (int y = 0; y < box.CaptionHeight(); ++y) count += (box.Canvas()->GetPixel(x, y) >> 24) > 0;
+        }
+        return count;
+    };
+    Pump();
+    const int without_glow = caption_ink(glowing);
+    EXPECT_EQ(glowing.TextEffect(dui::kTextEffectGlow), dui::kTextEffectGlow);
+    EXPECT_EQ(glowing.GlowColour(dui::MakeArgb(0xFF0000, 200)), dui::MakeArgb(0xFF0000, 200));
+    EXPECT_EQ(glowing.TextStyle().effect, dui::kTextEffectGlow);
+    Pump();
+    EXPECT_GT(caption_ink(glowing), without_glow);
+}
+
 }  // namespace

@@ -402,6 +402,30 @@ TEST_F(LabelTest, CreatedNotFocusableAndMeasuredToOneLine) {
     EXPECT_LE(label.MeasuredWidth(), 40);
 }
 
+TEST_F(LabelTest, FontAndFormatSettersMeasureAgainColourSettersDoNot) {
+    AttachHost();
+    auto& label = AddLabel({10, 10, 400, 60}, Text("Measured again"));
+    const int height = label.MeasuredHeight();
+    EXPECT_FLOAT_EQ(label.FontSize(30), 30);
+    EXPECT_GT(label.MeasuredHeight(), height);
+    EXPECT_TRUE(label.HasOwnFont());
+    const int big_width = label.MeasuredWidth();
+    label.Font(dui::DefaultFont());
+    EXPECT_LT(label.MeasuredWidth(), big_width);
+    const int width = label.MeasuredWidth();
+    EXPECT_EQ(label.TextColour(dui::MakeArgb(0xFF, 255)), dui::MakeArgb(0xFF, 255));
+    EXPECT_EQ(label.GlowColour(dui::MakeArgb(0xFF00, 200)), dui::MakeArgb(0xFF00, 200));
+    EXPECT_EQ(label.TextEffect(dui::kTextEffectGlow), dui::kTextEffectGlow);
+    EXPECT_TRUE(label.AutoContrast(true));
+    EXPECT_EQ(label.MeasuredWidth(), width);
+    EXPECT_EQ(label.TextStyle().colour, dui::MakeArgb(0xFF, 255));
+    // A whole style measures again as well.
+    dui::TextStyle style = label.TextStyle();
+    style.font = dui::CreateFont(dui::DefaultFont().Family(), 24, dui::kFontBold);
+    label.TextStyle(style);
+    EXPECT_GT(label.MeasuredWidth(), width);
+}
+
 TEST_F(LabelTest, GlowAddsInkAroundTheText) {
     AttachHost();
     auto plain_options = Text("Glow");
