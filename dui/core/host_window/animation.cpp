@@ -1,0 +1,199 @@
+// Show and close animations and the fade-in to a new background.
+
+#include "dui/core/host_window.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "dui/core/host_window/host_window_internal.h"
+
+namespace dui {
+
+using host_window_internal::ViewOf;
+using host_window_internal::WholeOf;
+
+namespace {
+
+constexpr int kAlphaStep = 51;
+
+// Upper bound on the messages run by one pump between animation frames.
+constexpr int kMaxPumpedMessages = 256;
+
+// Where the whole-window snapshot is drawn in frame `step` of `steps` of an
+// animation (progress p from 0 = start to 1 = end).
+RectF AnimationRect(int type, float p, float width, float height, bool closing) {
+    switch (type) {
+        case kAnimationSlideDown: {
+            const float offset = closing ? height * p : -height * (1 - p);
+            return RectF{0, offset, width, height};
+        }
+        case kAnimationSlideUp: {
+            const float offset = closing ? -height * p : height * (1 - p);
+            return RectF{0, offset, width, height};
+        }
+        case kAnimationCentre: {
+            const float scale = std::max(0.0f, closing ? 1 - p : p);
+            return RectF{width * (1 - scale) / 2, height * (1 - scale) / 2, width * scale,
+                         height * scale};
+        }
+        default:
+            return RectF{0, 0, width, height};
+    }
+}
+
+}  // namespace
+
+void ExHostWindow::FadeInTick() {
+    const plat::HWND window = m_window;
+    if (m_transition == nullptr || m_back_buffer == nullptr) {
+        plat::KillTimer(window, m_own_handle);
+        m_transition.reset();
+        m_animating = false;
+        return;
+    }
+    if (m_fade_in_alpha < 255) {
+        m_fade_in_alpha = std::min(255, m_fade_in_alpha + kAlphaStep);
+        m_transition->DrawImageAlpha(*m_back_buffer, WholeOf(*m_transition), m_fade_in_alpha);
+        plat::UpdateLayeredWindow(window, ViewOf(*m_transition), 255);
+        return;
+    }
+    plat::KillTimer(window, m_own_handle);
+    m_transition.reset();
+    PushLayered();
+    m_animating = false;
+    RedrawWholeNow();
+}
+
+int ExHostWindow::CloseAnimation(int type) {
+    m_close_animation = type;
+    return m_close_animation;
+}
+
+void ExHostWindow::PumpPendingMessages() {
+    plat::MSG msg{};
+    for (int count = 0; count < kMaxPumpedMessages; ++count) {
+        if (!plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE)) return;
+        if (msg.message == plat::WM_QUIT) {
+            // Not ours to consume: the loop that runs the program ends on it.
+            plat::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        plat::TranslateMessage(&msg);
+        plat::DispatchMessage(&msg);
+    }
+}
+
+void ExHostWindow::PushAnimationFrame(const ExCanvas& frame, int alpha) {
+    plat::UpdateLayeredWindow(m_window, ViewOf(frame), static_cast<uint8_t>(std::clamp(alpha, 0, 255)));
+}
+
+void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
+    const plat::HWND window = m_window;
+    if (m_back_buffer == nullptr) return;
+    ComposeRect(WholeOf(*m_back_buffer), false);
+    const bool was_layered = Layered();
+    const auto ex_style = plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE);
+    if (!was_layered) {
+        plat::SetWindowLongPtr(window, plat::GWL_EXSTYLE,
+                               ex_style | static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED));
+    }
+    m_animating = true;
+    std::unique_ptr<ExCanvas> snapshot = m_back_buffer->Clone();
+    std::unique_ptr<ExCanvas> frame = CreateCanvas(m_width, m_height);
+    constexpr int kFrames = 15;
+    const auto delay = static_cast<plat::DWORD>(std::max(0, duration_ms) / kFrames);
+    bool shown = false;
+    for (int step = 1; step <= kFrames && snapshot && frame; ++step) {
+        const float p = float(step) / kFrames;
+        frame->Clear(0);
+        frame->DrawImage(*snapshot,
+                         AnimationRect(type, p, float(m_width), float(m_height), false));
+        PushAnimationFrame(*frame, std::min(255, kAlphaStep * step / 3));
+        if (!shown) {
+            plat::ShowWindow(window, plat::SW_SHOWNORMAL);
+            shown = true;
+        }
+        PumpPendingMessages();
+        if (!Alive(window)) return;
+        plat::Sleep(delay);
+    }
+    if (!shown) plat::ShowWindow(window, plat::SW_SHOWNORMAL);
+    m_animating = false;
+    if (!was_layered) {
+        plat::SetWindowLongPtr(window, plat::GWL_EXSTYLE, ex_style);
+    }
+    RedrawWholeNow();
+    if (!Alive(window)) return;
+    if (!was_layered) plat::InvalidateRect(window, nullptr, 0);
+}
+
+void ExHostWindow::Show(int animation, int duration_ms) {
+    if (m_window == nullptr) return;
+    const plat::HWND window = m_window;
+    PumpPendingMessages();
+    if (!Alive(window)) return;
+    if (animation != kAnimationNone) {
+        RunShowAnimation(animation, duration_ms);
+        return;
+    }
+    plat::ShowWindow(window, plat::SW_SHOWNORMAL);
+}
+
+void ExHostWindow::RunCloseAnimation() {
+    struct Plan {
+        int frames;
+        plat::DWORD delay;
+        int alpha_step;
+    };
+    Plan plan{};
+    switch (m_close_animation) {
+        case kAnimationFade:
+        case kAnimationCentre:
+            plan = {15, 10, 17};
+            break;
+        case kAnimationZoom:
+            plan = {20, 10, 12};
+            break;
+        case kAnimationSlideDown:
+        case kAnimationSlideUp:
+            plan = {15, 8, 17};
+            break;
+        default:
+            return;
+    }
+    if (m_back_buffer == nullptr || m_window == nullptr) return;
+    const plat::HWND window = m_window;
+    std::unique_ptr<ExCanvas> snapshot = m_back_buffer->Clone();
+    std::unique_ptr<ExCanvas> frame = CreateCanvas(m_width, m_height);
+    if (snapshot == nullptr || frame == nullptr) return;
+    const auto ex_style = plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE);
+    if (!(ex_style & static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED))) {
+        plat::SetWindowLongPtr(window, plat::GWL_EXSTYLE,
+                               ex_style | static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED));
+    }
+    m_animating = true;
+    const auto width = float(m_width);
+    const auto height = float(m_height);
+    for (int step = 1; step <= plan.frames; ++step) {
+        frame->Clear(0);
+        RectF dest;
+        if (m_close_animation == kAnimationZoom) {
+            const float grow = 1.5f * float(step);
+            dest = RectF{-grow, -grow, width + 2 * grow, height + 2 * grow};
+        } else {
+            dest = AnimationRect(m_close_animation, float(step) / float(plan.frames), width, height,
+                                 true);
+        }
+        frame->DrawImage(*snapshot, dest);
+        PushAnimationFrame(*frame, 255 - plan.alpha_step * step);
+        PumpPendingMessages();
+        if (!Alive(window)) return;
+        plat::Sleep(plan.delay);
+    }
+    frame->Clear(0);
+    PushAnimationFrame(*frame, 0);
+    m_animating = false;
+    if (!m_redraw_queue.Empty() || !m_dirty_controls.empty()) RequestFrame();
+}
+
+}  // namespace dui

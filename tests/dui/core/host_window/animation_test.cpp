@@ -1,0 +1,68 @@
+// Show, close and fade-in animations.
+
+#include "dui/core/host_window.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/headless/headless.h"
+#include "tests/dui/core/host_window/host_window_fixture.h"
+
+namespace {
+
+using host_window_tests::HostWindowTest;
+namespace headless = plat::headless;
+
+TEST_F(HostWindowTest, FadeInRunsOnTheWindowTimerUntilOpaque) {
+    auto options = PlainOptions();
+    options.layered_alpha = 255;
+    AttachHost(options);
+    auto& a = AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    host->SetBackground(std::nullopt, 0x000000, true);
+    EXPECT_TRUE(host->Animating());
+    a.ClearLog();
+    headless::MouseMove(window, {30, 50});
+    Pump();
+    EXPECT_FALSE(a.Received(dui::EX_MSG_MOUSEENTER));  // input ignored while animating
+    for (int tick = 0; tick < 6; ++tick) Advance(50);
+    EXPECT_FALSE(host->Animating());
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
+}
+
+TEST_F(HostWindowTest, CloseAnimationFadesOutInFifteenFramesThenHidesAndDestroys) {
+    AttachHost();
+    host->CloseAnimation(dui::kAnimationFade);
+    const int before = headless::PushCount(window);
+    const uint64_t start = headless::Now();
+    int pushes = -1;
+    int alpha = -1;
+    bool visible = true;
+    host->OnMessage([&](plat::HWND w, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+        if (message == plat::WM_DESTROY) {
+            pushes = headless::PushCount(w) - before;
+            alpha = headless::LayeredAlpha(w);
+            visible = plat::IsWindowVisible(w) != 0;
+        }
+        return dui::kNotHandled;
+    });
+    plat::PostMessage(window, plat::WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_FALSE(plat::IsWindow(window));
+    EXPECT_EQ(pushes, 16);  // 15 frames and the cleared window
+    EXPECT_EQ(alpha, 0);
+    EXPECT_FALSE(visible);
+    EXPECT_GE(headless::Now() - start, 150u);
+}
+
+TEST_F(HostWindowTest, AnimatedShowEndsVisibleUnlayeredAndComposed) {
+    AttachHost();
+    AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    plat::ShowWindow(window, plat::SW_HIDE);
+    host->Show(dui::kAnimationCentre);
+    Pump();
+    EXPECT_TRUE(plat::IsWindowVisible(window));
+    EXPECT_FALSE(host->Animating());
+    EXPECT_EQ(plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE) & plat::WS_EX_LAYERED, 0);
+    EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
+}
+
+}  // namespace
