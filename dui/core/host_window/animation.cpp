@@ -14,6 +14,8 @@ using host_window_internal::WholeOf;
 
 namespace {
 
+// Opacity gained per fade-in step; a show animation gains a third of it
+// per frame.
 constexpr int kAlphaStep = 51;
 
 // Upper bound on the messages run by one pump between animation frames.

@@ -18,6 +18,7 @@ using host_window_internal::WholeOf;
 
 namespace {
 
+// Milliseconds between the steps of a fade-in to a new background.
 constexpr unsigned kFadeInInterval = 50;
 
 Argb ColourArgb(int32_t rgb, int alpha) {

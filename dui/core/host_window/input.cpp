@@ -32,6 +32,7 @@ bool ShownWithAncestors(const ExControl& control) {
     return true;
 }
 
+// Width at which a tooltip's text wraps.
 constexpr int kTooltipWidth = 1024;
 
 uint32_t UpperAscii(uint32_t character) {
