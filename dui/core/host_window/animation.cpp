@@ -110,7 +110,10 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
         frame->Clear(0);
         frame->DrawImage(*snapshot,
                          AnimationRect(type, p, float(m_width), float(m_height), false));
-        PushAnimationFrame(*frame, std::min(255, kAlphaStep * step / 3));
+        // Only the fade changes the window's alpha; sliding and growing
+        // windows are opaque from their first frame, which is also what a
+        // desktop without a compositor can show at once.
+        PushAnimationFrame(*frame, type == kAnimationFade ? std::min(255, kAlphaStep * step / 3) : 255);
         if (!shown) {
             plat::ShowWindow(window, plat::SW_SHOWNORMAL);
             shown = true;

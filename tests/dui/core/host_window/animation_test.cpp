@@ -65,4 +65,28 @@ TEST_F(HostWindowTest, AnimatedShowEndsVisibleUnlayeredAndComposed) {
     EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
 }
 
+TEST_F(HostWindowTest, OnlyTheFadeInStartsTranslucentGrowingAndSlidingStartOpaque) {
+    AttachHost();
+    int first_frame_alpha = -1;
+    host->OnMessage([&](plat::HWND w, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+        // The window is shown right after its first frame was pushed.
+        if (message == plat::WM_SHOWWINDOW && wparam != 0) first_frame_alpha = headless::LayeredAlpha(w);
+        return dui::kNotHandled;
+    });
+    for (const int type : {dui::kAnimationCentre, dui::kAnimationSlideDown, dui::kAnimationSlideUp}) {
+        SCOPED_TRACE(type);
+        plat::ShowWindow(window, plat::SW_HIDE);
+        first_frame_alpha = -1;
+        host->Show(type);
+        EXPECT_EQ(first_frame_alpha, 255);
+    }
+    plat::ShowWindow(window, plat::SW_HIDE);
+    host->Show(dui::kAnimationFade);
+    EXPECT_GT(first_frame_alpha, 0);
+    EXPECT_LT(first_frame_alpha, 64);
+    Pump();
+    EXPECT_TRUE(plat::IsWindowVisible(window));
+    EXPECT_EQ(plat::GetWindowLongPtr(window, plat::GWL_EXSTYLE) & plat::WS_EX_LAYERED, 0);
+}
+
 }  // namespace
