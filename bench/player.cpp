@@ -239,7 +239,7 @@ void StartUpComparison() {
 // ---- player --------------------------------------------------------------
 
 // The player's first frame as the screen shows it: a thread of its own,
-// with its own display connection, watches a point of the player's caption
+// with its own display connection, watches the centre of the player
 // (the window is centred on the work area) until it changes.
 struct ScreenWatch {
     std::atomic<bool> armed{false};
@@ -295,7 +295,7 @@ void WatchScreen() {
     const int width = DisplayWidth(display, DefaultScreen(display));
     const int height = DisplayHeight(display, DefaultScreen(display));
     g_screen.x = width / 2;
-    g_screen.y = (height - 466) / 2 + 60;
+    g_screen.y = height / 2;
     unsigned long before = 0;
     bool have_before = false;
     while (!g_screen.quit) {
