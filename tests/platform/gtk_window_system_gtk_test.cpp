@@ -5,29 +5,38 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include "platform/backend.h"
-#include "platform/gtk/gtk_ptr.h"
 #include "platform/gtk/gtk_top_level.h"
 #include "platform/gtk/gtk_window_system.h"
 #include "platform/gtk/widget_child.h"
 #include "platform/platform.h"
+#include "tests/support/x_input.h"
 
 // Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
 #include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
 
 namespace {
 
 using namespace plat;
+using testing_support::Button;
+using testing_support::Click;
+using testing_support::Key;
+using testing_support::PointerTo;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
+using testing_support::ReleaseButtons;
+using testing_support::ReleaseModifiers;
+using testing_support::RunWhilePumping;
+using testing_support::ScreenPixel;
+using testing_support::Tap;
+using testing_support::XDisplay;
 
 constexpr uint32_t kRed = 0xFFFF0000u;
 constexpr uint32_t kGreen = 0xFF00FF00u;
@@ -111,13 +120,10 @@ struct Pixels {
     int height;
 };
 
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
 class GtkBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Initialise(Backend::Gtk);
-        m_system = gtk::GtkWindowSystem::Current();
+        m_system = testing_support::StartGtkBackend();
         if (m_system == nullptr) GTEST_SKIP() << "needs an X display";
         WNDCLASSEX window_class;
         window_class.style = CS_DBLCLKS;
@@ -126,11 +132,15 @@ protected:
         RegisterClassEx(&window_class);
         Log().clear();
         MaxTrack() = SIZE{0, 0};
-        ReleaseEverything();
+        ReleaseButtons();
+        ReleaseModifiers();
     }
 
     void TearDown() override {
-        if (m_system != nullptr) ReleaseEverything();
+        if (m_system != nullptr) {
+            ReleaseButtons();
+            ReleaseModifiers();
+        }
         Shutdown();
     }
 
@@ -158,97 +168,8 @@ protected:
                gdk_window_get_height(window) == rect.bottom - rect.top;
     }
 
-    // Runs the message loop until `done` holds or the limit passes.
-    bool PumpUntil(const std::function<bool()>& done, uint64_t limit_ms = 4000) {
-        const uint64_t deadline = GetTickCount64() + limit_ms;
-        MSG msg;
-        while (true) {
-            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessage(&msg);
-            }
-            if (done()) return true;
-            if (GetTickCount64() >= deadline) return false;
-            m_system->WaitForInput(GetTickCount64() + 10);
-        }
-    }
-
-    void PumpFor(uint64_t milliseconds) {
-        const uint64_t until = GetTickCount64() + milliseconds;
-        PumpUntil([&] { return GetTickCount64() >= until; });
-    }
-
-    static void PointerTo(int x, int y) {
-        XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
-        XFlush(XDisplay());
-    }
-    static void Button(unsigned button, bool down) {
-        XTestFakeButtonEvent(XDisplay(), button, down ? True : False, CurrentTime);
-        XFlush(XDisplay());
-    }
-    static void Click(unsigned button) {
-        Button(button, true);
-        Button(button, false);
-    }
-    static void Key(KeySym symbol, bool down) {
-        XTestFakeKeyEvent(XDisplay(), XKeysymToKeycode(XDisplay(), symbol), down ? True : False, CurrentTime);
-        XFlush(XDisplay());
-    }
-    static void Tap(KeySym symbol) {
-        Key(symbol, true);
-        Key(symbol, false);
-    }
-    static void ReleaseEverything() {
-        for (unsigned button = 1; button <= 3; ++button) Button(button, false);
-        for (KeySym key : {XK_Shift_L, XK_Control_L, XK_Alt_L}) Key(key, false);
-    }
-
-    // 0xRRGGBB of the screen (what is really shown, shapes included).
-    static uint32_t ScreenPixel(int x, int y) {
-        gtk::ObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1));
-        if (!pixbuf) return 0xDEADBEEF;
-        const guchar* pixel = gdk_pixbuf_get_pixels(pixbuf.get());
-        return (uint32_t{pixel[0]} << 16) | (uint32_t{pixel[1]} << 8) | pixel[2];
-    }
-
     static bool TrueColourScreen() {
         return gdk_visual_get_depth(gdk_screen_get_system_visual(gdk_screen_get_default())) >= 24;
-    }
-
-    // Runs a command while the loop keeps serving X (a clipboard read by
-    // another client needs this process to answer). Returns its output.
-    std::string RunWhilePumping(std::vector<const char*> argv, const char* input) {
-        argv.push_back(nullptr);
-        const auto flags = input != nullptr
-                               ? GSubprocessFlags(G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
-                                                  G_SUBPROCESS_FLAGS_STDERR_SILENCE)
-                               : G_SUBPROCESS_FLAGS_STDOUT_PIPE;
-        GError* error = nullptr;
-        gtk::ObjectPtr<GSubprocess> process(g_subprocess_newv(argv.data(), flags, &error));
-        if (!process) {
-            ADD_FAILURE() << "cannot run " << argv[0] << ": " << error->message;
-            g_error_free(error);
-            return {};
-        }
-        struct Outcome {
-            bool done = false;
-            std::string output;
-        } outcome;
-        g_subprocess_communicate_utf8_async(
-            process.get(), input, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                auto* state = static_cast<Outcome*>(data);
-                char* output = nullptr;
-                g_subprocess_communicate_utf8_finish(G_SUBPROCESS(source), result, &output, nullptr, nullptr);
-                if (output != nullptr) state->output = output;
-                g_free(output);
-                state->done = true;
-            },
-            &outcome);
-        EXPECT_TRUE(PumpUntil([&] { return outcome.done; })) << argv[0] << " did not finish";
-        if (!outcome.done) g_subprocess_force_exit(process.get());
-        while (!outcome.done) g_main_context_iteration(nullptr, TRUE);
-        return outcome.output;
     }
 
     gtk::GtkWindowSystem* m_system = nullptr;

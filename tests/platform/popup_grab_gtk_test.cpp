@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -17,15 +16,21 @@
 #include "platform/gtk/gtk_top_level.h"
 #include "platform/gtk/gtk_window_system.h"
 #include "platform/platform.h"
+#include "tests/support/x_input.h"
 
 // Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
 #include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
 
 namespace {
 
 using namespace plat;
+using testing_support::ClickAt;
+using testing_support::Mapped;
+using testing_support::PumpUntil;
+using testing_support::ReleaseButtons;
+using testing_support::Tap;
+using testing_support::XDisplay;
 
 struct Seen {
     HWND hwnd;
@@ -59,13 +64,10 @@ std::vector<Seen> Logged(UINT message, HWND hwnd) {
     return result;
 }
 
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
 class PopupGrabGtkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Initialise(Backend::Gtk);
-        m_system = gtk::GtkWindowSystem::Current();
+        m_system = testing_support::StartGtkBackend();
         if (m_system == nullptr) GTEST_SKIP() << "needs an X display";
         WNDCLASSEX window_class;
         window_class.lpfnWndProc = RecordingProc;
@@ -80,12 +82,7 @@ protected:
     }
 
     void TearDown() override {
-        if (m_system != nullptr) {
-            for (unsigned button = 1; button <= 3; ++button) {
-                XTestFakeButtonEvent(XDisplay(), button, False, CurrentTime);
-            }
-            XFlush(XDisplay());
-        }
+        if (m_system != nullptr) ReleaseButtons();
         Shutdown();
     }
 
@@ -97,38 +94,6 @@ protected:
         ShowWindow(popup, SW_SHOW);
         EXPECT_TRUE(PumpUntil([&] { return Mapped(popup); })) << "the popup never mapped";
         return popup;
-    }
-
-    bool Mapped(HWND hwnd) {
-        gtk::GtkTopLevel* top = m_system->Find(hwnd);
-        return top != nullptr && gtk_widget_get_mapped(GTK_WIDGET(top->Window()));
-    }
-
-    bool PumpUntil(const std::function<bool()>& done, uint64_t limit_ms = 4000) {
-        const uint64_t deadline = GetTickCount64() + limit_ms;
-        MSG msg;
-        while (true) {
-            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessage(&msg);
-            }
-            if (done()) return true;
-            if (GetTickCount64() >= deadline) return false;
-            m_system->WaitForInput(GetTickCount64() + 10);
-        }
-    }
-
-    static void ClickAt(int x, int y) {
-        XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
-        XTestFakeButtonEvent(XDisplay(), 1, True, CurrentTime);
-        XTestFakeButtonEvent(XDisplay(), 1, False, CurrentTime);
-        XFlush(XDisplay());
-    }
-    static void Tap(KeySym symbol) {
-        const KeyCode code = XKeysymToKeycode(XDisplay(), symbol);
-        XTestFakeKeyEvent(XDisplay(), code, True, CurrentTime);
-        XTestFakeKeyEvent(XDisplay(), code, False, CurrentTime);
-        XFlush(XDisplay());
     }
 
     gtk::GtkWindowSystem* m_system = nullptr;

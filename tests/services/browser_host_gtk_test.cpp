@@ -20,6 +20,7 @@
 #include "services/browser_host.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/paths.h"
+#include "tests/support/x_input.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ protected:
     }
 
     void SetUp() override {
-        Initialise(Backend::Gtk);
-        m_system = gtk::GtkWindowSystem::Current();
+        m_system = testing_support::StartGtkBackend();
         if (m_system == nullptr) GTEST_SKIP() << "needs an X display";
         WNDCLASSEX window_class;
         window_class.lpfnWndProc = DefWindowProc;
@@ -119,19 +119,9 @@ protected:
         return window;
     }
 
-    // Runs the message loop until `done` holds or the limit passes.
-    bool PumpUntil(const std::function<bool()>& done, uint64_t limit_ms = 15000) {
-        const uint64_t deadline = GetTickCount64() + limit_ms;
-        MSG msg;
-        for (;;) {
-            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessage(&msg);
-            }
-            if (done()) return true;
-            if (GetTickCount64() >= deadline) return false;
-            m_system->WaitForInput(GetTickCount64() + 10);
-        }
+    // The engine takes its time: pages get a longer deadline than input.
+    static bool PumpUntil(const std::function<bool()>& done, uint64_t limit_ms = 15000) {
+        return testing_support::PumpUntil(done, limit_ms);
     }
 
     // Records every event of a browser.
@@ -247,7 +237,7 @@ TEST_F(BrowserHostGtkTest, CreateWithoutAnAddressNavigatesNowhere) {
     EXPECT_TRUE(first->Location().empty());
     EXPECT_EQ(first->ReadyState(), BrowserReadyState::Uninitialised);
     m_system->WaitForInput(GetTickCount64() + 200);
-    PumpUntil([] { return false; }, 200);
+    testing_support::PumpFor(200);
     EXPECT_TRUE(events.empty());
 }
 
@@ -290,7 +280,7 @@ TEST_F(BrowserHostGtkTest, HostilePageOpensNoWindowReadsNoFileAndDownloadsNothin
 
     ASSERT_TRUE(PumpUntil([&] { return browser->Title().find("file-") != std::string::npos; }))
         << browser->Title();
-    PumpUntil([] { return false; }, 500);   // later tricks have had their chance
+    testing_support::PumpFor(500);   // later tricks have had their chance
     EXPECT_EQ(browser->Title(), "window-blocked file-denied");
     EXPECT_EQ(browser->Location(), m_server.Url("/hostile")) << "left for a file or data address";
     EXPECT_EQ(m_popup_hits.load(), 0);
@@ -380,7 +370,7 @@ TEST_F(BrowserHostGtkTest, HandlerMayDestroyTheBrowserWhileEventsArePending) {
     browser->OnNavigateComplete([&](const BrowserEvent&) { ++calls; });
     ASSERT_TRUE(browser->Create(window, m_server.Url("/plain"), 0, 0, 300, 200));
     ASSERT_TRUE(PumpUntil([&] { return browser == nullptr; }));
-    PumpUntil([] { return false; }, 300);
+    testing_support::PumpFor(300);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(IsWindow(window));
 }
@@ -433,7 +423,7 @@ TEST_F(BrowserHostGtkTest, CommandsMoveThroughHistoryAndToTheConfiguredPages) {
     // Without a configured page, home and search do nothing.
     browser->Command(services::BrowserCommand::GoHome);
     browser->Command(services::BrowserCommand::GoSearch);
-    PumpUntil([] { return false; }, 300);
+    testing_support::PumpFor(300);
     EXPECT_EQ(browser->Location(), m_server.Url("/second"));
     browser->HomePage(m_server.Url("/plain"));
     browser->Command(services::BrowserCommand::GoHome);
@@ -456,7 +446,7 @@ TEST_F(BrowserHostGtkTest, OfflineRefusesNetworkLoadsAndSilentHidesErrorPages) {
     // A link followed by the page itself is refused too.
     browser->WritePage("<html><body><a id=a href='" + m_server.Url("/plain") +
                        "'>x</a><script>document.getElementById('a').click();</script></body></html>");
-    PumpUntil([] { return false; }, 700);
+    testing_support::PumpFor(700);
     EXPECT_NE(browser->Location(), m_server.Url("/plain"));
     EXPECT_FALSE(browser->Offline(false));
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,41 +17,21 @@
 #include "platform/gtk/gtk_window_system.h"
 #include "platform/gtk/widget_child.h"
 #include "platform/platform.h"
+#include "tests/support/x_input.h"
 
-// Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
+#include <X11/keysym.h>
 
 namespace {
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
-void PointerTo(int x, int y) {
-    XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
-    XFlush(XDisplay());
-}
-
-void Button(bool down) {
-    XTestFakeButtonEvent(XDisplay(), 1, down ? True : False, CurrentTime);
-    XFlush(XDisplay());
-}
-
-void Tap(KeySym symbol) {
-    const KeyCode code = XKeysymToKeycode(XDisplay(), symbol);
-    XTestFakeKeyEvent(XDisplay(), code, True, CurrentTime);
-    XTestFakeKeyEvent(XDisplay(), code, False, CurrentTime);
-    XFlush(XDisplay());
-}
+using testing_support::PumpUntil;
+using testing_support::Tap;
 
 class NativeWindowGtkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        plat::Initialise(plat::Backend::Gtk);
-        m_system = plat::gtk::GtkWindowSystem::Current();
-        if (m_system == nullptr) GTEST_SKIP() << "needs an X display";
+        if (testing_support::StartGtkBackend() == nullptr) GTEST_SKIP() << "needs an X display";
         plat::WNDCLASSEX top_class;
         top_class.lpfnWndProc = plat::DefWindowProc;
         top_class.lpszClassName = "SeedNativeGtkTop";
@@ -61,36 +40,17 @@ protected:
         child_class.lpfnWndProc = plat::DefWindowProc;
         child_class.lpszClassName = "SeedNativeGtkArea";
         ASSERT_NE(plat::RegisterNativeChildClass(child_class, plat::gtk::CreateSurfaceChild), 0);
-        Button(false);
+        testing_support::Button(1, false);
         top = plat::CreateWindowEx(0, "SeedNativeGtkTop", "native", plat::WS_POPUP | plat::WS_VISIBLE, 200,
                                    150, 400, 300, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(top, nullptr);
         plat::SetForegroundWindow(top);
-        ASSERT_TRUE(PumpUntil([&] { return Mapped(); })) << "window never mapped";
+        ASSERT_TRUE(PumpUntil([&] { return testing_support::Mapped(top); })) << "window never mapped";
     }
 
     void TearDown() override {
         native.Destroy();
         plat::Shutdown();
-    }
-
-    bool Mapped() const {
-        plat::gtk::GtkTopLevel* level = m_system->Find(top);
-        return level != nullptr && gtk_widget_get_mapped(GTK_WIDGET(level->Window()));
-    }
-
-    bool PumpUntil(const std::function<bool()>& done, uint64_t limit_ms = 4000) {
-        const uint64_t deadline = plat::GetTickCount64() + limit_ms;
-        plat::MSG msg{};
-        while (true) {
-            while (plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE)) {
-                plat::TranslateMessage(&msg);
-                plat::DispatchMessage(&msg);
-            }
-            if (done()) return true;
-            if (plat::GetTickCount64() >= deadline) return false;
-            m_system->WaitForInput(plat::GetTickCount64() + 10);
-        }
     }
 
     // The drawing area is mapped where the child window is.
@@ -102,7 +62,6 @@ protected:
         return allocation.x == 30 && allocation.y == 20 && allocation.width == 200;
     }
 
-    plat::gtk::GtkWindowSystem* m_system = nullptr;
     plat::HWND top = nullptr;
     dui::ExNativeWindow native;
 };
@@ -133,9 +92,8 @@ TEST_F(NativeWindowGtkTest, DrawingAreaChildGetsARealClickAndKey) {
         return intptr_t{1};
     });
 
-    PointerTo(200 + 30 + 15, 150 + 20 + 25);
-    Button(true);
-    Button(false);
+    testing_support::PointerTo(200 + 30 + 15, 150 + 20 + 25);
+    testing_support::Click(1);
     ASSERT_TRUE(PumpUntil([&] { return ups == 1; }));
     EXPECT_EQ(down_x, 15);
     EXPECT_EQ(down_y, 25);

@@ -8,53 +8,19 @@
 #include <functional>
 #include <string>
 
-#include "dui/controls/controls_module.h"
 #include "dui/controls/popup_menu.h"
 #include "dui/core/host_window.h"
-#include "platform/gtk/gtk_top_level.h"
 #include "platform/gtk/gtk_window_system.h"
 #include "platform/platform.h"
-
-// Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
+#include "tests/support/gtk_host_test.h"
+#include "tests/support/x_input.h"
 
 namespace {
 
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
-void PointerTo(plat::POINT screen) {
-    XTestFakeMotionEvent(XDisplay(), -1, screen.x, screen.y, CurrentTime);
-    XFlush(XDisplay());
-}
-
-void ClickAt(plat::POINT screen) {
-    PointerTo(screen);
-    XTestFakeButtonEvent(XDisplay(), 1, True, CurrentTime);
-    XTestFakeButtonEvent(XDisplay(), 1, False, CurrentTime);
-    XFlush(XDisplay());
-}
-
-bool PumpUntil(const std::function<bool()>& done, plat::DWORD limit_ms = 5000) {
-    const plat::DWORD deadline = plat::GetTickCount() + limit_ms;
-    plat::MSG msg{};
-    while (true) {
-        while (plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE)) {
-            plat::TranslateMessage(&msg);
-            plat::DispatchMessage(&msg);
-        }
-        if (done()) return true;
-        if (plat::GetTickCount() >= deadline) return false;
-        plat::Sleep(5);
-    }
-}
-
-bool Mapped(plat::HWND window) {
-    plat::gtk::GtkWindowSystem* system = plat::gtk::GtkWindowSystem::Current();
-    plat::gtk::GtkTopLevel* level = system != nullptr ? system->Find(window) : nullptr;
-    return level != nullptr && gtk_widget_get_mapped(GTK_WIDGET(level->Window()));
-}
+using testing_support::ClickAt;
+using testing_support::Mapped;
+using testing_support::PointerTo;
+using testing_support::PumpUntil;
 
 // A control that counts the presses it receives.
 class PressCounter : public dui::ExControl {
@@ -77,78 +43,39 @@ public:
     int last_command = 0;
 };
 
-// What to do once the menu is on screen, from a timer of the menu's loop.
-struct MenuAction {
-    std::function<void(plat::HWND menu)> act;
-    plat::HWND menu = nullptr;
-    plat::RECT rect{};
-    uint64_t deadline = 0;
-    bool done = false;
-};
-
-MenuAction& Pending() {
-    static MenuAction action;
-    return action;
-}
-
-void PollMenu(plat::HWND, plat::UINT, plat::UINT_PTR id, plat::DWORD) {
-    MenuAction& action = Pending();
-    const plat::HWND active = plat::PopupInputHolder();
-    if (action.done) {
-        plat::KillTimer(nullptr, id);
-        return;
-    }
-    if (plat::GetWindowText(active) == dui::kMenuWindowTitle && Mapped(active)) {
-        action.done = true;
-        action.menu = active;
-        plat::GetWindowRect(active, &action.rect);
-        plat::KillTimer(nullptr, id);
-        action.act(active);
-    } else if (plat::GetTickCount64() > action.deadline) {
-        // Never on screen: give up without hanging the test.
-        plat::KillTimer(nullptr, id);
-        if (plat::IsWindow(active)) plat::PostMessage(active, plat::WM_CANCELMODE, 0, 0);
-        ADD_FAILURE() << "the menu never showed with the grab";
-    }
-}
-
-class PopupMenuGtkTest : public ::testing::Test {
+class PopupMenuGtkTest : public testing_support::GtkHostTest {
 protected:
     void SetUp() override {
-        plat::Initialise(plat::Backend::Gtk);
-        if (plat::gtk::GtkWindowSystem::Current() == nullptr) GTEST_SKIP() << "needs an X display";
-        ASSERT_TRUE(dui::ControlsStartup());
+        GtkHostTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         dui::HostWindowOptions options;
         options.title = "owner";
         options.left = 100;
         options.top = 100;
         options.width = 500;
         options.height = 300;
-        owner = dui::CreateHostWindow(options);
-        ASSERT_NE(owner, nullptr);
         dui::AttachOptions attach;
         attach.background_colour = 0xF0F0F0;
         attach.flags = 0;
-        ASSERT_TRUE(host.Attach(owner, attach));
-        target.Create(owner, dui::RectF{20, 20, 460, 260}, dui::ControlKind::TextControl);
+        ASSERT_TRUE(OpenHost(options, attach));
+        target.Create(window, dui::RectF{20, 20, 460, 260}, dui::ControlKind::TextControl);
         host.Show();
-        plat::SetForegroundWindow(owner);
-        ASSERT_TRUE(PumpUntil([this] { return Mapped(owner); }));
-        plat::GetWindowRect(owner, &owner_rect);
+        plat::SetForegroundWindow(window);
+        ASSERT_TRUE(PumpUntil([this] { return Mapped(window); }));
+        plat::GetWindowRect(window, &owner_rect);
         menu.AddItem("First", dui::MenuCommand{11});
         menu.AddItem("Second", dui::MenuCommand{12});
     }
 
     void TearDown() override {
         target.Destroy();
-        if (plat::IsWindow(owner)) plat::DestroyWindow(owner);
-        plat::Shutdown();
+        GtkHostTest::TearDown();
     }
 
     // Puts the pointer at a point of the owner and waits until it is known.
     plat::POINT PointAt(int x, int y) {
         const plat::POINT screen{owner_rect.left + x, owner_rect.top + y};
-        PointerTo(screen);
+        PointerTo(screen.x, screen.y);
         EXPECT_TRUE(PumpUntil([&] {
             plat::POINT now{};
             plat::GetCursorPos(&now);
@@ -157,16 +84,39 @@ protected:
         return screen;
     }
 
+    // Pops the menu up and, from a timer of its loop, acts once it is on
+    // screen with the grab. False when it never got there.
     bool PopWith(std::function<void(plat::HWND)> act) {
-        Pending() = MenuAction{std::move(act), nullptr, {}, plat::GetTickCount64() + 5000, false};
-        plat::SetTimer(nullptr, 0, 20, PollMenu);
-        menu.Popup(owner);
-        return Pending().done;
+        shown = {};
+        testing_support::ActWhenReady(
+            [] {
+                const plat::HWND active = plat::PopupInputHolder();
+                return plat::GetWindowText(active) == dui::kMenuWindowTitle && Mapped(active) ? active
+                                                                                              : nullptr;
+            },
+            [this, act = std::move(act)](plat::HWND active) {
+                shown.done = true;
+                shown.menu = active;
+                plat::GetWindowRect(active, &shown.rect);
+                act(active);
+            },
+            [] {
+                // Never on screen: give up without hanging the test.
+                const plat::HWND active = plat::PopupInputHolder();
+                if (plat::IsWindow(active)) plat::PostMessage(active, plat::WM_CANCELMODE, 0, 0);
+                ADD_FAILURE() << "the menu never showed with the grab";
+            });
+        menu.Popup(window);
+        return shown.done;
     }
 
-    plat::HWND owner = nullptr;
+    // The menu as it was when acted on.
+    struct {
+        plat::HWND menu = nullptr;
+        plat::RECT rect{};
+        bool done = false;
+    } shown;
     plat::RECT owner_rect{};
-    dui::ExHostWindow host;
     PressCounter target;
     dui::ExPopupMenu menu;
 };
@@ -174,9 +124,9 @@ protected:
 TEST_F(PopupMenuGtkTest, OpensAtPointerAndClosesOnOutsideClick) {
     const plat::POINT at = PointAt(100, 80);
     ASSERT_TRUE(PopWith([this](plat::HWND) { ClickAt({owner_rect.left + 400, owner_rect.top + 250}); }));
-    EXPECT_EQ(Pending().rect.left, at.x);
-    EXPECT_EQ(Pending().rect.top, at.y);
-    EXPECT_FALSE(plat::IsWindow(Pending().menu));
+    EXPECT_EQ(shown.rect.left, at.x);
+    EXPECT_EQ(shown.rect.top, at.y);
+    EXPECT_FALSE(plat::IsWindow(shown.menu));
     EXPECT_FALSE(dui::PopupMenuOpen());
     // The click only closed the menu: its release comes through, its press
     // never does.
@@ -192,7 +142,7 @@ TEST_F(PopupMenuGtkTest, ClickOnItemDeliversItsCommandToTheControlUnderThePointe
         plat::GetWindowRect(menu, &rect);
         ClickAt({rect.left + 40, rect.top + 8 + 22 + 11});
     }));
-    EXPECT_FALSE(plat::IsWindow(Pending().menu));
+    EXPECT_FALSE(plat::IsWindow(shown.menu));
     EXPECT_EQ(target.last_command, 12);
 }
 

@@ -7,7 +7,6 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,7 @@
 #include "dui/core/host_window.h"
 #include "dui/core/module.h"
 #include "platform/platform.h"
-
-// Last: Xlib defines macros (None, Bool, True) that clash with C++ names.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
+#include "tests/support/x_input.h"
 
 namespace {
 
@@ -27,43 +22,10 @@ constexpr dui::Argb kSelectedBack = 0xFF00C000;
 constexpr int kWindowLeft = 120, kWindowTop = 90;
 constexpr float kListLeft = 12, kListTop = 40;
 
-Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
-
-void PointerTo(int x, int y) {
-    XTestFakeMotionEvent(XDisplay(), -1, x, y, CurrentTime);
-    XFlush(XDisplay());
-}
-
-void Click(unsigned button) {
-    XTestFakeButtonEvent(XDisplay(), button, True, CurrentTime);
-    XTestFakeButtonEvent(XDisplay(), button, False, CurrentTime);
-    XFlush(XDisplay());
-}
-
-// Runs the loop until `done` holds or the deadline passes.
-bool PumpUntil(const std::function<bool()>& done, plat::DWORD limit_ms = 4000) {
-    const plat::DWORD deadline = plat::GetTickCount() + limit_ms;
-    plat::MSG msg{};
-    while (true) {
-        while (plat::PeekMessage(&msg, nullptr, 0, 0, plat::PM_REMOVE)) {
-            plat::TranslateMessage(&msg);
-            plat::DispatchMessage(&msg);
-        }
-        if (done()) return true;
-        if (plat::GetTickCount() >= deadline) return false;
-        plat::Sleep(5);
-    }
-}
-
-// 0xRRGGBB of what the screen shows.
-uint32_t ScreenPixel(int x, int y) {
-    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
-    if (pixbuf == nullptr) return 0xDEADBEEF;
-    const guchar* p = gdk_pixbuf_get_pixels(pixbuf);
-    const uint32_t rgb = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-    g_object_unref(pixbuf);
-    return rgb;
-}
+using testing_support::Click;
+using testing_support::PointerTo;
+using testing_support::PumpUntil;
+using testing_support::ScreenPixel;
 
 bool NearSelected(uint32_t rgb) {
     const int r = int(rgb >> 16 & 0xFF), g = int(rgb >> 8 & 0xFF), b = int(rgb & 0xFF);
@@ -71,8 +33,7 @@ bool NearSelected(uint32_t rgb) {
 }
 
 TEST(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
-    plat::Initialise(plat::Backend::Gtk);
-    if (gdk_display_get_default() == nullptr) GTEST_SKIP() << "needs an X display";
+    if (testing_support::StartGtkBackend() == nullptr) GTEST_SKIP() << "needs an X display";
     ASSERT_TRUE(dui::ModuleStartup());
     dui::HostWindowOptions options;
     options.title = "list";
