@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "bench/support/headless_scene.h"
 #include "platform/background.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -25,18 +26,7 @@ LRESULT CountingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProc(hwnd, message, wparam, lparam);
 }
 
-HWND MakeWindow() {
-    headless::Reset();
-    WNDCLASSEX window_class;
-    window_class.lpfnWndProc = CountingProc;
-    window_class.lpszClassName = "BenchWindow";
-    RegisterClassEx(&window_class);
-    HWND hwnd = CreateWindowEx(0, "BenchWindow", "bench", WS_POPUP, 0, 0, 400, 300, nullptr,
-                               nullptr, nullptr, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
-    headless::PumpMessages();
-    return hwnd;
-}
+HWND MakeWindow() { return bench_support::MakeWindow(CountingProc); }
 
 // Runs the loop until `done` holds; the headless backend waits in real time
 // while jobs are pending.

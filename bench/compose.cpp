@@ -9,11 +9,10 @@
 #include <memory>
 #include <vector>
 
+#include "bench/support/headless_scene.h"
 #include "dui/core/canvas.h"
 #include "dui/core/control.h"
 #include "dui/core/host_window.h"
-#include "dui/core/module.h"
-#include "platform/headless/headless.h"
 #include "platform/platform.h"
 
 namespace {
@@ -51,19 +50,8 @@ private:
     bool m_hover = false;
 };
 
-struct Scene {
-    Scene() {
-        plat::Initialise(plat::Backend::Headless);
-        plat::headless::Reset();
-        dui::ModuleStartup();
-        dui::HostWindowOptions options;
-        options.width = kWindowWidth;
-        options.height = kWindowHeight;
-        window = dui::CreateHostWindow(options);
-        dui::AttachOptions attach;
-        attach.background_colour = 0xE0C080;
-        attach.flags = 0;
-        host.Attach(window, attach);
+struct Scene : bench_support::HeadlessHost {
+    Scene() : HeadlessHost(0xE0C080) {
         for (int i = 0; i < 30; ++i) {
             auto control = std::make_unique<FaceControl>();
             const float left = float(20 + (i % 5) * 85);
@@ -72,16 +60,9 @@ struct Scene {
                             dui::ControlKind::ImageButton, true, true, std::nullopt, 60);
             controls.push_back(std::move(control));
         }
-        plat::ShowWindow(window, plat::SW_SHOWNORMAL);
-        plat::headless::PumpMessages();
-    }
-    ~Scene() {
-        controls.clear();
-        plat::DestroyWindow(window);
+        Show();
     }
 
-    plat::HWND window = nullptr;
-    dui::ExHostWindow host;
     std::vector<std::unique_ptr<FaceControl>> controls;
 };
 

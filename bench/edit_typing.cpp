@@ -9,53 +9,37 @@
 
 #include <string>
 
-#include "dui/controls/controls_module.h"
+#include "bench/support/headless_scene.h"
 #include "dui/controls/edit.h"
 #include "dui/core/host_window.h"
-#include "dui/core/module.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
 namespace {
 
-struct Scene {
-    explicit Scene(const std::string& text) {
-        plat::Initialise(plat::Backend::Headless);
-        plat::headless::Reset();
-        dui::ControlsStartup();
-        dui::HostWindowOptions options;
-        options.width = 470;
-        options.height = 390;
-        window = dui::CreateHostWindow(options);
-        dui::AttachOptions attach;
-        attach.background_colour = 0xFFFFFF;
-        attach.flags = 0;
-        host.Attach(window, attach);
+struct Scene : bench_support::HeadlessHost {
+    explicit Scene(const std::string& text) : HeadlessHost(0xFFFFFF, bench_support::Modules::Controls) {
         dui::EditOptions edit_options;
         edit_options.text = text;
         edit.CreateEdit(window, 20, 40, 180, 24, edit_options);
-        plat::ShowWindow(window, plat::SW_SHOWNORMAL);
-        plat::headless::PumpMessages();
+        Show();
         plat::headless::Click(window, {30, 52});
         plat::headless::PumpMessages();
         edit.SetCaret(edit.Buffer().Length(), false);
         plat::headless::PumpMessages();
     }
-    ~Scene() {
-        edit.Destroy();
-        plat::DestroyWindow(window);
-    }
-    plat::HWND window = nullptr;
-    dui::ExHostWindow host;
     dui::ExEdit edit;
 };
 
-void TypeOneCharacter(benchmark::State& state) {
-    Scene scene(std::string(200, 'w'));
+// Times `type` putting one character into the box until the frame is
+// presented, and counts the presents; the character is taken out again
+// outside the timing.
+template <class Type>
+void TypeAndCountPresents(benchmark::State& state, Scene& scene, Type type) {
     int64_t presents = 0;
     for (auto _ : state) {
         const int before = plat::headless::PushCount(scene.window);
-        plat::SendMessage(scene.window, plat::WM_CHAR, 'a', 0);
+        type();
         plat::headless::PumpMessages();
         presents += plat::headless::PushCount(scene.window) - before;
         state.PauseTiming();
@@ -66,25 +50,18 @@ void TypeOneCharacter(benchmark::State& state) {
     state.counters["presents_per_char"] =
         benchmark::Counter(static_cast<double>(presents) / static_cast<double>(state.iterations()));
 }
+
+void TypeOneCharacter(benchmark::State& state) {
+    Scene scene(std::string(200, 'w'));
+    TypeAndCountPresents(state, scene, [&] { plat::SendMessage(scene.window, plat::WM_CHAR, 'a', 0); });
+}
 BENCHMARK(TypeOneCharacter)->Unit(benchmark::kMicrosecond);
 
 void CommitOneChineseCharacter(benchmark::State& state) {
     std::string text;
     for (int i = 0; i < 100; ++i) text += "种子";
     Scene scene(text);
-    int64_t presents = 0;
-    for (auto _ : state) {
-        const int before = plat::headless::PushCount(scene.window);
-        plat::headless::CommitIme("\xE6\x90\x9C");  // U+641C as UTF-8
-        plat::headless::PumpMessages();
-        presents += plat::headless::PushCount(scene.window) - before;
-        state.PauseTiming();
-        plat::SendMessage(scene.window, plat::WM_KEYDOWN, plat::VK_BACK, 0);
-        plat::headless::PumpMessages();
-        state.ResumeTiming();
-    }
-    state.counters["presents_per_char"] =
-        benchmark::Counter(static_cast<double>(presents) / static_cast<double>(state.iterations()));
+    TypeAndCountPresents(state, scene, [] { plat::headless::CommitIme("\xE6\x90\x9C"); });  // U+641C as UTF-8
 }
 BENCHMARK(CommitOneChineseCharacter)->Unit(benchmark::kMicrosecond);
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/headless_scene.h"
 #include "dui/core/canvas.h"
 #include "dui/core/control.h"
 #include "dui/core/font.h"
 #include "dui/core/host_window.h"
-#include "dui/core/module.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -71,27 +71,12 @@ private:
     std::vector<std::array<std::string, kColumns>> m_rows;
 };
 
-struct Scene {
-    Scene() {
-        plat::Initialise(plat::Backend::Headless);
-        plat::headless::Reset();
-        dui::ModuleStartup();
-        dui::HostWindowOptions options;
-        options.width = 470;
-        options.height = 390;
-        window = dui::CreateHostWindow(options);
-        dui::AttachOptions attach;
-        attach.background_colour = 0xFFFFFF;
-        attach.flags = 0;
-        host.Attach(window, attach);
+struct Scene : bench_support::HeadlessHost {
+    Scene() : HeadlessHost(0xFFFFFF) {
         list.Create(window, dui::RectF{10, 30, 450, 340}, dui::ControlKind::ReportList);
-        plat::ShowWindow(window, plat::SW_SHOWNORMAL);
-        plat::headless::PumpMessages();
+        Show();
     }
-    ~Scene() { plat::DestroyWindow(window); }
 
-    plat::HWND window = nullptr;
-    dui::ExHostWindow host;
     ListControl list;
 };
 

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/support/headless_scene.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -21,18 +22,7 @@ LRESULT CountingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProc(hwnd, message, wparam, lparam);
 }
 
-HWND MakeWindow() {
-    headless::Reset();
-    WNDCLASSEX window_class;
-    window_class.lpfnWndProc = CountingProc;
-    window_class.lpszClassName = "BenchWindow";
-    RegisterClassEx(&window_class);
-    HWND hwnd = CreateWindowEx(0, "BenchWindow", "bench", WS_POPUP, 0, 0, 400, 300, nullptr,
-                               nullptr, nullptr, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
-    headless::PumpMessages();
-    return hwnd;
-}
+HWND MakeWindow() { return bench_support::MakeWindow(CountingProc); }
 
 void BM_PostGetDispatch(benchmark::State& state) {
     HWND hwnd = MakeWindow();

@@ -15,21 +15,17 @@
 // A small program rather than a Google Benchmark one: the first player of a
 // process is a measurement of its own and cannot be repeated.
 
-#include <fcntl.h>
 #include <gtk/gtk.h>
 #include <httplib.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,35 +34,23 @@
 
 #include "app/player_window.h"
 #include "app/start_up.h"
+#include "bench/support/program_start.h"
 #include "platform/platform.h"
 #include "services/browser_host.h"
 
 // Last: Xlib's macros would break the headers above.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 extern char** environ;
 
 namespace {
 
+using namespace bench_support;
+
 constexpr int kMainWidth = 470;
 constexpr int kMainHeight = 390;
 constexpr int kStartRuns = 8;
 constexpr int kPlayerRuns = 6;
-
-double NowMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-std::string ExecutableDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const std::string text(path, static_cast<std::size_t>(length));
-    return text.substr(0, text.rfind('/'));
-}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return -1;
@@ -75,50 +59,6 @@ double Median(std::vector<double> values) {
 }
 
 // ---- start-up ------------------------------------------------------------
-
-pid_t Spawn(const std::string& program, const std::string& home) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        if (text.starts_with("XDG_CONFIG_HOME=") || text.starts_with("HOME=")) continue;
-        env.push_back(text);
-    }
-    env.push_back("XDG_CONFIG_HOME=" + home);
-    env.push_back("HOME=" + home);
-    env.push_back("NO_AT_BRIDGE=1");
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-unsigned long ScreenPixel(Display* display, int x, int y) {
-    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return 0;
-    const unsigned long pixel = XGetPixel(image, 0, 0);
-    XDestroyImage(image);
-    return pixel;
-}
-
-long PrivateKib(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    std::string line;
-    long total = 0;
-    while (std::getline(file, line)) {
-        if (line.starts_with("Private_Clean:") || line.starts_with("Private_Dirty:")) {
-            total += std::strtol(line.c_str() + line.find(':') + 1, nullptr, 10);
-        }
-    }
-    return total;
-}
 
 bool MapsWebEngine(pid_t pid) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/maps");
@@ -137,60 +77,18 @@ struct StartFigures {
 // Starts the program, watches five points of its centred window until all
 // have changed and stayed for a tenth of a second, then reads its memory.
 void MeasureStart(Display* display, const std::string& program, StartFigures& figures) {
-    const int width = DisplayWidth(display, DefaultScreen(display));
-    const int height = DisplayHeight(display, DefaultScreen(display));
-    const int left = (width - kMainWidth) / 2;
-    const int top = (height - kMainHeight) / 2;
-    const int probes[5][2] = {{left + kMainWidth / 2, top + kMainHeight / 2},
-                              {left + 20, top + 20},
-                              {left + kMainWidth - 20, top + 20},
-                              {left + 20, top + kMainHeight - 20},
-                              {left + kMainWidth - 20, top + kMainHeight - 20}};
-    unsigned long before[5];
-    for (int i = 0; i < 5; ++i) before[i] = ScreenPixel(display, probes[i][0], probes[i][1]);
-
-    char home[] = "/tmp/seed-bench-XXXXXX";
-    if (mkdtemp(home) == nullptr) return;
+    const std::vector<Probe> probes = CentredProbes(display, kMainWidth, kMainHeight);
+    const std::vector<unsigned long> before = ScreenPixels(display, probes);
     const double start = NowMs();
-    const pid_t pid = Spawn(program, home);
-    double first = -1;
-    double all_since = -1;
-    double full = -1;
-    unsigned long last[5] = {};
-    while (pid > 0 && NowMs() - start < 20000) {
-        bool all = true, any = false, steady = true;
-        for (int i = 0; i < 5; ++i) {
-            const unsigned long pixel = ScreenPixel(display, probes[i][0], probes[i][1]);
-            all = all && pixel != before[i];
-            any = any || pixel != before[i];
-            steady = steady && pixel == last[i];
-            last[i] = pixel;
-        }
-        const double now = NowMs();
-        if (any && first < 0) first = now - start;
-        if (all && steady) {
-            if (all_since < 0) all_since = now;
-            if (now - all_since >= 100) {
-                full = all_since - start;
-                break;
-            }
-        } else {
-            all_since = -1;
-        }
-        usleep(500);
-    }
-    if (full >= 0) {
+    const StartedProgram child({program});
+    const StartTimes times = WatchStart(display, child, probes, before, start);
+    if (times.full_ms >= 0) {
         sleep(1);
-        figures.first_ms.push_back(first);
-        figures.full_ms.push_back(full);
-        figures.private_kib.push_back(static_cast<double>(PrivateKib(pid)));
-        figures.engine_mapped += MapsWebEngine(pid) ? 1 : 0;
+        figures.first_ms.push_back(times.first_ms);
+        figures.full_ms.push_back(times.full_ms);
+        figures.private_kib.push_back(static_cast<double>(PrivateKib(child.Pid())));
+        figures.engine_mapped += MapsWebEngine(child.Pid()) ? 1 : 0;
     }
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    std::filesystem::remove_all(home);
 }
 
 void StartUpComparison() {

@@ -8,9 +8,9 @@
 
 #include <string>
 
+#include "bench/support/headless_scene.h"
 #include "dui/controls/report_list.h"
 #include "dui/core/host_window.h"
-#include "dui/core/module.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -20,19 +20,8 @@ namespace headless = plat::headless;
 
 constexpr int kColumns = 7;
 
-struct Scene {
-    Scene() {
-        plat::Initialise(plat::Backend::Headless);
-        headless::Reset();
-        dui::ModuleStartup();
-        dui::HostWindowOptions options;
-        options.width = 470;
-        options.height = 390;
-        window = dui::CreateHostWindow(options);
-        dui::AttachOptions attach;
-        attach.background_colour = 0xE0C080;
-        attach.flags = 0;
-        host.Attach(window, attach);
+struct Scene : bench_support::HeadlessHost {
+    Scene() : HeadlessHost(0xE0C080) {
         plat::ShowWindow(window, plat::SW_SHOWNORMAL);
         dui::ReportListOptions list_options;
         list_options.back_colour = dui::MakeArgb(0xFF8800, 80);
@@ -42,10 +31,6 @@ struct Scene {
         for (int width : widths) list.InsertColumn(0, "column", width, dui::StringAlignment::Center);
         host.SetFocus(list.GetHandle());
         headless::PumpMessages();
-    }
-    ~Scene() {
-        list.Destroy();
-        plat::DestroyWindow(window);
     }
 
     void Fill(int rows, int pump_every = 0) {
@@ -70,8 +55,6 @@ struct Scene {
         return {40, y};
     }
 
-    plat::HWND window = nullptr;
-    dui::ExHostWindow host;
     dui::ExReportList list;
 };
 
