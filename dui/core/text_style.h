@@ -32,11 +32,11 @@ struct TextStyle {
 };
 
 // The accessors of a text style that text-bearing controls share, a base
-// of the control class `Owner`. Each setter
-// stores, calls Owner::TextStyleChanged(bool layout) and returns the value
-// now held; `layout` is true when the change can alter the text's size (a
-// font, the format, the whole style), so that an owner that measures its
-// text measures again.
+// of the control class `Owner`. Each setter stores, calls
+// Owner::TextStyleChanged(bool layout) and returns the value now held;
+// `layout` is true when the change can alter the text's size (a font, the
+// format, the whole style), so that an owner that measures its text
+// measures again.
 template <class Owner>
 class TextStyleAccessors {
 public:
