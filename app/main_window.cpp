@@ -18,6 +18,13 @@ namespace {
 
 using dui::MakeArgb;
 
+// What a search's worker hands back: the rows it extracted, or why the
+// page could not be fetched.
+struct FoundRows {
+    services::HttpFailure failure = services::HttpFailure::None;
+    std::vector<std::vector<std::string>> rows;
+};
+
 // Skin resources.
 constexpr int kSkinButtonNormal = 5;
 constexpr int kSkinButtonHover = 6;
@@ -384,27 +391,37 @@ void MainWindow::RunEngineSearch(int engine, int page) {
     list.EmptyText("");
     const std::string keyword = m_keyword_boxes[Index(engine)].EditText();
     const search::SearchEngine& description = m_engines[Index(engine)];
-    search::PageResult fetched;
-    if (!WaitWhileBusy<search::PageResult>(
+    // The pattern runs on the worker too: a page built to make it slow
+    // costs that thread its time budget, never the window its painting.
+    FoundRows found;
+    if (!WaitWhileBusy<FoundRows>(
             [description, keyword, page] {
-                return search::FetchEnginePageResult(description, keyword, page);
+                FoundRows result;
+                search::PageResult fetched = search::FetchEnginePageResult(description, keyword, page);
+                result.failure = fetched.failure;
+                if (fetched.Failed()) return result;
+                search::ExtractResults(description, std::move(fetched.text),
+                                       [&result](std::vector<std::string>&& cells) {
+                                           result.rows.push_back(std::move(cells));
+                                       });
+                return result;
             },
-            fetched)) {
+            found)) {
         return;
     }
-    if (fetched.Failed()) {
-        list.EmptyText(kSearchFailedPrefix + std::string(services::HttpFailureText(fetched.failure)));
+    if (found.failure != services::HttpFailure::None) {
+        list.EmptyText(kSearchFailedPrefix + std::string(services::HttpFailureText(found.failure)));
         return;
     }
     // One insertion and its cell updates per match; the list paints once
     // per frame however many rows arrive.
-    const int rows = search::ExtractResults(
-        description, std::move(fetched.text), [&list](std::vector<std::string>&& cells) {
-            const int row = list.InsertRow();
-            for (std::size_t c = 0; c < cells.size(); ++c) {
-                list.CellText(row, static_cast<int>(c) + 1, std::move(cells[c]));
-            }
-        });
+    const int rows = static_cast<int>(found.rows.size());
+    for (std::vector<std::string>& cells : found.rows) {
+        const int row = list.InsertRow();
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            list.CellText(row, static_cast<int>(c) + 1, std::move(cells[c]));
+        }
+    }
     if (rows == 0) list.EmptyText(kNoResultsText);
 }
 
