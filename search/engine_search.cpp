@@ -67,9 +67,10 @@ std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword
     return FetchEnginePageResult(engine, keyword_gbk, page).text;
 }
 
-int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink) {
+int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink,
+                   const services::RegexLimits& limits) {
     if (engine.pattern.empty() || engine.columns.empty()) return 0;
-    services::RegexEngine regex;
+    services::RegexEngine regex(limits);
     regex.Compile(engine.pattern, std::move(page_text), /*case_sensitive=*/false, /*multi_line=*/true,
                   /*global=*/true, /*quote_token=*/false);
     const int count = regex.MatchCount();

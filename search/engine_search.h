@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "search/search_engine.h"
+#include "services/regex_engine.h"
 #include "services/http.h"
 
 namespace search {
@@ -54,7 +55,10 @@ PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view ke
 // match, in page order. Returns the number of rows delivered.
 // The page is kept while the rows are read out: pass it with std::move to
 // spare a copy of a large page.
-int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink);
+// The limits bound the pattern's work on a hostile page; the defaults are
+// the program's.
+int ExtractResults(const SearchEngine& engine, std::string page_text, const RowSink& sink,
+                   const services::RegexLimits& limits = {});
 
 // FetchEnginePage followed by ExtractResults: one whole search without a
 // user interface.

@@ -203,6 +203,26 @@ TEST(ExtractResultsTest, NearMissMarkupBeforeTheRowsHidesNoRow) {
     }
 }
 
+TEST(ExtractResultsTest, GivenLimitsStopTheSearchAndKeepTheRowsBefore) {
+    search::SearchEngine engine;
+    engine.number = 9;
+    engine.pattern = "<i>(\\w+)</i>";
+    engine.columns = {{"x", 10, 1}};
+    std::string page;
+    for (int i = 0; i < 200; ++i) page += "<i>row" + std::to_string(i) + "</i>\n";
+    std::vector<std::string> names;
+    const auto keep = [&names](std::vector<std::string>&& cells) { names.push_back(cells.front()); };
+    ASSERT_EQ(search::ExtractResults(engine, page, keep), 200);
+    names.clear();
+    services::RegexLimits limits;
+    limits.max_stored_offsets = 64;
+    const int capped = search::ExtractResults(engine, page, keep, limits);
+    EXPECT_GT(capped, 0);
+    EXPECT_LT(capped, 200);
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(capped));
+    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], "row" + std::to_string(i));
+}
+
 TEST(ExtractResultsTest, EngineWithoutPatternNeverCallsTheSink) {
     const search::SearchEngine engine = search::MakeSearchEngine(0, "http://x.test");
     EXPECT_EQ(search::ExtractResults(engine, "anything",
