@@ -352,7 +352,6 @@ std::optional<ExImage> LoadGif(std::string_view bytes) {
                         height = desc.Top + desc.Height;
                     }
                     if (!DimensionsAllowed(width, height)) return std::nullopt;
-                    canvas.assign(static_cast<size_t>(width) * height, 0);
                 }
                 const int64_t frame_pixels = static_cast<int64_t>(desc.Width) * desc.Height;
                 const int64_t canvas_pixels = static_cast<int64_t>(width) * height;
@@ -366,12 +365,19 @@ std::optional<ExImage> LoadGif(std::string_view bytes) {
                 decoded_pixels += frame_pixels + canvas_pixels;
 
                 raster.assign(static_cast<size_t>(frame_pixels), 0);
+                // Rows the data ends before stay as they were on the canvas.
+                std::vector<bool> row_read(static_cast<size_t>(desc.Height), false);
+                int rows_read = 0;
                 bool complete = true;
                 auto read_row = [&](int row) {
-                    if (complete &&
-                        DGifGetLine(gif.get(), raster.data() + static_cast<size_t>(row) * desc.Width, desc.Width) ==
-                            GIF_ERROR)
+                    if (!complete) return;
+                    if (DGifGetLine(gif.get(), raster.data() + static_cast<size_t>(row) * desc.Width, desc.Width) ==
+                        GIF_ERROR) {
                         complete = false;
+                        return;
+                    }
+                    row_read[static_cast<size_t>(row)] = true;
+                    ++rows_read;
                 };
                 if (desc.Interlace) {
                     static constexpr int kStart[4] = {0, 4, 2, 1};
@@ -385,6 +391,13 @@ std::optional<ExImage> LoadGif(std::string_view bytes) {
                     done = true;
                     break;
                 }
+                // A first frame without a single row of data is no picture;
+                // a few bytes claiming a huge one must not cost its canvas.
+                if (rows_read == 0) {
+                    done = true;
+                    break;
+                }
+                if (canvas.empty()) canvas.assign(static_cast<size_t>(width) * height, 0);
 
                 // Undo the previous frame as its disposal method says.
                 if (previous.disposal == DISPOSE_BACKGROUND) {
@@ -401,6 +414,7 @@ std::optional<ExImage> LoadGif(std::string_view bytes) {
                 for (int y = 0; y < desc.Height; ++y) {
                     int cy = desc.Top + y;
                     if (cy >= height) break;
+                    if (!row_read[static_cast<size_t>(y)]) continue;
                     for (int x = 0; x < desc.Width; ++x) {
                         int cx = desc.Left + x;
                         if (cx >= width) break;

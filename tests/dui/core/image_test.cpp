@@ -284,6 +284,27 @@ TEST(HostileImageTest, EveryTruncationFailsOrDecodesWithoutCrashing) {
     EXPECT_GE(partial->FrameCount(), 1);
 }
 
+// Rows the data ends before are not painted with the palette's first
+// colour: they stay transparent.
+TEST(HostileImageTest, GifCutInsideItsOnlyFrameKeepsJustTheRowsItHas) {
+    GifFrameSpec striped = Solid(1, 0, 0, 64, 64);   // red
+    for (size_t i = 0; i < striped.pixels.size(); ++i) striped.pixels[i] = static_cast<GifPixelType>(1 + (i / 64) % 3);
+    const std::string gif = BuildGif(64, 64, {striped});
+    int partial = 0;
+    for (size_t length = 0; length < gif.size(); ++length) {
+        auto image = LoadImageFromBytes(std::string_view(gif).substr(0, length), false);
+        if (!image) continue;
+        bool has_gap = false;
+        for (int y = 0; y < 64; ++y) {
+            const Argb first = PixelOf(*image, 0, y);
+            if (first == 0xFF000000u) FAIL() << "row " << y << " painted black when cut at " << length;
+            has_gap = has_gap || Alpha(first) == 0;
+        }
+        if (has_gap) ++partial;
+    }
+    EXPECT_GT(partial, 0) << "no cut left a partly decoded frame";
+}
+
 TEST(HostileImageTest, CorruptedBytesNeverCrash) {
     const std::string sources[] = {TestPng(), BuildGif(8, 8, {Solid(1, 0, 0, 8, 8)}), SavePixbuf("jpeg", 12, 12, false)};
     uint32_t seed = 12345;
@@ -306,7 +327,9 @@ TEST(HostileImageTest, EmptyUnknownAndOversizedInputsGiveNoImage) {
     for (const char* name : {"garbage.bin", "png_huge_dimensions.png", "png_over_pixel_limit.png",
                              "gif_huge_screen.gif", "gif_huge_frame.gif", "jpeg_huge_dimensions.jpg",
                              "bmp_huge_dimensions.bmp", "bmp_huge_palette.bmp", "bmp_cut_in_header.bmp",
-                             "bmp_huge_header.bmp", "ico_bad_offsets.ico"}) {
+                             "bmp_huge_header.bmp", "ico_bad_offsets.ico",
+                             // 92 bytes naming a 4101 x 6401 frame with no row of data
+                             "gif_frame_without_data.gif"}) {
         std::string bytes = testing_support::ReadFile(testing_support::FixturePath(std::string("images/") + name));
         ASSERT_FALSE(bytes.empty()) << name;
         EXPECT_FALSE(LoadImageFromBytes(bytes, false)) << name;
