@@ -637,7 +637,17 @@ int ExReportList::CurrentRow(int row) {
     return m_current_row;
 }
 
-bool ExReportList::SingleSelect(bool value) { return m_single_select = value; }
+bool ExReportList::SingleSelect(bool value) {
+    if (value && !m_single_select) {
+        // Single-select mode shows one selected row, the current one: rows
+        // left selected by the other mode would stay lit, and no click in
+        // this mode would clear them.
+        const bool current_selected = IsSelected(m_current_row);
+        ClearSelectionStates();
+        if (current_selected) SetState(m_current_row, kRowSelected);
+    }
+    return m_single_select = value;
+}
 bool ExReportList::HoverSelect(bool value) { return m_hover_select = value; }
 
 bool ExReportList::SelectRow(int row) {

@@ -164,6 +164,15 @@ bool DibHeaderAllowed(std::string_view bytes, size_t at, bool icon) {
     return colours_used <= (depth <= 8 ? 1u << depth : 256u);
 }
 
+// The decoder buffers everything up to the pixel data offset of the file
+// header before it looks further, so an offset of gigabytes in a file of
+// a hundred bytes is refused here.
+bool BmpHeaderAllowed(std::string_view bytes) {
+    if (bytes.size() < 14) return false;
+    const uint32_t pixel_offset = Le32(bytes, 10);
+    return pixel_offset >= 14 + 12 && pixel_offset <= bytes.size() && DibHeaderAllowed(bytes, 14, false);
+}
+
 bool IcoHeaderAllowed(std::string_view bytes) {
     if (bytes.size() < 6) return false;
     uint32_t count = Le16(bytes, 4);
@@ -480,7 +489,7 @@ std::optional<ExImage> LoadImageFromBytes(std::string_view bytes, bool signature
             if (!JpegHeaderAllowed(bytes)) return std::nullopt;
             return LoadWithPixbuf(bytes, "jpeg");
         case Format::Bmp:
-            if (!DibHeaderAllowed(bytes, 14, false)) return std::nullopt;
+            if (!BmpHeaderAllowed(bytes)) return std::nullopt;
             return LoadWithPixbuf(bytes, "bmp");
         case Format::Ico:
             if (!IcoHeaderAllowed(bytes)) return std::nullopt;

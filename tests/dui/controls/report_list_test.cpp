@@ -229,6 +229,24 @@ TEST_F(ReportListTest, SingleSelectClickMakesTheRowCurrentAndReportsIt) {
     EXPECT_PRED2(Near, RowPixel(4), kSelectedBack);
 }
 
+TEST_F(ReportListTest, SwitchingToSingleSelectKeepsOnlyTheCurrentRowSelected) {
+    MakeList(5, /*single_select=*/false);
+    ClickRow(2);
+    list.SelectRow(4);
+    list.SelectRow(5);
+    ASSERT_EQ(list.SelectedCount(), 3);
+    list.SingleSelect(true);
+    EXPECT_LE(list.SelectedCount(), 1);
+    EXPECT_TRUE(list.IsSelected(2));
+    EXPECT_FALSE(list.IsSelected(4));
+    EXPECT_FALSE(list.IsSelected(5));
+    Pump();
+    EXPECT_FALSE(Near(RowPixel(4), kSelectedBack)) << "the rows it leaves are repainted";
+    ClickRow(3);
+    for (const int row : {1, 2, 4, 5}) EXPECT_FALSE(list.IsSelected(row)) << row;
+    EXPECT_TRUE(list.IsSelected(3));
+}
+
 TEST_F(ReportListTest, HoverFollowsThePointerAndShowsTheCellAsTooltip) {
     MakeList(5);
     headless::MouseMove(window, RowPoint(3, 200));

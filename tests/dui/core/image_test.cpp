@@ -327,7 +327,7 @@ TEST(HostileImageTest, EmptyUnknownAndOversizedInputsGiveNoImage) {
     for (const char* name : {"garbage.bin", "png_huge_dimensions.png", "png_over_pixel_limit.png",
                              "gif_huge_screen.gif", "gif_huge_frame.gif", "jpeg_huge_dimensions.jpg",
                              "bmp_huge_dimensions.bmp", "bmp_huge_palette.bmp", "bmp_cut_in_header.bmp",
-                             "bmp_huge_header.bmp", "ico_bad_offsets.ico",
+                             "bmp_huge_header.bmp", "bmp_huge_data_offset.bmp", "ico_bad_offsets.ico",
                              // 92 bytes naming a 4101 x 6401 frame with no row of data
                              "gif_frame_without_data.gif"}) {
         std::string bytes = testing_support::ReadFile(testing_support::FixturePath(std::string("images/") + name));
