@@ -652,8 +652,9 @@ bool ExReportList::HoverSelect(bool value) { return m_hover_select = value; }
 
 bool ExReportList::SelectRow(int row) {
     if (m_single_select || !CheckIndex(row)) return false;
-    if (IsSelected(row) && SelectionIndexOf(row) != 0) return true;
-    m_selection.push_back(row);
+    // RowState may have given a row of the selection another state: it is
+    // selected again, never listed twice.
+    if (SelectionIndexOf(row) == 0) m_selection.push_back(row);
     SetState(row, kRowSelected);
     return true;
 }
@@ -1120,7 +1121,7 @@ void ExReportList::OnPress(uint32_t message, float x, float y) {
     const bool shift = plat::GetKeyState(plat::VK_SHIFT) < 0 && CheckIndex(old);
     const bool right = message == plat::WM_RBUTTONDOWN;
     if (ctrl) {
-        if (IsSelected(row)) {
+        if (IsSelected(row) || SelectionIndexOf(row) != 0) {
             DeselectRow(row);
         } else {
             m_selection.push_back(row);

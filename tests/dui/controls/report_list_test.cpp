@@ -247,6 +247,23 @@ TEST_F(ReportListTest, SwitchingToSingleSelectKeepsOnlyTheCurrentRowSelected) {
     EXPECT_TRUE(list.IsSelected(3));
 }
 
+// RowState sets a row's look directly, even for a row of the selection.
+TEST_F(ReportListTest, ARowOfTheSelectionGivenAnotherStateIsNeverListedTwice) {
+    MakeList(5, /*single_select=*/false);
+    ASSERT_TRUE(list.SelectRow(2));
+    list.RowState(2, dui::kRowNormal);
+    EXPECT_TRUE(list.SelectRow(2));
+    EXPECT_EQ(list.Selection(), (std::vector<int>{2}));
+    EXPECT_TRUE(list.IsSelected(2));
+
+    list.RowState(2, dui::kRowHover);
+    headless::KeyDown(plat::VK_CONTROL);
+    ClickRow(2);   // Ctrl+click on a row of the selection takes it out
+    headless::KeyUp(plat::VK_CONTROL);
+    EXPECT_TRUE(list.Selection().empty());
+    EXPECT_FALSE(list.IsSelected(2));
+}
+
 TEST_F(ReportListTest, HoverFollowsThePointerAndShowsTheCellAsTooltip) {
     MakeList(5);
     headless::MouseMove(window, RowPoint(3, 200));
