@@ -17,26 +17,17 @@
 #include "dui/core/module.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
-class Input {
+// The list's own readings of the input: row and column numbers with a few
+// invalid ones, and short texts.
+class Input : public fuzz::Input {
 public:
-    Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    bool Done() const { return m_at >= m_size; }
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    using fuzz::Input::Input;
     int Small() { return static_cast<int>(Byte() % 16) - 2; }  // -2..13: invalid numbers included
-    std::string Text() {
-        std::size_t length = std::min<std::size_t>(Byte() % 24, m_size - std::min(m_at, m_size));
-        std::string text(reinterpret_cast<const char*>(m_data + m_at), length);
-        m_at += length;
-        return text;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
+    std::string Text() { return std::string(Bytes(Byte() % 24)); }
 };
 
 // The line of the broken invariant goes to stderr before the abort.
