@@ -2,11 +2,9 @@
 
 #include <glib.h>
 
-#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <optional>
 
 #include "app/demo_engines.h"
@@ -16,6 +14,7 @@
 #include "platform/backend.h"
 #include "search/detail_address.h"
 #include "search/engine_search.h"
+#include "search/result_output.h"
 #include "search/search_engine.h"
 #include "services/encoding.h"
 
@@ -107,67 +106,6 @@ std::string DescribeFailure(services::HttpFailure failure, std::string_view deta
     }
     return text;
 }
-
-// Cells travel in slices of about this many bytes, so that one huge cell
-// never needs a whole converted and escaped copy.
-constexpr std::size_t kCellSlice = 64 * 1024;
-
-// Calls `emit` with the UTF-8 form of consecutive slices of a GBK text,
-// each slice cut at a character boundary.
-template <class Emit>
-void ForEachUtf8Slice(std::string_view gbk, Emit&& emit) {
-    std::size_t from = 0;
-    while (from < gbk.size()) {
-        std::size_t to = std::min(gbk.size(), from + kCellSlice);
-        // Step back to the start of the unit that `to` falls into.
-        std::size_t at = from;
-        while (at < to) {
-            const std::size_t next = at + services::GbkCharLength(gbk, at);
-            if (next > to && at > from) break;
-            at = next;
-        }
-        to = at;
-        emit(services::GbkToUtf8(gbk.substr(from, to - from)));
-        from = to;
-    }
-}
-
-// Writes result rows as the extraction hands them over, in TSV or as the
-// elements of the JSON "rows" array.
-class RowWriter {
-public:
-    RowWriter(std::FILE* out, bool json) : m_out(out), m_json(json) {}
-
-    void Row(const std::vector<std::string>& gbk_cells) {
-        std::string text;
-        if (m_json) text += m_rows == 0 ? "[" : ",[";
-        for (std::size_t c = 0; c < gbk_cells.size(); ++c) {
-            if (c > 0) text += m_json ? ',' : '\t';
-            if (m_json) text += '"';
-            ForEachUtf8Slice(gbk_cells[c], [&](const std::string& utf8) {
-                if (m_json) {
-                    AppendJsonEscaped(text, utf8);
-                } else {
-                    AppendTsvEscaped(text, utf8);
-                }
-                if (text.size() >= kCellSlice) {
-                    Print(m_out, text);
-                    text.clear();
-                }
-            });
-            if (m_json) text += '"';
-        }
-        text += m_json ? "]" : "\n";
-        Print(m_out, text);
-        ++m_rows;
-    }
-
-private:
-    std::FILE* m_out;
-    bool m_json;
-    std::size_t m_rows = 0;
-};
-
 
 int UsageError(std::string_view message, std::string_view usage) {
     Print(stderr, "seed-searcher: ");
@@ -329,35 +267,16 @@ int RunSearch(const std::vector<std::string_view>& args) {
                           DescribeFailure(page.failure, page.detail) + "\n");
     }
 
-    std::string head;
-    if (options.json) {
-        head += "{\"engine\":" + std::to_string(options.engine) +
-                ",\"page\":" + std::to_string(options.page) + ",\"columns\":[";
-        for (std::size_t c = 0; c < engine.columns.size(); ++c) {
-            if (c > 0) head += ',';
-            head += JsonString(services::GbkToUtf8(engine.columns[c].caption));
-        }
-        head += "],\"rows\":[";
-    }
-    Print(stdout, head);
     // Rows go out as they are found: a page of many large rows never has to
     // be held twice.
-    RowWriter writer(stdout, options.json);
+    search::ResultWriter writer(options.json ? search::OutputFormat::Json : search::OutputFormat::Tsv,
+                                [](std::string_view text) { Print(stdout, text); });
+    writer.Begin(options.engine, options.page, engine.columns);
     if (!page.Failed()) {
         search::ExtractResults(engine, std::move(page.text),
                                [&writer](std::vector<std::string>&& cells) { writer.Row(cells); });
     }
-    if (options.json) {
-        std::string tail = "],\"error\":";
-        if (page.Failed()) {
-            tail += "{\"kind\":" + JsonString(services::HttpFailureName(page.failure)) +
-                    ",\"detail\":" + JsonString(page.detail) + "}";
-        } else {
-            tail += "null";
-        }
-        tail += "}\n";
-        Print(stdout, tail);
-    }
+    writer.End(page.failure, page.detail);
     if (std::fflush(stdout) != 0) return kFailure;
     return page.Failed() ? kSiteFailed : 0;
 }
@@ -394,8 +313,9 @@ int RunResolve(const std::vector<std::string_view>& args) {
         return kSiteFailed;
     }
     std::string line;
-    ForEachUtf8Slice(address.text,
-                     [&line](const std::string& utf8) { AppendTsvEscaped(line, utf8); });
+    search::ForEachUtf8Slice(address.text, [&line](const std::string& utf8) {
+        search::AppendTsvEscaped(line, utf8);
+    });
     Print(stdout, line + "\n");
     return std::fflush(stdout) == 0 ? 0 : kFailure;
 }
@@ -474,102 +394,6 @@ int StartDesktop(const PartialSettings& site_options) {
 }
 
 }  // namespace
-
-void AppendTsvEscaped(std::string& out, std::string_view utf8) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    auto hex = [&out](unsigned char byte) {
-        out += "\\x";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
-    };
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const char ch = utf8[i];
-        const auto byte = static_cast<unsigned char>(ch);
-        switch (ch) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (byte < 0x20 || byte == 0x7F) {
-                    hex(byte);
-                } else if (byte == 0xC2 && i + 1 < utf8.size() &&
-                           static_cast<unsigned char>(utf8[i + 1]) < 0xA0 &&
-                           static_cast<unsigned char>(utf8[i + 1]) >= 0x80) {
-                    // A C1 control (U+0080..U+009F): terminals act on these too.
-                    hex(byte);
-                    hex(static_cast<unsigned char>(utf8[++i]));
-                } else {
-                    out += ch;
-                }
-                break;
-        }
-    }
-}
-
-std::string TabSeparatedRow(const std::vector<std::string>& cells) {
-    std::string line;
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        if (c > 0) line += '\t';
-        AppendTsvEscaped(line, cells[c]);
-    }
-    return line;
-}
-
-void AppendJsonEscaped(std::string& out, std::string_view valid_utf8) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    for (std::size_t i = 0; i < valid_utf8.size(); ++i) {
-        const char ch = valid_utf8[i];
-        const auto byte = static_cast<unsigned char>(ch);
-        switch (ch) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            default:
-                if (byte < 0x20 || byte == 0x7F) {
-                    out += "\\u00";
-                    out += kHex[byte >> 4];
-                    out += kHex[byte & 0x0F];
-                } else if (byte == 0xC2 && i + 1 < valid_utf8.size() &&
-                           static_cast<unsigned char>(valid_utf8[i + 1]) < 0xA0) {
-                    // C1 controls are escaped too, so that JSON printed on a
-                    // terminal cannot drive it.
-                    const auto low = static_cast<unsigned char>(valid_utf8[++i]);
-                    out += "\\u00";
-                    out += kHex[low >> 4];
-                    out += kHex[low & 0x0F];
-                } else {
-                    out += ch;
-                }
-                break;
-        }
-    }
-}
-
-std::string JsonString(std::string_view utf8) {
-    // g_utf8_make_valid would turn an embedded NUL into U+FFFD; keep it, so
-    // that it comes out as \u0000.
-    std::string text;
-    std::size_t from = 0;
-    while (from <= utf8.size()) {
-        const std::size_t nul = utf8.find('\0', from);
-        const std::string_view piece = utf8.substr(from, nul == std::string_view::npos ? nul : nul - from);
-        std::unique_ptr<gchar, decltype(&g_free)> part(
-            g_utf8_make_valid(piece.data(), static_cast<gssize>(piece.size())), &g_free);
-        text += part.get();
-        if (nul == std::string_view::npos) break;
-        text += '\0';
-        from = nul + 1;
-    }
-    std::string json = "\"";
-    AppendJsonEscaped(json, text);
-    json += '"';
-    return json;
-}
 
 int RunCommandLine(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);

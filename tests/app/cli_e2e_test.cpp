@@ -16,6 +16,7 @@
 #include <map>
 
 #include "app/demo_engines.h"
+#include "search/result_output.h"
 #include "tests/support/paths.h"
 #include "tests/support/raw_responder.h"
 
@@ -396,24 +397,24 @@ TEST_F(CliTest, DemoServerRunsUntilTerminated) {
 }
 
 TEST(CliOutputTest, CellsEscapeTheirSeparators) {
-    EXPECT_EQ(app::TabSeparatedRow({"a\tb", "c\\d", "e\nf\r"}), "a\\tb\tc\\\\d\te\\nf\\r");
-    EXPECT_EQ(app::TabSeparatedRow({"", ""}), "\t");
+    EXPECT_EQ(search::TabSeparatedRow({"a\tb", "c\\d", "e\nf\r"}), "a\\tb\tc\\\\d\te\\nf\\r");
+    EXPECT_EQ(search::TabSeparatedRow({"", ""}), "\t");
 }
 
 TEST(CliOutputTest, CellsEscapeEveryOtherControlCharacter) {
-    EXPECT_EQ(app::TabSeparatedRow({std::string("\x1b]0;t\x07\x00\x01\x1f\x7f", 10)}),
+    EXPECT_EQ(search::TabSeparatedRow({std::string("\x1b]0;t\x07\x00\x01\x1f\x7f", 10)}),
               "\\x1B]0;t\\x07\\x00\\x01\\x1F\\x7F");
     // C1 controls (here CSI, U+009B) act on terminals as well; other
     // characters of that block and above stay as they are.
-    EXPECT_EQ(app::TabSeparatedRow({U8(u8"\u009B2J\u00A0\u00E9中")}),
+    EXPECT_EQ(search::TabSeparatedRow({U8(u8"\u009B2J\u00A0\u00E9中")}),
               "\\xC2\\x9B2J" + U8(u8"\u00A0\u00E9中"));
-    EXPECT_EQ(app::JsonString(U8(u8"\u009B\u007F")), "\"\\u009b\\u007f\"");
+    EXPECT_EQ(search::JsonString(U8(u8"\u009B\u007F")), "\"\\u009b\\u007f\"");
 }
 
 TEST(CliOutputTest, JsonStringsAreValidUtf8Literals) {
-    EXPECT_EQ(app::JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
-    EXPECT_EQ(app::JsonString(U8(u8"中")), U8(u8"\"中\""));
-    EXPECT_EQ(app::JsonString(std::string("x\xff" "y\0z", 5)), U8(u8"\"x\uFFFDy\\u0000z\""));
+    EXPECT_EQ(search::JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+    EXPECT_EQ(search::JsonString(U8(u8"中")), U8(u8"\"中\""));
+    EXPECT_EQ(search::JsonString(std::string("x\xff" "y\0z", 5)), U8(u8"\"x\uFFFDy\\u0000z\""));
 }
 
 }  // namespace
