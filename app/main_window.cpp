@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -94,15 +92,15 @@ void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& ski
     m_host = &host;
     m_window = host.Window();
     for (int engine = 1; engine <= kEngineCount; ++engine) {
-        m_engines[Index(engine)] =
-            search::MakeSearchEngine(engine, sites.engine_roots[Index(engine)]);
+        Page(engine).engine = search::MakeSearchEngine(engine, sites.engine_roots[Index(engine)]);
     }
     CreateControls(skin, sites);
     CreateListsAndMenus();
     MoveIntoPages();
     // Paging waits for the first search of each engine.
-    for (const int button : {4, 7, 5, 8, 6, 9}) {
-        m_push_buttons[Index(button)].Disabled(true);
+    for (EnginePage& page : m_engine_pages) {
+        page.previous_button.Disabled(true);
+        page.next_button.Disabled(true);
     }
     RestyleTitleLabel();
     host.OnMessage([this](plat::HWND window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -140,14 +138,14 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
     version.font_style = 1;
     version.text_effect = 4;
     version.glow_colour = MakeArgb(0x000000, 50);
-    m_labels[0].CreateLabel(window, 12, h - 30, w, 20, version);
+    m_version_label.CreateLabel(window, 12, h - 30, w, 20, version);
 
     dui::LabelOptions about;
     about.text = AboutText(domain);
     about.word_wrap = true;
     about.font_style = 1;
     about.text_effect = 3;
-    m_labels[1].CreateLabel(window, 12, 154, w - 19, 240, about);
+    m_about_label.CreateLabel(window, 12, 154, w - 19, 240, about);
 
     for (int tab = 1; tab <= kTabCount; ++tab) {
         dui::ExToggleButton& button = m_tabs[Index(tab)];
@@ -166,14 +164,15 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
     for (int page = 1; page <= kTabCount; ++page) m_pages.AddPage();
     m_pages.SelectPage(1);
 
-
+    // Each kind of page control is created for all three engines before the
+    // next kind, which fixes the handles and the focus order.
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         dui::ReportListOptions options;
         options.view = dui::ListView::Report;
         options.hover_text = MakeArgb(0x0080FF, 200);
         options.selected_text = MakeArgb(0x0000FF, 160);
         options.back_colour = MakeArgb(0xFF8800, 80);
-        dui::ExReportList& list = m_lists[Index(engine)];
+        dui::ExReportList& list = List(engine);
         list.CreateReportList(window, 12, 116, 446, 202, options);
         list.Alpha(200);
     }
@@ -185,7 +184,7 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
         caption.font_style = 1;
         caption.text_effect = 3;
         caption.glow_colour = MakeArgb(0x000000, 70);
-        m_labels[Index(engine + 2)].CreateLabel(window, 12, h - 64, w, 20, caption);
+        Page(engine).caption.CreateLabel(window, 12, h - 64, w, 20, caption);
     }
 
     dui::LabelOptions status;
@@ -194,28 +193,35 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
     status.alignment = dui::StringAlignment::Center;
     status.text_effect = 3;
     status.glow_colour = MakeArgb(0x000000, 70);
-    m_labels[5].CreateLabel(window, 174, 13, 150, 20, status);
+    m_status_label.CreateLabel(window, 174, 13, 150, 20, status);
 
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         dui::EditOptions options;
         options.text_colour = MakeArgb(0xFF8800);
         options.multi_line = false;
         options.input_type = dui::EditInputType::Normal;
-        dui::ExEdit& box = m_keyword_boxes[Index(engine)];
+        dui::ExEdit& box = KeywordBox(engine);
         box.CreateEdit(window, 76, h - 66, 180, 24, options);
         box.Invalidate();
     }
 
-    constexpr const char* kCaptions[3] = {"搜索", "上一页", "下一页"};
-    constexpr float kLefts[3] = {258, 325, 392};
-    for (int button = 1; button <= 9; ++button) {
-        const int kind = (button - 1) / 3;
-        dui::ExImageButton& push = m_push_buttons[Index(button)];
-        push.CreateTextControl(window, kLefts[kind], h - 66, 65, 26, kCaptions[kind],
-                               MakeArgb(0xFFFFFF), std::nullopt, std::nullopt, std::nullopt,
-                               /*text_effect=*/3, MakeArgb(0x000000, 30));
-        push.SetImages(skin.Resource(kSkinButtonNormal), skin.Resource(kSkinButtonHover),
-                       skin.Resource(kSkinButtonPressed), dui::kImageStretched);
+    struct ButtonKind {
+        dui::ExImageButton EnginePage::*button;
+        const char* caption;
+        float left;
+    };
+    constexpr ButtonKind kButtons[3] = {{&EnginePage::search_button, "搜索", 258},
+                                        {&EnginePage::previous_button, "上一页", 325},
+                                        {&EnginePage::next_button, "下一页", 392}};
+    for (const ButtonKind& kind : kButtons) {
+        for (EnginePage& page : m_engine_pages) {
+            dui::ExImageButton& push = page.*kind.button;
+            push.CreateTextControl(window, kind.left, h - 66, 65, 26, kind.caption,
+                                   MakeArgb(0xFFFFFF), std::nullopt, std::nullopt, std::nullopt,
+                                   /*text_effect=*/3, MakeArgb(0x000000, 30));
+            push.SetImages(skin.Resource(kSkinButtonNormal), skin.Resource(kSkinButtonHover),
+                           skin.Resource(kSkinButtonPressed), dui::kImageStretched);
+        }
     }
 }
 
@@ -232,7 +238,7 @@ void MainWindow::CreateListsAndMenus() {
         {{"文件名", 290}, {"文件大小", 70}, {"种子数量", 70}, {"地址", 0}},
     }};
     for (int engine = 1; engine <= kEngineCount; ++engine) {
-        dui::ExReportList& list = m_lists[Index(engine)];
+        dui::ExReportList& list = List(engine);
         const auto& specs = columns[Index(engine)];
         for (std::size_t c = 0; c < specs.size(); ++c) {
             const bool hidden_magnet = engine == 1 && c + 1 == specs.size();
@@ -243,7 +249,7 @@ void MainWindow::CreateListsAndMenus() {
     }
 
     for (int list = 1; list <= kEngineCount; ++list) {
-        dui::ExPopupMenu& menu = m_menus[Index(list)];
+        dui::ExPopupMenu& menu = Menu(list);
         menu.AddItem(kMenuPlay1, std::function<void()>([this, list] { PlayFromList(list, 1); }));
         menu.AddItem(kMenuPlay2, std::function<void()>([this, list] { PlayFromList(list, 2); }));
         if (list == 2) {
@@ -256,42 +262,28 @@ void MainWindow::CreateListsAndMenus() {
 }
 
 void MainWindow::MoveIntoPages() {
-    m_labels[1].SetParent(m_pages.PageHandle(1));
+    m_about_label.SetParent(m_pages.PageHandle(1));
     for (int engine = 1; engine <= kEngineCount; ++engine) {
-        const dui::ControlHandle page = m_pages.PageHandle(engine + 1);
-        m_lists[Index(engine)].SetParent(page);
-        m_labels[Index(engine + 2)].SetParent(page);
-        m_keyword_boxes[Index(engine)].SetParent(page);
-        SearchButton(engine).SetParent(page);
-        PreviousButton(engine).SetParent(page);
-        NextButton(engine).SetParent(page);
+        const dui::ControlHandle tab_page = m_pages.PageHandle(engine + 1);
+        EnginePage& page = Page(engine);
+        page.list.SetParent(tab_page);
+        page.caption.SetParent(tab_page);
+        page.keyword_box.SetParent(tab_page);
+        page.search_button.SetParent(tab_page);
+        page.previous_button.SetParent(tab_page);
+        page.next_button.SetParent(tab_page);
     }
 }
 
 void MainWindow::RestyleTitleLabel() {
-    // Attach marks the caption's title label with a tag of its own handle
-    // plus 2; it is found among the top-level controls by that mark.
-    dui::ControlHandle at = m_host->TopLevelList().first;
-    while (at != dui::ControlHandle::None) {
-        dui::ExControl* control = dui::ResolveControl(at);
-        if (control == nullptr) return;
-        if (control->Kind() == dui::ControlKind::Label) {
-            const std::string& tag = control->Tag();
-            char* end = nullptr;
-            const double value = std::strtod(tag.c_str(), &end);
-            const double expected = static_cast<double>(dui::Raw(at)) + 2.0;
-            if (!tag.empty() && end != tag.c_str() && std::fabs(value - expected) < 0.0000001) {
-                auto* title = static_cast<dui::ExLabel*>(control);
-                title->AutoContrast(false);
-                title->TextColour(MakeArgb(0xFFFFFF, 190));
-                title->GlowColour(MakeArgb(0x000000, 51));
-                title->FontStyle(1);
-                title->TextEffect(4);
-                return;
-            }
-        }
-        at = control->NextSibling();
-    }
+    // Attach creates the caption's title label as a label control.
+    auto* title = dynamic_cast<dui::ExLabel*>(m_host->TitleLabel());
+    if (title == nullptr) return;
+    title->AutoContrast(false);
+    title->TextColour(MakeArgb(0xFFFFFF, 190));
+    title->GlowColour(MakeArgb(0x000000, 51));
+    title->FontStyle(1);
+    title->TextEffect(4);
 }
 
 void MainWindow::BindEvents() {
@@ -301,17 +293,17 @@ void MainWindow::BindEvents() {
                                      [this, tab](const dui::ControlEvent&) { SelectTab(tab); });
     }
     for (int engine = 1; engine <= kEngineCount; ++engine) {
-        m_lists[Index(engine)].OnRightClick([this, engine](dui::ControlHandle, int) {
-            m_menus[Index(engine)].Popup(m_window, 0, 0);
-        });
-        SearchButton(engine).BindEvent(
+        EnginePage& page = Page(engine);
+        page.list.OnRightClick(
+            [this, engine](dui::ControlHandle, int) { Menu(engine).Popup(m_window, 0, 0); });
+        page.search_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NewSearch(engine); });
-        PreviousButton(engine).BindEvent(
+        page.previous_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { PreviousPage(engine); });
-        NextButton(engine).BindEvent(
+        page.next_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NextPage(engine); });
         // Enter in a keyword box searches, as the engine's search button does.
-        m_keyword_boxes[Index(engine)].BindEvent(
+        page.keyword_box.BindEvent(
             plat::WM_KEYDOWN, [this, engine](const dui::ControlEvent& event) {
                 if (event.wparam == plat::VK_RETURN) NewSearch(engine);
             });
@@ -329,7 +321,7 @@ void MainWindow::SelectTab(int tab) {
 
 void MainWindow::CopyDownloadAddress(int list) {
     if (list < 1 || list > kEngineCount) return;
-    dui::ExReportList& control = m_lists[Index(list)];
+    dui::ExReportList& control = List(list);
     const int row = control.CurrentRow();
     // No current row empties the clipboard on purpose.
     plat::SetClipboardText(row > 0 ? control.CellText(row, AddressColumn(list)) : std::string());
@@ -337,7 +329,7 @@ void MainWindow::CopyDownloadAddress(int list) {
 
 void MainWindow::CopyDetailAddress() {
     if (m_busy) return;
-    dui::ExReportList& list = m_lists[1];
+    dui::ExReportList& list = List(2);
     const int row = list.CurrentRow();
     const std::string detail_url = row > 0 ? list.CellText(row, AddressColumn(2)) : std::string();
     search::PageResult found;
@@ -351,7 +343,7 @@ void MainWindow::CopyDetailAddress() {
 }
 
 void MainWindow::PlayFromList(int list, int player_engine) {
-    dui::ExReportList& control = m_lists[Index(list)];
+    dui::ExReportList& control = List(list);
     const int row = control.CurrentRow();
     std::string address = row > 0 ? control.CellText(row, AddressColumn(list)) : std::string();
     std::string name = row > 0 ? control.CellText(row, 1) : std::string();
@@ -373,7 +365,7 @@ intptr_t MainWindow::ShowExitQuestion(plat::HWND window, uint32_t message, uintp
 }
 
 void MainWindow::SetStatusText(const std::string& text) {
-    m_labels[5].LabelText(text);
+    m_status_label.LabelText(text);
 }
 
 void MainWindow::SetPreviousPageDisabled(int engine, bool disabled) {
@@ -386,11 +378,12 @@ void MainWindow::SetNextPageDisabled(int engine, bool disabled) {
 
 void MainWindow::RunEngineSearch(int engine, int page) {
     if (engine < 1 || engine > kEngineCount || m_busy) return;
-    dui::ExReportList& list = m_lists[Index(engine)];
+    EnginePage& engine_page = Page(engine);
+    dui::ExReportList& list = engine_page.list;
     list.Clear();
     list.EmptyText("");
-    const std::string keyword = m_keyword_boxes[Index(engine)].EditText();
-    const search::SearchEngine& description = m_engines[Index(engine)];
+    const std::string keyword = engine_page.keyword_box.EditText();
+    const search::SearchEngine& description = engine_page.engine;
     // The pattern runs on the worker too: a page built to make it slow
     // costs that thread its time budget, never the window its painting.
     FoundRows found;

@@ -45,6 +45,20 @@ std::string AboutText(std::string_view domain);
 // Column (1-based) of each engine's list that holds the row's address.
 int AddressColumn(int engine);
 
+// One engine's page: the controls it shows, the popup menu of its list and
+// the engine's site description. The controls are moved into the engine's
+// tab page once created.
+struct EnginePage {
+    search::SearchEngine engine;
+    dui::ExReportList list;
+    dui::ExLabel caption;  // "搜索内容："
+    dui::ExEdit keyword_box;
+    dui::ExImageButton search_button;
+    dui::ExImageButton previous_button;
+    dui::ExImageButton next_button;
+    dui::ExPopupMenu menu;
+};
+
 // The main window's controls, popup menus and search state, and the commands
 // its controls are wired to. Built once on the attached main host; lives
 // until the program ends.
@@ -92,15 +106,17 @@ public:
     dui::ExToggleButton& Tab(int tab) { return m_tabs[Index(tab)]; }
     dui::ExPageSet& Pages() { return m_pages; }
     dui::ExGroupBox& Panel(int panel) { return panel == 1 ? m_panel1 : m_panel3; }
-    dui::ExReportList& List(int engine) { return m_lists[Index(engine)]; }
-    dui::ExEdit& KeywordBox(int engine) { return m_keyword_boxes[Index(engine)]; }
-    dui::ExImageButton& SearchButton(int engine) { return m_push_buttons[Index(engine)]; }
-    dui::ExImageButton& PreviousButton(int engine) { return m_push_buttons[Index(engine) + 3]; }
-    dui::ExImageButton& NextButton(int engine) { return m_push_buttons[Index(engine) + 6]; }
-    dui::ExLabel& Label(int label) { return m_labels[Index(label)]; }
-    dui::ExLabel& StatusLabel() { return m_labels[5]; }
-    dui::ExPopupMenu& Menu(int list) { return m_menus[Index(list)]; }
+    dui::ExLabel& VersionLabel() { return m_version_label; }
+    dui::ExLabel& AboutLabel() { return m_about_label; }
+    dui::ExLabel& StatusLabel() { return m_status_label; }
     dui::ExPicture& TopPicture() { return m_top_picture; }
+    EnginePage& Page(int engine) { return m_engine_pages[Index(engine)]; }
+    dui::ExReportList& List(int engine) { return Page(engine).list; }
+    dui::ExEdit& KeywordBox(int engine) { return Page(engine).keyword_box; }
+    dui::ExImageButton& SearchButton(int engine) { return Page(engine).search_button; }
+    dui::ExImageButton& PreviousButton(int engine) { return Page(engine).previous_button; }
+    dui::ExImageButton& NextButton(int engine) { return Page(engine).next_button; }
+    dui::ExPopupMenu& Menu(int engine) { return Page(engine).menu; }
 
 private:
     static std::size_t Index(int one_based) { return static_cast<std::size_t>(one_based - 1); }
@@ -119,22 +135,23 @@ private:
 
     dui::ExHostWindow* m_host = nullptr;
     plat::HWND m_window = nullptr;
-    std::array<search::SearchEngine, kEngineCount> m_engines;
     search::SearchState m_state;
     bool m_busy = false;
     ExitQuestion m_exit_question;
 
-    // Creation order, which is also the drawing order of the top level.
+    // The top level is drawn in creation order: the panels, the top picture,
+    // the version label, the tabs, the pages, then the status label. The
+    // controls of the welcome and engine pages are created in between and
+    // moved into their pages.
     dui::ExGroupBox m_panel3;
     dui::ExGroupBox m_panel1;
     dui::ExPicture m_top_picture;
-    std::array<dui::ExLabel, 6> m_labels;  // version, about, 3 captions, status
+    dui::ExLabel m_version_label;
+    dui::ExLabel m_about_label;
     std::array<dui::ExToggleButton, kTabCount> m_tabs;
     dui::ExPageSet m_pages;
-    std::array<dui::ExReportList, kEngineCount> m_lists;
-    std::array<dui::ExEdit, kEngineCount> m_keyword_boxes;
-    std::array<dui::ExImageButton, 9> m_push_buttons;  // search 1..3, previous 1..3, next 1..3
-    std::array<dui::ExPopupMenu, kEngineCount> m_menus;
+    dui::ExLabel m_status_label;
+    std::array<EnginePage, kEngineCount> m_engine_pages;
 };
 
 }  // namespace app

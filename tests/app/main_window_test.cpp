@@ -98,12 +98,12 @@ TEST_F(MainWindowTest, StartsOnTheWelcomePageWithPagingOff) {
 }
 
 TEST_F(MainWindowTest, ControlsSitInTheirPagesAndCreationOrder) {
-    EXPECT_EQ(ui->Label(2).GetParent(), ui->Pages().PageHandle(1));
+    EXPECT_EQ(ui->AboutLabel().GetParent(), ui->Pages().PageHandle(1));
     for (int engine = 1; engine <= 3; ++engine) {
         const dui::ControlHandle page = ui->Pages().PageHandle(engine + 1);
         EXPECT_EQ(ui->List(engine).GetParent(), page) << engine;
         EXPECT_EQ(ui->KeywordBox(engine).GetParent(), page) << engine;
-        EXPECT_EQ(ui->Label(engine + 2).GetParent(), page) << engine;
+        EXPECT_EQ(ui->Page(engine).caption.GetParent(), page) << engine;
         EXPECT_EQ(ui->SearchButton(engine).GetParent(), page) << engine;
         EXPECT_EQ(ui->PreviousButton(engine).GetParent(), page) << engine;
         EXPECT_EQ(ui->NextButton(engine).GetParent(), page) << engine;
@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, ControlsSitInTheirPagesAndCreationOrder) {
         return std::find(order.begin(), order.end(), control.GetHandle()) - order.begin();
     };
     const std::vector<const dui::ExControl*> expected = {
-        &ui->Panel(3), &ui->Panel(1), &ui->TopPicture(), &ui->Label(1), &ui->Tab(1), &ui->Tab(4),
+        &ui->Panel(3), &ui->Panel(1), &ui->TopPicture(), &ui->VersionLabel(), &ui->Tab(1), &ui->Tab(4),
         ui->Pages().Page(1), ui->Pages().Page(4), &ui->StatusLabel()};
     for (std::size_t i = 1; i < expected.size(); ++i) {
         EXPECT_LT(index(*expected[i - 1]), index(*expected[i])) << i;
@@ -164,8 +164,8 @@ TEST_F(MainWindowTest, TitleLabelIsRestyledAndTextsNameTheSite) {
 
     const std::string domain = app::SiteDomain(engines.Root("/site"));
     EXPECT_EQ(domain, "127.0.0.1:" + engines.Root("").substr(17));
-    EXPECT_EQ(ui->Label(1).LabelText(), "官方网址：" + domain + std::string(44, ' ') + "版本：1.2");
-    const std::string about = ui->Label(2).LabelText();
+    EXPECT_EQ(ui->VersionLabel().LabelText(), "官方网址：" + domain + std::string(44, ' ') + "版本：1.2");
+    const std::string about = ui->AboutLabel().LabelText();
     EXPECT_TRUE(about.starts_with("欢迎使用，")) << about;
     EXPECT_NE(about.find("\r\n\r\n官方网址：" + domain + "\r\n\r\n软件作者：seed-searcher\r\n"),
               std::string::npos);
