@@ -53,6 +53,17 @@ fetch('file:///etc/hostname').then(() => outcome.push('file-read'))
   });
 </script></body></html>)";
 
+// Plays the fixture clip muted (no sound device under test) and reports in
+// its title what it reached and whether streaming players could feed it.
+constexpr char kVideoPage[] = R"(<html><body><video id=clip muted autoplay src='/clip.mp4'></video><script>
+const clip = document.getElementById('clip');
+const streamable = MediaSource.isTypeSupported('video/mp4; codecs="avc1.42E01E, mp4a.40.2"');
+clip.addEventListener('error', () => { document.title = 'error ' + clip.error.code; });
+clip.addEventListener('timeupdate', () => {
+  if (clip.currentTime > 0) document.title = 'playing mse=' + streamable;
+});
+</script></body></html>)";
+
 class BrowserHostGtkTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -90,6 +101,13 @@ protected:
         });
         routes.Get("/hostile", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(kHostilePage, "text/html");
+        });
+        routes.Get("/video", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(kVideoPage, "text/html");
+        });
+        routes.Get("/clip.mp4", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(testing_support::ReadFile(testing_support::FixturePath("media/h264-aac.mp4")),
+                                 "video/mp4");
         });
         routes.Get("/popup", [this](const httplib::Request&, httplib::Response& response) {
             ++m_popup_hits;
@@ -218,6 +236,15 @@ TEST_F(BrowserHostGtkTest, CreateWithAnAddressLoadsItAndReportsTheLoad) {
     EXPECT_EQ(rect.top, 136);
     EXPECT_EQ(rect.right - rect.left, 540);
     EXPECT_EQ(rect.bottom - rect.top, 420);
+}
+
+TEST_F(BrowserHostGtkTest, PlaysH264AacVideoAndMediaSourceAcceptsIt) {
+    HWND window = OpenWindow();
+    std::unique_ptr<BrowserHost> browser = services::NewBrowserHost();
+    ASSERT_TRUE(browser->Create(window, m_server.Url("/video"), 10, 36, 200, 150));
+    EXPECT_TRUE(PumpUntil([&] { return browser->Title().starts_with("playing") ||
+                                       browser->Title().starts_with("error"); }));
+    EXPECT_EQ(browser->Title(), "playing mse=true");
 }
 
 TEST_F(BrowserHostGtkTest, CreateWithoutAnAddressNavigatesNowhere) {
