@@ -2,10 +2,12 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 #include "app/demo_engines.h"
 #include "app/settings.h"
@@ -14,8 +16,11 @@
 #include "platform/backend.h"
 #include "search/detail_address.h"
 #include "search/engine_search.h"
+#include "search/multi_search.h"
 #include "search/result_output.h"
+#include "search/row_identity.h"
 #include "search/search_engine.h"
+#include "search/value_order.h"
 #include "services/encoding.h"
 
 namespace app {
@@ -54,7 +59,8 @@ constexpr std::string_view kUsage =
     "  --version    show the version\n";
 
 constexpr std::string_view kSearchUsage =
-    "Usage: seed-searcher search [--engine N] [--page P] [--json] [SITE OPTIONS] KEYWORD\n"
+    "Usage: seed-searcher search [--engine N|LIST|all] [--page P] [--json] [--dedup]\n"
+    "                            [--sort COLUMN[:desc]] [SITE OPTIONS] KEYWORD\n"
     "\n"
     "Runs one search exactly as the search button does and prints one line per\n"
     "result row, cells in column order separated by TAB. Inside a cell \\, TAB,\n"
@@ -62,15 +68,30 @@ constexpr std::string_view kSearchUsage =
     "DEL, and the UTF-8 bytes of C1 controls) as \\xHH, so that no site can\n"
     "send escape sequences to the terminal.\n"
     "  --engine N   engine 1, 2 or 3 (default 1)\n"
+    "  --engine LIST, --engine all\n"
+    "               search several engines at once (LIST is numbers joined by\n"
+    "               commas, e.g. 1,3); each row starts with its engine's number,\n"
+    "               rows come engine by engine, and stderr gets one line per\n"
+    "               engine saying how it went\n"
     "  --page P     page number sent to the engine (default 1; 0 and negative\n"
     "               numbers are sent as they are)\n"
     "  --json       print {\"engine\":N,\"page\":P,\"columns\":[...],\"rows\":[[...],...],\n"
-    "               \"error\":null} or, when the site failed, \"error\":{\"kind\":K,\"detail\":D}\n"
+    "               \"error\":null} or, when the site failed, \"error\":{\"kind\":K,\"detail\":D};\n"
+    "               with several engines {\"page\":P,\"engines\":[{\"engine\":N,\"columns\":[...],\n"
+    "               \"rows\":R,\"seconds\":S,\"error\":E},...],\"rows\":[{\"engine\":N,\"cells\":[...]},...]}\n"
+    "  --dedup      print one row per download: rows with the same BitTorrent\n"
+    "               info-hash or ED2K hash are printed once, the first in engine\n"
+    "               order; JSON rows then list the other engines in \"also_on\"\n"
+    "  --sort COLUMN[:desc]\n"
+    "               order the rows by a column (its header, or its number from 1)\n"
+    "               by value: sizes by their unit, dates, numbers, speed words;\n"
+    "               cells that are none of these come last\n"
     "  --           end of options (for a keyword starting with -)\n"
     "\n"
     "Exit status: 0 when the search ran (rows found or none), 2 for a usage\n"
     "error, 3 when the site failed (one line on stderr names the engine and\n"
-    "the failure kind: refused, timed-out, too-large, ...), 1 otherwise.\n";
+    "the failure kind: refused, timed-out, too-large, ...), 1 otherwise. With\n"
+    "several engines: 0 when at least one answered, 3 when all of them failed.\n";
 
 constexpr std::string_view kResolveUsage =
     "Usage: seed-searcher resolve [SITE OPTIONS] DETAIL_URL\n"
@@ -171,10 +192,10 @@ std::optional<int> ParseInt(std::string_view text) {
 class Sites {
 public:
     // Reads the settings file (reporting its problems on stderr) and starts
-    // the demo engines when something falls back to them. With `engine`,
-    // only that engine's root matters: the demo engines start only when it
+    // the demo engines when something falls back to them. With `engines`,
+    // only their roots matter: the demo engines start only when one of them
     // is unset.
-    bool Resolve(const PartialSettings& options, std::optional<int> engine = std::nullopt) {
+    bool Resolve(const PartialSettings& options, const std::vector<int>& engines = {}) {
         PartialSettings file;
         std::vector<std::string> problems;
         ReadSettingsFile(SettingsFilePath(), file, problems);
@@ -183,13 +204,11 @@ public:
         }
         PartialSettings merged = options;
         merged.FillFrom(file);
-        if (engine) {
-            const std::optional<std::string>& root =
-                merged.engine_roots[static_cast<std::size_t>(*engine - 1)];
-            if (root) {
-                m_sites = merged.With(SiteSettings{});
-                return true;
-            }
+        if (!engines.empty() && std::all_of(engines.begin(), engines.end(), [&](int engine) {
+                return merged.engine_roots[static_cast<std::size_t>(engine - 1)].has_value();
+            })) {
+            m_sites = merged.With(SiteSettings{});
+            return true;
         }
         std::string error;
         if (!ResolveSites(merged, m_demo, m_sites, &error)) {
@@ -205,13 +224,204 @@ private:
     SiteSettings m_sites;
 };
 
+struct SortSpec {
+    std::string column;  // GBK header, or a number from 1
+    search::SortOrder order = search::SortOrder::Ascending;
+};
+
 struct SearchOptions {
-    int engine = 1;
+    std::vector<int> engines{1};  // ascending, no repeats
+    bool several = false;         // --engine all or a list: the merged output
     int page = 1;
     bool json = false;
+    bool dedup = false;
+    std::optional<SortSpec> sort;
     PartialSettings sites;
     std::optional<std::string_view> keyword;
 };
+
+// "1", "1,3" or "all"; nullopt when the text is none of these.
+std::optional<std::vector<int>> ParseEngineList(std::string_view text) {
+    std::vector<int> engines;
+    if (text == "all") {
+        for (int n = 1; n <= search::kEngineCount; ++n) engines.push_back(n);
+        return engines;
+    }
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::optional<int> number = ParseInt(text.substr(0, comma));
+        if (!number || *number < 1 || *number > search::kEngineCount) return std::nullopt;
+        engines.push_back(*number);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    std::sort(engines.begin(), engines.end());
+    engines.erase(std::unique(engines.begin(), engines.end()), engines.end());
+    return engines;
+}
+
+std::optional<SortSpec> ParseSortSpec(std::string_view text) {
+    SortSpec spec;
+    for (const auto& [suffix, order] : {std::pair{std::string_view(":desc"), search::SortOrder::Descending},
+                                        std::pair{std::string_view(":asc"), search::SortOrder::Ascending}}) {
+        if (text.ends_with(suffix)) {
+            text.remove_suffix(suffix.size());
+            spec.order = order;
+            break;
+        }
+    }
+    if (text.empty()) return std::nullopt;
+    spec.column = services::Utf8ToGbk(text);
+    return spec;
+}
+
+// The index of the sort column among an engine's columns: by number from 1,
+// otherwise by header.
+std::optional<std::size_t> SortColumnOf(const SortSpec& spec, const search::ColumnMap& columns) {
+    if (const std::optional<int> number = ParseInt(spec.column)) {
+        if (*number >= 1 && static_cast<std::size_t>(*number) <= columns.size()) {
+            return static_cast<std::size_t>(*number - 1);
+        }
+        return std::nullopt;
+    }
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].caption == spec.column) return c;
+    }
+    return std::nullopt;
+}
+
+// One row to print: which engine's outcome and which of its rows.
+struct ListedRow {
+    std::size_t outcome = 0;
+    std::size_t row = 0;
+    std::vector<int> also_on;
+};
+
+// Rows in engine order, each engine's in page order; with `dedup` only the
+// first row of each download, noting the other engines that listed it.
+std::vector<ListedRow> ListRows(const std::vector<search::EngineOutcome>& outcomes, bool dedup) {
+    std::vector<ListedRow> rows;
+    std::unordered_map<std::string, std::size_t> first_of;
+    for (std::size_t o = 0; o < outcomes.size(); ++o) {
+        for (std::size_t r = 0; r < outcomes[o].rows.size(); ++r) {
+            if (dedup) {
+                if (std::optional<std::string> identity = search::DownloadIdentity(outcomes[o].rows[r])) {
+                    const auto [at, inserted] = first_of.emplace(std::move(*identity), rows.size());
+                    if (!inserted) {
+                        ListedRow& first = rows[at->second];
+                        const int engine = outcomes[o].engine->number;
+                        if (engine != outcomes[first.outcome].engine->number &&
+                            std::find(first.also_on.begin(), first.also_on.end(), engine) ==
+                                first.also_on.end()) {
+                            first.also_on.push_back(engine);
+                        }
+                        continue;
+                    }
+                }
+            }
+            rows.push_back({o, r, {}});
+        }
+    }
+    return rows;
+}
+
+void ReportOutcome(const search::EngineOutcome& outcome) {
+    const std::string prefix = "seed-searcher: engine " + std::to_string(outcome.engine->number) + ": ";
+    if (outcome.page.Failed()) {
+        Print(stderr, prefix + "failed: " + DescribeFailure(outcome.page.failure, outcome.page.detail) + "\n");
+        return;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", outcome.seconds);
+    const std::size_t count = outcome.rows.size();
+    Print(stderr, prefix + std::to_string(count) + (count == 1 ? " row in " : " rows in ") + seconds + " s\n");
+}
+
+// The single-engine search as the window runs it: rows are printed as they
+// are found, so a page of many large rows never has to be held twice.
+int StreamOneEngine(const SearchOptions& options, const search::SearchEngine& engine,
+                    std::string_view keyword) {
+    search::PageResult page = search::FetchEnginePageResult(engine, keyword, options.page);
+    if (page.Failed()) {
+        Print(stderr, "seed-searcher: engine " + std::to_string(engine.number) + ": " +
+                          DescribeFailure(page.failure, page.detail) + "\n");
+    }
+    search::ResultWriter writer(options.json ? search::OutputFormat::Json : search::OutputFormat::Tsv,
+                                [](std::string_view text) { Print(stdout, text); });
+    writer.Begin(engine.number, options.page, engine.columns);
+    if (!page.Failed()) {
+        search::ExtractResults(engine, std::move(page.text),
+                               [&writer](std::vector<std::string>&& cells) { writer.Row(cells); });
+    }
+    writer.End(page.failure, page.detail);
+    if (std::fflush(stdout) != 0) return kFailure;
+    return page.Failed() ? kSiteFailed : 0;
+}
+
+// Every other search: all engines at once, then the rows folded, ordered
+// and printed.
+int SearchAndList(const SearchOptions& options, const std::vector<const search::SearchEngine*>& engines,
+                  const std::vector<std::optional<std::size_t>>& sort_columns, std::string_view keyword) {
+    const std::vector<search::EngineOutcome> outcomes =
+        search::SearchEngines(engines, keyword, options.page);
+    bool any_answered = false;
+    for (const search::EngineOutcome& outcome : outcomes) {
+        any_answered = any_answered || !outcome.page.Failed();
+        if (options.several) {
+            ReportOutcome(outcome);
+        } else if (outcome.page.Failed()) {
+            Print(stderr, "seed-searcher: engine " + std::to_string(outcome.engine->number) + ": " +
+                              DescribeFailure(outcome.page.failure, outcome.page.detail) + "\n");
+        }
+    }
+
+    std::vector<ListedRow> rows = ListRows(outcomes, options.dedup);
+    if (options.sort) {
+        auto cell = [&](std::size_t i) -> std::string_view {
+            const ListedRow& listed = rows[i];
+            const std::optional<std::size_t> column = sort_columns[listed.outcome];
+            const std::vector<std::string>& cells = outcomes[listed.outcome].rows[listed.row];
+            if (!column || *column >= cells.size()) return {};
+            return cells[*column];
+        };
+        std::vector<ListedRow> sorted;
+        sorted.reserve(rows.size());
+        for (const std::size_t i : search::SortRowIndexes(rows.size(), cell, options.sort->order)) {
+            sorted.push_back(std::move(rows[i]));
+        }
+        rows = std::move(sorted);
+    }
+
+    const search::OutputFormat format = options.json ? search::OutputFormat::Json : search::OutputFormat::Tsv;
+    const search::OutputSink to_stdout = [](std::string_view text) { Print(stdout, text); };
+    if (options.several) {
+        std::vector<search::MergedResultWriter::EngineSummary> summaries;
+        for (const search::EngineOutcome& outcome : outcomes) {
+            summaries.push_back({.engine = outcome.engine->number,
+                                 .columns = &outcome.engine->columns,
+                                 .rows = outcome.rows.size(),
+                                 .seconds = outcome.seconds,
+                                 .failure = outcome.page.failure,
+                                 .detail = outcome.page.detail});
+        }
+        search::MergedResultWriter writer(format, to_stdout);
+        writer.Begin(options.page, summaries);
+        for (const ListedRow& listed : rows) {
+            const search::EngineOutcome& outcome = outcomes[listed.outcome];
+            writer.Row(outcome.engine->number, outcome.rows[listed.row],
+                       options.dedup ? &listed.also_on : nullptr);
+        }
+        writer.End();
+    } else {
+        const search::EngineOutcome& outcome = outcomes.front();
+        search::ResultWriter writer(format, to_stdout);
+        writer.Begin(outcome.engine->number, options.page, outcome.engine->columns);
+        for (const ListedRow& listed : rows) writer.Row(outcome.rows[listed.row]);
+        writer.End(outcome.page.failure, outcome.page.detail);
+    }
+    if (std::fflush(stdout) != 0) return kFailure;
+    return any_answered ? 0 : kSiteFailed;
+}
 
 int RunSearch(const std::vector<std::string_view>& args) {
     SearchOptions options;
@@ -230,19 +440,30 @@ int RunSearch(const std::vector<std::string_view>& args) {
                 options.json = true;
                 continue;
             }
-            if (arg == "--engine" || arg == "--page") {
+            if (arg == "--dedup") {
+                options.dedup = true;
+                continue;
+            }
+            if (arg == "--engine" || arg == "--page" || arg == "--sort") {
                 if (i + 1 >= args.size()) {
                     return UsageError(std::string(arg) + " needs a value", kSearchUsage);
                 }
-                const std::optional<int> value = ParseInt(args[++i]);
+                const std::string_view value = args[++i];
                 if (arg == "--engine") {
-                    if (!value || *value < 1 || *value > search::kEngineCount) {
-                        return UsageError("--engine takes 1, 2 or 3", kSearchUsage);
+                    const std::optional<std::vector<int>> engines = ParseEngineList(value);
+                    if (!engines) {
+                        return UsageError("--engine takes 1, 2 or 3, a list such as 1,3, or all",
+                                          kSearchUsage);
                     }
-                    options.engine = *value;
+                    options.engines = *engines;
+                    options.several = value == "all" || value.find(',') != std::string_view::npos;
+                } else if (arg == "--page") {
+                    const std::optional<int> page = ParseInt(value);
+                    if (!page) return UsageError("--page takes a whole number", kSearchUsage);
+                    options.page = *page;
                 } else {
-                    if (!value) return UsageError("--page takes a whole number", kSearchUsage);
-                    options.page = *value;
+                    options.sort = ParseSortSpec(value);
+                    if (!options.sort) return UsageError("--sort takes COLUMN or COLUMN:desc", kSearchUsage);
                 }
                 continue;
             }
@@ -254,31 +475,33 @@ int RunSearch(const std::vector<std::string_view>& args) {
     }
     if (!options.keyword) return UsageError("no keyword given", kSearchUsage);
 
+    std::vector<search::SearchEngine> engines;
+    for (const int number : options.engines) engines.push_back(search::MakeSearchEngine(number, {}));
+    std::vector<std::optional<std::size_t>> sort_columns;
+    if (options.sort) {
+        bool found = false;
+        for (const search::SearchEngine& engine : engines) {
+            sort_columns.push_back(SortColumnOf(*options.sort, engine.columns));
+            found = found || sort_columns.back().has_value();
+        }
+        if (!found) {
+            return UsageError("--sort: no such column: " + services::GbkToUtf8(options.sort->column),
+                              kSearchUsage);
+        }
+    }
+
     Sites sites;
-    if (!sites.Resolve(options.sites, options.engine)) return kFailure;
-    const search::SearchEngine engine = search::MakeSearchEngine(
-        options.engine, sites.Get().engine_roots[static_cast<std::size_t>(options.engine - 1)]);
+    if (!sites.Resolve(options.sites, options.engines)) return kFailure;
+    for (search::SearchEngine& engine : engines) {
+        engine.site_root = sites.Get().engine_roots[static_cast<std::size_t>(engine.number - 1)];
+    }
     const std::string keyword = services::Utf8ToGbk(*options.keyword);
-
-    search::PageResult page =
-        search::FetchEnginePageResult(engine, keyword, options.page);
-    if (page.Failed()) {
-        Print(stderr, "seed-searcher: engine " + std::to_string(options.engine) + ": " +
-                          DescribeFailure(page.failure, page.detail) + "\n");
+    if (!options.several && !options.sort && !options.dedup) {
+        return StreamOneEngine(options, engines.front(), keyword);
     }
-
-    // Rows go out as they are found: a page of many large rows never has to
-    // be held twice.
-    search::ResultWriter writer(options.json ? search::OutputFormat::Json : search::OutputFormat::Tsv,
-                                [](std::string_view text) { Print(stdout, text); });
-    writer.Begin(options.engine, options.page, engine.columns);
-    if (!page.Failed()) {
-        search::ExtractResults(engine, std::move(page.text),
-                               [&writer](std::vector<std::string>&& cells) { writer.Row(cells); });
-    }
-    writer.End(page.failure, page.detail);
-    if (std::fflush(stdout) != 0) return kFailure;
-    return page.Failed() ? kSiteFailed : 0;
+    std::vector<const search::SearchEngine*> selected;
+    for (const search::SearchEngine& engine : engines) selected.push_back(&engine);
+    return SearchAndList(options, selected, sort_columns, keyword);
 }
 
 int RunResolve(const std::vector<std::string_view>& args) {

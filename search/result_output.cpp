@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "services/encoding.h"
@@ -11,6 +12,34 @@ namespace search {
 namespace {
 
 constexpr std::size_t kCellSlice = 64 * 1024;
+
+std::string ErrorValue(services::HttpFailure failure, std::string_view detail) {
+    if (failure == services::HttpFailure::None) return "null";
+    return "{\"kind\":" + JsonString(services::HttpFailureName(failure)) +
+           ",\"detail\":" + JsonString(detail) + "}";
+}
+
+// Appends the cells, separated and escaped for the format, to `text`; hands
+// `text` to the sink whenever it grows past a slice.
+void AppendCells(std::string& text, const std::vector<std::string>& gbk_cells, bool json,
+                 const OutputSink& sink) {
+    for (std::size_t c = 0; c < gbk_cells.size(); ++c) {
+        if (c > 0) text += json ? ',' : '\t';
+        if (json) text += '"';
+        ForEachUtf8Slice(gbk_cells[c], [&](const std::string& utf8) {
+            if (json) {
+                AppendJsonEscaped(text, utf8);
+            } else {
+                AppendTsvEscaped(text, utf8);
+            }
+            if (text.size() >= kCellSlice) {
+                sink(text);
+                text.clear();
+            }
+        });
+        if (json) text += '"';
+    }
+}
 
 }  // namespace
 
@@ -146,22 +175,7 @@ void ResultWriter::Row(const std::vector<std::string>& gbk_cells) {
     const bool json = m_format == OutputFormat::Json;
     std::string text;
     if (json) text += m_rows == 0 ? "[" : ",[";
-    for (std::size_t c = 0; c < gbk_cells.size(); ++c) {
-        if (c > 0) text += json ? ',' : '\t';
-        if (json) text += '"';
-        ForEachUtf8Slice(gbk_cells[c], [&](const std::string& utf8) {
-            if (json) {
-                AppendJsonEscaped(text, utf8);
-            } else {
-                AppendTsvEscaped(text, utf8);
-            }
-            if (text.size() >= kCellSlice) {
-                m_sink(text);
-                text.clear();
-            }
-        });
-        if (json) text += '"';
-    }
+    AppendCells(text, gbk_cells, json, m_sink);
     text += json ? "]" : "\n";
     m_sink(text);
     ++m_rows;
@@ -169,15 +183,66 @@ void ResultWriter::Row(const std::vector<std::string>& gbk_cells) {
 
 void ResultWriter::End(services::HttpFailure failure, std::string_view detail) {
     if (m_format != OutputFormat::Json) return;
-    std::string tail = "],\"error\":";
-    if (failure != services::HttpFailure::None) {
-        tail += "{\"kind\":" + JsonString(services::HttpFailureName(failure)) +
-                ",\"detail\":" + JsonString(detail) + "}";
-    } else {
-        tail += "null";
+    m_sink("],\"error\":" + ErrorValue(failure, detail) + "}\n");
+}
+
+MergedResultWriter::MergedResultWriter(OutputFormat format, OutputSink sink)
+    : m_format(format), m_sink(std::move(sink)) {}
+
+void MergedResultWriter::Begin(int page, const std::vector<EngineSummary>& engines) {
+    if (m_format != OutputFormat::Json) return;
+    std::string head = "{\"page\":" + std::to_string(page) + ",\"engines\":[";
+    for (std::size_t e = 0; e < engines.size(); ++e) {
+        const EngineSummary& engine = engines[e];
+        if (e > 0) head += ',';
+        head += "{\"engine\":" + std::to_string(engine.engine) + ",\"columns\":[";
+        if (engine.columns != nullptr) {
+            for (std::size_t c = 0; c < engine.columns->size(); ++c) {
+                if (c > 0) head += ',';
+                head += JsonString(services::GbkToUtf8((*engine.columns)[c].caption));
+            }
+        }
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", engine.seconds);
+        head += "],\"rows\":" + std::to_string(engine.rows) + ",\"seconds\":" + seconds +
+                ",\"error\":" + ErrorValue(engine.failure, engine.detail) + "}";
     }
-    tail += "}\n";
-    m_sink(tail);
+    head += "],\"rows\":[";
+    m_sink(head);
+}
+
+void MergedResultWriter::Row(int engine, const std::vector<std::string>& gbk_cells,
+                             const std::vector<int>* also_on) {
+    const bool json = m_format == OutputFormat::Json;
+    std::string text;
+    if (json) {
+        text += m_rows == 0 ? "{" : ",{";
+        text += "\"engine\":" + std::to_string(engine) + ",\"cells\":[";
+    } else {
+        text += std::to_string(engine);
+        if (!gbk_cells.empty()) text += '\t';
+    }
+    AppendCells(text, gbk_cells, json, m_sink);
+    if (json) {
+        text += ']';
+        if (also_on != nullptr) {
+            text += ",\"also_on\":[";
+            for (std::size_t i = 0; i < also_on->size(); ++i) {
+                if (i > 0) text += ',';
+                text += std::to_string((*also_on)[i]);
+            }
+            text += ']';
+        }
+        text += '}';
+    } else {
+        text += '\n';
+    }
+    m_sink(text);
+    ++m_rows;
+}
+
+void MergedResultWriter::End() {
+    if (m_format == OutputFormat::Json) m_sink("]}\n");
 }
 
 }  // namespace search

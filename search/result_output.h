@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,37 @@ public:
     // `failure` None writes "error":null.
     void End(services::HttpFailure failure = services::HttpFailure::None,
              std::string_view detail = {});
+
+private:
+    OutputFormat m_format;
+    OutputSink m_sink;
+    std::size_t m_rows = 0;
+};
+
+// Rows of several engines in one listing. In TSV each line starts with the
+// engine's number as an extra first cell. JSON is
+// {"page":P,"engines":[{"engine":N,"columns":[...],"rows":R,"seconds":S,
+// "error":E},...],"rows":[{"engine":N,"cells":[...]},...]}, and each row
+// gains "also_on":[N,...] (the other engines that listed the same download)
+// when duplicates are folded.
+class MergedResultWriter {
+public:
+    struct EngineSummary {
+        int engine = 0;
+        const ColumnMap* columns = nullptr;
+        std::size_t rows = 0;
+        double seconds = 0;
+        services::HttpFailure failure = services::HttpFailure::None;
+        std::string_view detail{};
+    };
+
+    MergedResultWriter(OutputFormat format, OutputSink sink);
+
+    void Begin(int page, const std::vector<EngineSummary>& engines);
+    // `also_on` null leaves the key out.
+    void Row(int engine, const std::vector<std::string>& gbk_cells,
+             const std::vector<int>* also_on = nullptr);
+    void End();
 
 private:
     OutputFormat m_format;

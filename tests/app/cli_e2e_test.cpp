@@ -169,6 +169,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
           {"search", "--engine"}, {"search", "--page", "1.5", "x"},
           {"search", "--page", "99999999999", "x"}, {"search", "--bogus", "x"},
           {"search", "a", "b"}, {"search", "--engine-root", "1=nowhere", "x"},
+          {"search", "--engine", "1,4", "x"}, {"search", "--sort", "nosuch", "x"},
           {"resolve"}, {"resolve", "a", "b"}, {"demo-server", "--port", "70000"},
           {"frobnicate"}, {"--site"}}) {
         const Outcome outcome = Run(args);
@@ -335,6 +336,58 @@ TEST_F(CliTest, SiteFailuresAreReportedWithTheirKind) {
     EXPECT_EQ(resolve.out, "");
     EXPECT_TRUE(resolve.err.starts_with("seed-searcher: engine 2 detail page: refused ("))
         << resolve.err;
+}
+
+// Several engines: rows engine by engine, one status line each, and the
+// exit status says whether any engine answered.
+TEST_F(CliSearchTest, SeveralEnginesListTheirRowsInEngineOrder) {
+    const std::string refused =
+        "2=http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+    const Outcome some = Run({"search", "--engine", "all", "--engine-root", Root(1),
+                              "--engine-root", refused, "--engine-root", Root(3), "bunny"});
+    EXPECT_EQ(some.status, 0) << some.err;
+    std::string engines;
+    for (const std::string& line : SplitLines(some.out)) engines += line.substr(0, 2);
+    EXPECT_EQ(engines, "1\t1\t3\t3\t");
+    EXPECT_EQ(SplitLines(some.err).size(), 3u) << some.err;
+    EXPECT_NE(some.err.find("seed-searcher: engine 1: 2 rows in "), std::string::npos) << some.err;
+    EXPECT_NE(some.err.find("seed-searcher: engine 2: failed: refused ("), std::string::npos);
+
+    const Outcome none = Run({"search", "--engine", "2,2", "--json", "--engine-root", refused, "x"});
+    EXPECT_EQ(none.status, 3);
+    EXPECT_TRUE(none.out.starts_with("{\"page\":1,\"engines\":[{\"engine\":2,")) << none.out;
+    EXPECT_TRUE(none.out.ends_with("\"rows\":[]}\n")) << none.out;
+}
+
+// A download listed by several engines is printed once, by the first engine,
+// whether its magnet is hex or base32 and its ED2K hash in either case.
+TEST_F(CliSearchTest, DedupFoldsRowsOfTheSameDownload) {
+    auto row = [](const std::string& name, const std::string& address) {
+        return "<td><a href=\"h\" title=\"t\" target=\"_blank\">" + name +
+               "</a></td><td class=\"files-size\">1 MB</td><td class=\"convert-date\">2020</td>"
+               "<td class=\"action\"><a href=\"" + address +
+               "\" class=\"btn\" title=\"x\" target=\"_blank\">Detail</a></td>";
+    };
+    const std::string page =
+        row("base32", "magnet:?xt=urn:btih:yk3nmvqlj3iknntvm7mb2f4ndzjxlzkp") +
+        row("ed2k", "ed2k://|file|x|973078528|58ecbcc970cc1e6104a0b6c0f2e90809|/") +
+        row("own", "magnet:?xt=urn:btih:0000000000000000000000000000000000000000");
+    testing_support::RawResponder site(testing_support::RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page));
+    const Outcome outcome =
+        Run({"search", "--engine", "all", "--dedup", "--json", "--engine-root", Root(1),
+             "--engine-root", "2=" + site.Url(""), "--engine-root", Root(3), "bunny (2008)"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const std::string& out = outcome.out;
+    const std::size_t rows = out.find("\"rows\":[{");
+    ASSERT_NE(rows, std::string::npos) << out;
+    std::vector<std::string> listed;
+    for (std::size_t at = out.find("{\"engine\":", rows); at != std::string::npos;
+         at = out.find("{\"engine\":", at + 1)) {
+        const std::size_t also = out.find("\"also_on\":", at);
+        listed.push_back(out.substr(at + 10, 1) + out.substr(also + 10, out.find(']', also) - also - 9));
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"1[2]", "2[3]", "2[]"})) << out;
 }
 
 TEST_F(CliTest, FifoAsSettingsFileDoesNotBlockTheSearch) {
