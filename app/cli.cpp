@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "app/demo_engines.h"
+#include "app/keyword_history.h"
 #include "app/settings.h"
 #include "app/skin_command.h"
 #include "app/start_up.h"
@@ -42,7 +43,7 @@ constexpr std::string_view kRootOptionsHelp =
     "  --site URL            the product's web site\n";
 
 constexpr std::string_view kUsage =
-    "Usage: seed-searcher [SITE OPTIONS]\n"
+    "Usage: seed-searcher [--no-history] [SITE OPTIONS]\n"
     "       seed-searcher COMMAND [OPTIONS] ...\n"
     "\n"
     "A desktop search tool for torrent and ED2K links. With no command the\n"
@@ -55,8 +56,10 @@ constexpr std::string_view kUsage =
     "  demo-server  run the built-in demo engines in the foreground\n"
     "\n"
     "Run 'seed-searcher COMMAND --help' for a command's options.\n"
-    "  --help       show this help\n"
-    "  --version    show the version\n";
+    "  --no-history  the window neither reads nor remembers searched keywords\n"
+    "                (also \"history = off\" in sites.conf)\n"
+    "  --help        show this help\n"
+    "  --version     show the version\n";
 
 constexpr std::string_view kSearchUsage =
     "Usage: seed-searcher search [--engine N|LIST|all] [--page P] [--json] [--dedup]\n"
@@ -204,6 +207,7 @@ public:
         }
         PartialSettings merged = options;
         merged.FillFrom(file);
+        m_history = merged.history.value_or(true);
         if (!engines.empty() && std::all_of(engines.begin(), engines.end(), [&](int engine) {
                 return merged.engine_roots[static_cast<std::size_t>(engine - 1)].has_value();
             })) {
@@ -218,10 +222,13 @@ public:
         return true;
     }
     const SiteSettings& Get() const { return m_sites; }
+    // Whether keywords are remembered: on unless the settings turn it off.
+    bool History() const { return m_history; }
 
 private:
     DemoEngines m_demo;
     SiteSettings m_sites;
+    bool m_history = true;
 };
 
 struct SortSpec {
@@ -600,6 +607,10 @@ int StartDesktop(const PartialSettings& site_options) {
     Sites sites;
     if (!sites.Resolve(site_options)) return kFailure;
     App().sites = sites.Get();
+    if (sites.History()) {
+        App().history = KeywordHistory(KeywordHistoryPath());
+        App().history.Load();
+    }
     // Everything is drawn into cairo image surfaces: GDK's OpenGL probing at
     // display open would load the whole GL stack (a large share of the
     // start-up time and memory) for nothing. A user's own setting wins.
@@ -646,6 +657,10 @@ int RunCommandLine(int argc, char** argv) {
 
     PartialSettings site_options;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--no-history") {
+            site_options.history = false;
+            continue;
+        }
         if (const auto status =
                 TakeSiteOption(args, i, site_options, kUsage, "unknown command or option ")) {
             return *status;

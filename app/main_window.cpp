@@ -10,6 +10,7 @@
 #include "search/detail_address.h"
 #include "search/engine_search.h"
 #include "services/http.h"
+#include "util/gbk_text.h"
 
 namespace app {
 namespace {
@@ -33,6 +34,11 @@ constexpr const char* kTabCaptions[kTabCount] = {"欢迎使用", "引擎1", "引
 constexpr const char* kMenuPlay1 = "在线播放视频[引擎1]";
 constexpr const char* kMenuPlay2 = "在线播放视频[引擎2]";
 constexpr const char* kMenuCopy = "复制下载地址";
+constexpr const char* kMenuClearHistory = "清除搜索历史";
+// The keyword menu offers this many, each shown with at most this many
+// characters so that a long keyword cannot make the menu wider than a screen.
+constexpr std::size_t kHistoryMenuKeywords = 10;
+constexpr std::size_t kHistoryMenuCaptionUnits = 30;
 
 // Input that never reaches the engine pages while a search runs.
 bool IsKeyboardInput(uint32_t message) {
@@ -45,6 +51,21 @@ bool IsKeyboardInput(uint32_t message) {
 
 bool IsMouseInput(uint32_t message) {
     return message >= plat::WM_MOUSEFIRST && message <= plat::WM_MOUSELAST;
+}
+
+// A keyword as a menu caption: shortened with "…", every "&" doubled so
+// that it shows as itself rather than marking a hotkey.
+std::string KeywordCaption(std::string_view keyword) {
+    std::string caption;
+    std::size_t units = 0;
+    for (std::size_t at = 0; at < keyword.size(); ++units) {
+        if (units == kHistoryMenuCaptionUnits) return caption + "…";
+        const std::size_t length = util::GbkCharLength(keyword, at);
+        if (keyword[at] == '&') caption += '&';
+        caption.append(keyword, at, length);
+        at += length;
+    }
+    return caption;
 }
 
 // Sets a flag for as long as it lives.
@@ -302,10 +323,12 @@ void MainWindow::BindEvents() {
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { PreviousPage(engine); });
         page.next_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NextPage(engine); });
-        // Enter in a keyword box searches, as the engine's search button does.
+        // Enter in a keyword box searches, as the engine's search button
+        // does; Down offers the keywords searched before.
         page.keyword_box.BindEvent(
             plat::WM_KEYDOWN, [this, engine](const dui::ControlEvent& event) {
                 if (event.wparam == plat::VK_RETURN) NewSearch(engine);
+                if (event.wparam == plat::VK_DOWN) ShowKeywordHistory(engine);
             });
     }
 }
@@ -317,6 +340,46 @@ void MainWindow::SelectTab(int tab) {
     }
     m_pages.SelectPage(tab);
     if (tab >= 2) m_state.CurrentEngine(tab - 1);
+}
+
+void MainWindow::NewSearch(int engine) {
+    if (m_history != nullptr && !m_busy && engine >= 1 && engine <= kEngineCount) {
+        m_history->Remember(KeywordBox(engine).EditText());
+    }
+    m_state.NewSearch(engine, *this);
+}
+
+void MainWindow::ShowKeywordHistory(int engine) {
+    if (m_history == nullptr || engine < 1 || engine > kEngineCount) return;
+    dui::ExEdit& box = KeywordBox(engine);
+    const std::vector<std::string> keywords =
+        m_history->Matching(box.EditText(), kHistoryMenuKeywords);
+    if (keywords.empty()) return;
+
+    dui::ExPopupMenu& menu = m_keyword_menu;
+    menu.ClearItems();
+    const dui::ControlHandle box_handle = box.GetHandle();
+    for (const std::string& keyword : keywords) {
+        menu.AddItem(KeywordCaption(keyword), std::function<void()>([box_handle, keyword] {
+                         // The box may be gone by the time the menu returns.
+                         if (auto* target = static_cast<dui::ExEdit*>(dui::ResolveControl(box_handle))) {
+                             target->EditText(keyword);
+                         }
+                     }));
+    }
+    menu.AddSeparator();
+    menu.AddItem(kMenuClearHistory, std::function<void()>([history = m_history] { history->Clear(); }));
+
+    // Under the box, or ending above it where the work area ends first.
+    const dui::RectF bounds = box.Bounds();
+    plat::POINT below{static_cast<int>(bounds.left), static_cast<int>(bounds.top + bounds.height)};
+    plat::POINT above{below.x, static_cast<int>(bounds.top)};
+    plat::ClientToScreen(m_window, &below);
+    plat::ClientToScreen(m_window, &above);
+    plat::RECT area{};
+    plat::SystemParametersInfo(plat::SPI_GETWORKAREA, 0, &area, 0);
+    const plat::SIZE size = dui::MenuSize(menu.Items(), menu.Width());
+    menu.Popup(m_window, below.x, below.y + size.cy <= area.bottom ? below.y : above.y - size.cy);
 }
 
 void MainWindow::CopyDownloadAddress(int list) {

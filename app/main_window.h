@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/exit_question.h"
+#include "app/keyword_history.h"
 #include "app/settings.h"
 #include "app/skin_package.h"
 #include "dui/controls/edit.h"
@@ -83,13 +84,20 @@ public:
     // Engine 2's copy: looks the current row's detail page up and puts the
     // address it holds (or an empty text) on the clipboard.
     void CopyDetailAddress();
+    // The keywords the keyword boxes offer and remember; null (the default)
+    // remembers nothing. Must outlive the window.
+    void UseHistory(KeywordHistory* history) { m_history = history; }
+    // Down in a keyword box: a menu under the box with the remembered
+    // keywords that begin with its text; choosing one puts it into the box.
+    // The last item forgets them all. Nothing opens when none matches.
+    void ShowKeywordHistory(int engine);
     // The main window's message hook: the busy cursor during a search, the
     // exit question, the end of the program when the window is destroyed.
     intptr_t ShowExitQuestion(plat::HWND window, uint32_t message, uintptr_t wparam,
                               intptr_t lparam);
 
-    // The nine button handlers.
-    void NewSearch(int engine) { m_state.NewSearch(engine, *this); }
+    // The nine button handlers. A new search remembers its keyword.
+    void NewSearch(int engine);
     void PreviousPage(int engine) { m_state.PreviousPage(engine, *this); }
     void NextPage(int engine) { m_state.NextPage(engine, *this); }
 
@@ -117,6 +125,7 @@ public:
     dui::ExImageButton& PreviousButton(int engine) { return Page(engine).previous_button; }
     dui::ExImageButton& NextButton(int engine) { return Page(engine).next_button; }
     dui::ExPopupMenu& Menu(int engine) { return Page(engine).menu; }
+    dui::ExPopupMenu& KeywordMenu() { return m_keyword_menu; }
 
 private:
     static std::size_t Index(int one_based) { return static_cast<std::size_t>(one_based - 1); }
@@ -138,6 +147,7 @@ private:
     search::SearchState m_state;
     bool m_busy = false;
     ExitQuestion m_exit_question;
+    KeywordHistory* m_history = nullptr;
 
     // The top level is drawn in creation order: the panels, the top picture,
     // the version label, the tabs, the pages, then the status label. The
@@ -152,6 +162,7 @@ private:
     dui::ExPageSet m_pages;
     dui::ExLabel m_status_label;
     std::array<EnginePage, kEngineCount> m_engine_pages;
+    dui::ExPopupMenu m_keyword_menu;  // filled each time Down opens it
 };
 
 }  // namespace app

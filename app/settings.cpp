@@ -84,6 +84,7 @@ void PartialSettings::FillFrom(const PartialSettings& lower) {
         if (!player_roots[i]) player_roots[i] = lower.player_roots[i];
     }
     if (!site) site = lower.site;
+    if (!history) history = lower.history;
 }
 
 SiteSettings PartialSettings::With(const SiteSettings& fallback) const {
@@ -196,6 +197,14 @@ void ParseSettingsText(std::string_view text, std::string_view source, PartialSe
         }
         const std::string_view key = Trim(line.substr(0, equals));
         const std::string_view value = Trim(line.substr(equals + 1));
+        if (key == "history") {
+            if (value == "on" || value == "off") {
+                settings.history = value == "on";
+            } else {
+                AddProblem(problems, reported, where + "\"history\" takes on or off");
+            }
+            continue;
+        }
         std::optional<std::string>* entry = Entry(settings, key);
         if (entry == nullptr) {
             // Quote at most a sensible length of whatever the key was.

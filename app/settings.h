@@ -26,7 +26,10 @@ struct PartialSettings {
     std::array<std::optional<std::string>, kSettingsEngineCount> engine_roots;
     std::array<std::optional<std::string>, kPlayerCount> player_roots;
     std::optional<std::string> site;
+    // Whether the window remembers searched keywords ("history = on|off").
+    std::optional<bool> history;
 
+    // Whether every site address is set.
     bool Complete() const;
     // Takes every value of `lower` whose entry is still unset here.
     void FillFrom(const PartialSettings& lower);
@@ -51,7 +54,7 @@ RootOption ParseRootOption(const std::vector<std::string_view>& args, std::size_
 std::string SettingsFilePath();
 
 // Reads "key = URL" lines (keys engine1..3, player1..2, site; "#" starts a
-// comment; blank lines are skipped); a later line overrides an earlier one
+// comment; blank lines are skipped) and "history = on|off"; a later line overrides an earlier one
 // with the same key. Unknown keys and malformed lines are skipped, each with one message
 // "<source>:<line>: <problem>" in `problems`.
 void ParseSettingsText(std::string_view text, std::string_view source, PartialSettings& settings,

@@ -113,6 +113,7 @@ bool OpenMainWindow() {
     }
     app.main_ui = std::make_unique<MainWindow>();
     app.main_ui->BuildMainWindow(*app.main_host, app.skin, app.sites);
+    app.main_ui->UseHistory(&app.history);
 
     app.main_host->Show(dui::kAnimationCentre);
     app.main_host->CloseAnimation(dui::kAnimationCentre);

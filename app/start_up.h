@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/keyword_history.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/skin_package.h"
@@ -36,6 +37,9 @@ struct Application {
     std::unique_ptr<MainWindow> main_ui;
     // The engines, player pages and product site the windows talk to.
     SiteSettings sites;
+    // Keywords searched in earlier runs; off unless the desktop start
+    // switches it on.
+    KeywordHistory history;
     // Where an installed program keeps its res/ folder: the skin package and
     // the background image fall back to it.
     std::string data_directory = InstalledDataDirectory();

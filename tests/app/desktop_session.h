@@ -407,17 +407,23 @@ private:
     Display* m_display = nullptr;
 };
 
-// The program on an X server with a settings directory of its own.
+// The program on an X server with a settings directory of its own, and a
+// state directory of its own unless the test hands it one to share between
+// runs.
 class DesktopProgram {
 public:
-    DesktopProgram(XServer& x, const std::vector<std::string>& options) : m_x(x) {
+    DesktopProgram(XServer& x, const std::vector<std::string>& options,
+                   std::string state_home = {})
+        : m_x(x) {
         char name[] = "/tmp/seed-desktop-XXXXXX";
         if (mkdtemp(name) != nullptr) m_home = name;
+        if (state_home.empty()) state_home = m_home + "/state";
         std::vector<std::string> args = {testing_support::BinaryPath("seed-searcher")};
         args.insert(args.end(), options.begin(), options.end());
         m_process.emplace(args,
                           std::vector<std::string>{"DISPLAY=" + x.Name(),
                                                    "XDG_CONFIG_HOME=" + m_home, "HOME=" + m_home,
+                                                   "XDG_STATE_HOME=" + state_home,
                                                    "GDK_BACKEND=x11", "NO_AT_BRIDGE=1"},
                           m_home + "/output.txt");
     }

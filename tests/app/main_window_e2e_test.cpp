@@ -56,8 +56,8 @@ constexpr int kTabY = 70;
 
 class SearchingE2eTest : public MainWindowE2eTest {
 protected:
-    void Start(const std::vector<std::string>& options) {
-        program.emplace(x, options);
+    void Start(const std::vector<std::string>& options, const std::string& state_home = {}) {
+        program.emplace(x, options, state_home);
         ASSERT_TRUE(program->WaitForMainWindow()) << program->Output();
         SleepMs(600);  // the show animation ends
     }
@@ -205,6 +205,50 @@ TEST_F(SearchingE2eTest, ADeadSiteLeavesTheWindowPaintingAndTheListSaysItFailed)
     EXPECT_TRUE(Eventually([&] { return Colours(*program, 130, 215, 200, 30) > empty_list + 4; },
                            15000));
     EXPECT_TRUE(program->Proc().Running());
+}
+
+TEST_F(SearchingE2eTest, KeywordsAreRememberedAcrossRunsUnlessSwitchedOff) {
+    char state[] = "/tmp/seed-state-XXXXXX";
+    ASSERT_NE(mkdtemp(state), nullptr);
+    const std::string history = std::string(state) + "/seed-searcher/history";
+    const auto quit = [&] {
+        x.RequestClose(program->MainWindow());
+        ASSERT_TRUE(x.AnswerMessageBox(2));
+        ASSERT_EQ(program->Proc().WaitForExit(10000), std::optional<int>(0)) << program->Output();
+    };
+
+    Start(engines.SiteOptions(), state);
+    Search(1, "ubuntu");
+    ASSERT_TRUE(Requested("/e1/?s=%75%62%75%6E%74%75&p=1")) << Targets();
+    quit();
+    EXPECT_EQ(testing_support::ReadFile(history), "ubuntu\n");
+
+    std::vector<std::string> off = engines.SiteOptions();
+    off.insert(off.begin(), "--no-history");
+    Start(off, state);
+    Search(1, "debian");
+    ASSERT_TRUE(Requested("/e1/?s=%64%65%62%69%61%6E&p=1")) << Targets();
+    program->Click(kKeywordX, kKeywordY);
+    x.Key("Down");
+    EXPECT_FALSE(x.WaitForWindow("Ex_DirectUI_Menu", 1000).has_value());
+    quit();
+    EXPECT_EQ(testing_support::ReadFile(history), "ubuntu\n");
+
+    // The next run offers it: the first item goes into the box, Enter searches.
+    engines.ClearTargets();
+    Start(engines.SiteOptions(), state);
+    program->Click(TabX(2), kTabY);
+    program->Click(kKeywordX, kKeywordY);
+    x.Key("Down");
+    const auto menu = x.WaitForWindow("Ex_DirectUI_Menu", 5000);
+    ASSERT_TRUE(menu.has_value());
+    const auto box = x.Geometry(*menu);
+    x.Click(box.x + box.width / 2, box.y + 8 + 11);
+    ASSERT_TRUE(x.NoWindowTitled("Ex_DirectUI_Menu"));
+    x.Key("Return");
+    EXPECT_TRUE(Requested("/e1/?s=%75%62%75%6E%74%75&p=1")) << Targets();
+    quit();
+    std::filesystem::remove_all(state);
 }
 
 TEST_F(SearchingE2eTest, ClosingDuringASearchEndsTheProgramAtOnce) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,57 @@ TEST_F(MainWindowTest, EnterInAKeywordBoxSearchesThatEngine) {
     Pump();
     EXPECT_EQ(LastTarget(), "/e1/?s=%78&p=1");
     EXPECT_EQ(ui->State().PageCounter(1), 1);
+}
+
+TEST_F(MainWindowTest, DownInAKeywordBoxOffersTheKeywordsBeginningWithItsText) {
+    char directory[] = "/tmp/seed-history-XXXXXX";
+    ASSERT_NE(mkdtemp(directory), nullptr);
+    app::KeywordHistory history(std::string(directory) + "/history");
+    ui->UseHistory(&history);
+    PressOn(ui->Tab(2));
+    for (const char* keyword : {"ubuntu", "debian", "Ubuntu 24"}) {
+        ui->KeywordBox(1).EditText(keyword);
+        Click(ui->SearchButton(1));
+    }
+    const std::size_t requests = engines.Count();
+    const auto open_menu = [] {
+        const plat::HWND holder = plat::PopupInputHolder();
+        return plat::GetWindowText(holder) == dui::kMenuWindowTitle ? holder : nullptr;
+    };
+    const auto item_point = [](int position, int separators) {
+        return plat::POINT{40, 8 + 22 * (position - 1 - separators) + 3 * separators + 11};
+    };
+    std::vector<std::string> offered;
+    const auto choose = [&](int position, int separators) {
+        plat::headless::PushStep([&, position, separators] {
+            offered.clear();
+            for (int item = 1; item <= ui->KeywordMenu().ItemCount(); ++item) {
+                offered.push_back(ui->KeywordMenu().ItemText(item));
+            }
+            ASSERT_NE(open_menu(), nullptr);
+            plat::headless::Click(open_menu(), item_point(position, separators));
+        });
+        Click(ui->KeywordBox(1));
+        plat::headless::PressKey(plat::VK_DOWN);
+        Pump();
+    };
+
+    ui->KeywordBox(1).EditText("UB");
+    choose(2, 0);
+    EXPECT_EQ(offered, (std::vector<std::string>{"Ubuntu 24", "ubuntu", "", "清除搜索历史"}));
+    EXPECT_EQ(ui->KeywordBox(1).EditText(), "ubuntu");
+    EXPECT_EQ(engines.Count(), requests);  // choosing does not search
+
+    ui->KeywordBox(1).EditText("");
+    choose(5, 1);
+    EXPECT_EQ(offered.size(), 5u);
+    EXPECT_TRUE(history.Keywords().empty());
+    // Nothing left to offer: no menu opens (an unexpected modal loop would
+    // fail the test, as no step is queued).
+    Click(ui->KeywordBox(1));
+    plat::headless::PressKey(plat::VK_DOWN);
+    Pump();
+    std::filesystem::remove_all(directory);
 }
 
 // Engine 1's site refuses every connection.

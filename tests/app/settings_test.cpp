@@ -79,6 +79,14 @@ TEST(SettingsFileTest, BadLinesAreReportedWithTheirNumberAndSkipped) {
     EXPECT_FALSE(settings.player_roots[0].has_value());
 }
 
+TEST(SettingsFileTest, HistoryTakesOnOrOff) {
+    PartialSettings settings;
+    const auto problems = Parse("history = off\nhistory = maybe\n", settings);
+    EXPECT_EQ(settings.history, false);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], "sites.conf:2: \"history\" takes on or off");
+}
+
 TEST(SettingsFileTest, LaterLineWinsAndJunkIsBounded) {
     PartialSettings settings;
     std::string text = "site = http://first.test\nsite = http://second.test\n";
