@@ -31,8 +31,6 @@ constexpr int kMenuCopy = 2;
 constexpr int kMenuPaste = 3;
 constexpr int kMenuSelectAll = 5;
 
-bool KeyHeld(int virtual_key) { return plat::GetKeyState(virtual_key) < 0; }
-
 // Character classes for double-click word selection: a run of one class is
 // a word (spaces, ASCII letters and digits, other ASCII, double-byte text).
 int CharClass(std::string_view text, size_t offset) {
@@ -122,8 +120,8 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
                 const bool vertical = bar == m_vscroll.get();
                 bar->OnChange([self, vertical](ControlHandle, ControlHandle, int position) {
                     if (auto* edit = dynamic_cast<ExEdit*>(ResolveControl(self))) {
-                        if (vertical) edit->SetScrollY(position);
-                        else edit->SetScrollX(position);
+                        if (vertical) edit->ScrollY(position);
+                        else edit->ScrollX(position);
                     }
                 });
             }
@@ -140,10 +138,6 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
         case EX_MSG_REPAINTSTATE:
             Paint();
             return 0;
-        case EX_MSG_SIZED:
-            Layout();
-            EnsureCaretVisible();
-            return 0;
         case EX_MSG_CUSTOMDRAW: {
             const auto* record = reinterpret_cast<const CompositionRecord*>(lparam);
             if (record == nullptr || record->target == nullptr) return kNotHandled;
@@ -158,12 +152,6 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
             DrawCaret(*record->target);
             return 1;
         }
-        case EX_MSG_SETFOCUS:
-            OnFocusGained();
-            return 0;
-        case EX_MSG_KILLFOCUS:
-            OnFocusLost();
-            return 0;
         case plat::WM_SETFOCUS:
             // The window has the keyboard again; the box kept the focus.
             m_window_focused = true;
@@ -181,11 +169,6 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
             m_caret_visible = !m_caret_visible && m_focused && m_window_focused;
             RecomposeCaret();
             return 0;
-        case plat::WM_KEYDOWN:
-            return OnKey(static_cast<int>(wparam), KeyHeld(plat::VK_CONTROL), KeyHeld(plat::VK_SHIFT));
-        case plat::WM_CHAR:
-            OnChar(static_cast<uint32_t>(wparam));
-            return 0;
         case plat::WM_IME_COMPOSITION:
             OnImeComposition(lparam);
             return 0;
@@ -199,27 +182,6 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
                 default:
                     return kNotHandled;
             }
-        case plat::WM_LBUTTONDOWN:
-            OnLeftDown(wparam, lparam);
-            return 0;
-        case plat::WM_MOUSEMOVE:
-            if (m_dragging) OnMouseMove(lparam);
-            return 0;
-        case plat::WM_LBUTTONUP:
-            m_dragging = false;
-            BlinkRestart();
-            return 0;
-        case plat::WM_RBUTTONUP:
-            OnRightUp();
-            return 0;
-        case plat::WM_MOUSEWHEEL: {
-            if (!m_multi_line || m_vscroll == nullptr || !m_vscroll->Visible()) return kNotHandled;
-            const int notches = plat::GET_WHEEL_DELTA_WPARAM(wparam) / plat::WHEEL_DELTA;
-            if (notches != 0) {
-                SetScrollY(static_cast<int>(m_scroll_y - static_cast<float>(notches * kWheelLines) * m_line_height));
-            }
-            return 0;
-        }
         case plat::WM_SETTEXT: {
             const char* text = reinterpret_cast<const char*>(lparam);
             std::string value = text != nullptr ? std::string(text) : std::string();
@@ -464,7 +426,16 @@ intptr_t ExEdit::OnKey(int key, bool control, bool shift) {
     return kNotHandled;
 }
 
-void ExEdit::OnChar(uint32_t code) {
+intptr_t ExEdit::OnKeyDown(const KeyEvent& event) {
+    return OnKey(event.key, event.modifiers.control, event.modifiers.shift);
+}
+
+intptr_t ExEdit::OnChar(const CharEvent& event) {
+    InsertTyped(event.code);
+    return 0;
+}
+
+void ExEdit::InsertTyped(uint32_t code) {
     if (code < 32 || code > 126) return;
     const char c = static_cast<char>(code);
     const bool digit = c >= '0' && c <= '9';
@@ -502,14 +473,60 @@ void ExEdit::OnImeComposition(intptr_t lparam) {
 // ---------------------------------------------------------------------------
 // Mouse
 
-void ExEdit::OnLeftDown(uintptr_t wparam, intptr_t lparam) {
-    const RectF inner = InnerRect();
-    const float x = static_cast<float>(plat::GET_X_LPARAM(lparam)) - inner.left - kTextPad + m_scroll_x;
-    const float y = static_cast<float>(plat::GET_Y_LPARAM(lparam)) - inner.top - TextOriginY() + m_scroll_y;
-    const size_t offset = PointToOffset(x, y);
+size_t ExEdit::OffsetAtPointer(PointF point) const {
+    return PointToOffset(point.x - kInset - kTextPad + m_scroll_x,
+                         point.y - kInset - TextOriginY() + m_scroll_y);
+}
+
+intptr_t ExEdit::OnPointerDown(const PointerEvent& event) {
+    if (event.button != PointerButton::Left) return kNotHandled;
+    PressAt(event.point, false);
+    return 0;
+}
+
+intptr_t ExEdit::OnPointerDoubleClick(const PointerEvent& event) {
+    PressAt(event.point, true);
+    return 0;
+}
+
+intptr_t ExEdit::OnPointerMove(const PointerEvent& event) {
+    if (m_dragging && m_input_type != EditInputType::Masked) SetCaret(OffsetAtPointer(event.point), true);
+    return 0;
+}
+
+intptr_t ExEdit::OnPointerUp(const PointerEvent& event) {
+    if (event.button == PointerButton::Right) {
+        OpenContextMenu();
+    } else {
+        m_dragging = false;
+        BlinkRestart();
+    }
+    return 0;
+}
+
+intptr_t ExEdit::OnPointerWheel(const WheelEvent& event) {
+    if (!m_multi_line || m_vscroll == nullptr || !m_vscroll->Visible()) return kNotHandled;
+    const int notches = event.delta / plat::WHEEL_DELTA;
+    if (notches != 0) {
+        ScrollY(static_cast<int>(m_scroll_y - static_cast<float>(notches * kWheelLines) * m_line_height));
+    }
+    return 0;
+}
+
+void ExEdit::OnFocusIn(ControlHandle) { OnFocusGained(); }
+
+void ExEdit::OnFocusOut(ControlHandle) { OnFocusLost(); }
+
+void ExEdit::OnSized(float, float) {
+    Layout();
+    EnsureCaretVisible();
+}
+
+void ExEdit::PressAt(PointF point, bool double_click) {
+    const size_t offset = OffsetAtPointer(point);
     const uint64_t now = plat::GetTickCount64();
     const bool masked = m_input_type == EditInputType::Masked;
-    if (wparam == DOUBLECLICK_MARKER && !masked) {
+    if (double_click && !masked) {
         SelectWordAt(offset);
         m_double_click_time = now;
         m_dragging = false;
@@ -526,15 +543,7 @@ void ExEdit::OnLeftDown(uintptr_t wparam, intptr_t lparam) {
     m_dragging = true;
 }
 
-void ExEdit::OnMouseMove(intptr_t lparam) {
-    if (m_input_type == EditInputType::Masked) return;
-    const RectF inner = InnerRect();
-    const float x = static_cast<float>(plat::GET_X_LPARAM(lparam)) - inner.left - kTextPad + m_scroll_x;
-    const float y = static_cast<float>(plat::GET_Y_LPARAM(lparam)) - inner.top - TextOriginY() + m_scroll_y;
-    SetCaret(PointToOffset(x, y), true);
-}
-
-void ExEdit::OnRightUp() {
+void ExEdit::OpenContextMenu() {
     if (m_input_type == EditInputType::Masked) return;
     ExPopupMenu& menu = EditContextMenu();
     const bool selected = m_anchor != m_caret;
@@ -860,22 +869,24 @@ void ExEdit::EnsureCaretVisible() {
     UpdateScrollBars();
 }
 
-void ExEdit::SetScrollX(int position) {
+float ExEdit::ScrollX(int position) {
     const float before = m_scroll_x;
     m_scroll_x = static_cast<float>(std::max(position, 0));
     UpdateScrollBars();
-    if (m_scroll_x == before) return;
+    if (m_scroll_x == before) return m_scroll_x;
     PlaceSystemCaret();
     Redraw();
+    return m_scroll_x;
 }
 
-void ExEdit::SetScrollY(int position) {
+float ExEdit::ScrollY(int position) {
     const float before = m_scroll_y;
     m_scroll_y = static_cast<float>(std::max(position, 0));
     UpdateScrollBars();
-    if (m_scroll_y == before) return;
+    if (m_scroll_y == before) return m_scroll_y;
     PlaceSystemCaret();
     Redraw();
+    return m_scroll_y;
 }
 
 int ExEdit::LineAtY(float y) const {

@@ -123,11 +123,12 @@ public:
     // Where the caret is drawn, in host client coordinates.
     RectF CaretRect() const;
 
-    // Scrolling, in pixels of text moved out of view to the left / top.
+    // Scrolling, in pixels of text moved out of view to the left / top;
+    // the setters clamp to the text.
     float ScrollX() const { return m_scroll_x; }
+    float ScrollX(int position);
     float ScrollY() const { return m_scroll_y; }
-    void SetScrollX(int position);
-    void SetScrollY(int position);
+    float ScrollY(int position);
 
     const ExTextBuffer& Buffer() const { return m_buffer; }
     const dui::Font& Font() const { return m_style.font; }
@@ -176,10 +177,21 @@ private:
     float ContentHeight() const;
     int LineAtY(float y) const;
 
-    void OnLeftDown(uintptr_t wparam, intptr_t lparam);
-    void OnMouseMove(intptr_t lparam);
-    void OnRightUp();
-    void OnChar(uint32_t code);
+    intptr_t OnPointerDown(const PointerEvent& event) override;
+    intptr_t OnPointerDoubleClick(const PointerEvent& event) override;
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+    intptr_t OnPointerMove(const PointerEvent& event) override;
+    intptr_t OnPointerWheel(const WheelEvent& event) override;
+    intptr_t OnKeyDown(const KeyEvent& event) override;
+    intptr_t OnChar(const CharEvent& event) override;
+    void OnFocusIn(ControlHandle previous) override;
+    void OnFocusOut(ControlHandle next) override;
+    void OnSized(float width, float height) override;
+
+    size_t OffsetAtPointer(PointF point) const;  // a point relative to the bounds
+    void PressAt(PointF point, bool double_click);
+    void OpenContextMenu();
+    void InsertTyped(uint32_t code);
     void OnImeComposition(intptr_t lparam);
     void SelectWordAt(size_t offset);
     void SelectLineAt(size_t offset);

@@ -53,19 +53,20 @@ ControlHandle ExGroupBox::CreateGroupBox(ControlParent parent, float left, float
     return Create(parent, RectF{left, top, width, height}, ControlKind::GroupBox, true, false);
 }
 
-intptr_t ExGroupBox::OnMessage(uint32_t message, uintptr_t, intptr_t) {
+intptr_t ExGroupBox::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
-        case plat::WM_CREATE:
-        case EX_MSG_SIZED: MeasureCaption(); break;
+        case plat::WM_CREATE: MeasureCaption(); break;
         case plat::WM_PAINT: PaintFrame(); break;
         case plat::WM_DESTROY:
             m_style = {};
             m_caption.clear();
             break;
-        default: break;
+        default: return ExControl::OnMessage(message, wparam, lparam);
     }
     return kNotHandled;
 }
+
+void ExGroupBox::OnSized(float, float) { MeasureCaption(); }
 
 void ExGroupBox::MeasureCaption() {
     if (m_caption.empty()) {

@@ -69,6 +69,9 @@ public:
 
     void PaintFrame();
 
+protected:
+    void OnSized(float width, float height) override;
+
 private:
     friend class TextStyleAccessors<ExGroupBox>;
     void TextStyleChanged(bool layout);

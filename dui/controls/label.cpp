@@ -72,21 +72,24 @@ intptr_t ExLabel::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam)
         case plat::WM_TIMER:
             FadeTick();
             break;
-        case EX_MSG_SETFOCUS:
-        case EX_MSG_KILLFOCUS:
-            if (Focusable()) Paint();
-            break;
-        case EX_MSG_SIZED:
-            Measure();
-            break;
         case EX_MSG_REPAINTSTATE:
             if (m_style.auto_contrast) Paint();
             break;
         default:
-            break;
+            return ExControl::OnMessage(message, wparam, lparam);
     }
     return kNotHandled;
 }
+
+void ExLabel::OnFocusIn(ControlHandle) {
+    if (Focusable()) Paint();
+}
+
+void ExLabel::OnFocusOut(ControlHandle) {
+    if (Focusable()) Paint();
+}
+
+void ExLabel::OnSized(float, float) { Measure(); }
 
 void ExLabel::TextRectHook(ExCanvas&, RectF&) {}
 

@@ -95,6 +95,10 @@ protected:
     virtual intptr_t PreHook(uint32_t message, uintptr_t wparam, intptr_t lparam);
     virtual void CreateHook();
 
+    void OnFocusIn(ControlHandle previous) override;
+    void OnFocusOut(ControlHandle next) override;
+    void OnSized(float width, float height) override;
+
 private:
     friend class TextStyleAccessors<ExLabel>;
     void TextStyleChanged(bool layout);

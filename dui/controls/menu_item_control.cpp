@@ -65,14 +65,14 @@ bool ExMenuItemControl::Highlighted(bool value) {
     return m_highlighted;
 }
 
+void ExMenuItemControl::Notify(MenuItemEvent event) {
+    if (!m_listener) return;
+    // The listener may close the menu; keep a copy for the call.
+    const MenuItemListener listener = m_listener;
+    listener(event, m_index);
+}
+
 intptr_t ExMenuItemControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    auto notify = [&](MenuItemEvent event) {
-        if (m_listener) {
-            // The listener may close the menu; keep a copy for the call.
-            const MenuItemListener listener = m_listener;
-            listener(event, m_index);
-        }
-    };
     switch (message) {
         case plat::WM_PAINT:
         case EX_MSG_REPAINTSTATE:
@@ -84,21 +84,18 @@ intptr_t ExMenuItemControl::OnMessage(uint32_t message, uintptr_t wparam, intptr
             return 1;
         case EX_MSG_MOUSEENTER:
             if (m_item.kind == MenuItemKind::Submenu && m_item.Enabled()) StartTimer(kHoverDelayMs);
-            notify(MenuItemEvent::Entered);
+            Notify(MenuItemEvent::Entered);
             return 0;
         case EX_MSG_MOUSELEAVE:
             KillTimer();
-            notify(MenuItemEvent::Left);
+            Notify(MenuItemEvent::Left);
             return 0;
         case plat::WM_TIMER:
             KillTimer();
-            notify(MenuItemEvent::HoverTimer);
+            Notify(MenuItemEvent::HoverTimer);
             return 0;
         case EX_MSG_CLICK:
-            notify(MenuItemEvent::Clicked);
-            return 0;
-        case plat::WM_RBUTTONUP:
-            notify(MenuItemEvent::RightReleased);
+            Notify(MenuItemEvent::Clicked);
             return 0;
         case plat::WM_DESTROY:
             m_listener = nullptr;
@@ -108,6 +105,12 @@ intptr_t ExMenuItemControl::OnMessage(uint32_t message, uintptr_t wparam, intptr
             break;
     }
     return ExControl::OnMessage(message, wparam, lparam);
+}
+
+intptr_t ExMenuItemControl::OnPointerUp(const PointerEvent& event) {
+    if (event.button != PointerButton::Right) return kNotHandled;
+    Notify(MenuItemEvent::RightReleased);
+    return 0;
 }
 
 void ExMenuItemControl::Paint() {

@@ -50,7 +50,11 @@ public:
     bool Highlighted() const { return m_highlighted; }
     bool Highlighted(bool value);
 
+protected:
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+
 private:
+    void Notify(MenuItemEvent event);
     void Paint();
 
     ExMenuItem m_item;

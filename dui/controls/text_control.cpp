@@ -197,18 +197,6 @@ intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t l
         case plat::WM_TIMER:
             FadeTick();
             break;
-        case plat::WM_LBUTTONDOWN:
-            if (Focusable()) PaintState(kStatePressed, kFadePress);
-            break;
-        case plat::WM_LBUTTONUP:
-            if (Focusable()) PaintState(kStateHover, kFadePress);
-            break;
-        case EX_MSG_SETFOCUS:
-            PaintState(kStateFocused, kFadeGotFocus);
-            break;
-        case EX_MSG_KILLFOCUS:
-            PaintState(kStateNormal, kFadeLostFocus);
-            break;
         case EX_MSG_MOUSEENTER:
             PaintState(kStateHover, kFadeEnterLeave);
             break;
@@ -221,10 +209,24 @@ intptr_t ExTextControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t l
             m_state = lparam != 0 ? kStateDisabled : kStateNormal;
             break;
         default:
-            break;
+            return ExControl::OnMessage(message, wparam, lparam);
     }
     return kNotHandled;
 }
+
+intptr_t ExTextControl::OnPointerDown(const PointerEvent& event) {
+    if (event.button == PointerButton::Left && Focusable()) PaintState(kStatePressed, kFadePress);
+    return kNotHandled;
+}
+
+intptr_t ExTextControl::OnPointerUp(const PointerEvent& event) {
+    if (event.button == PointerButton::Left && Focusable()) PaintState(kStateHover, kFadePress);
+    return kNotHandled;
+}
+
+void ExTextControl::OnFocusIn(ControlHandle) { PaintState(kStateFocused, kFadeGotFocus); }
+
+void ExTextControl::OnFocusOut(ControlHandle) { PaintState(kStateNormal, kFadeLostFocus); }
 
 void ExTextControl::RegisterHotkey() {
     if (GetHandle() == ControlHandle::None || GetHostHandle() == nullptr) return;

@@ -98,6 +98,11 @@ protected:
     // answer and the class does nothing else.
     virtual intptr_t PreHook(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
+    intptr_t OnPointerDown(const PointerEvent& event) override;
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+    void OnFocusIn(ControlHandle previous) override;
+    void OnFocusOut(ControlHandle next) override;
+
 private:
     friend class TextStyleAccessors<ExTextControl>;
     void TextStyleChanged(bool layout);

@@ -31,7 +31,7 @@ ControlHandle ExCaptionButton::CreateCaptionButton(plat::HWND host, const RectF&
                   kFadeInterval);
 }
 
-intptr_t ExCaptionButton::OnMessage(uint32_t message, uintptr_t, intptr_t) {
+intptr_t ExCaptionButton::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
         case plat::WM_PAINT:
         case EX_MSG_REPAINTSTATE:
@@ -46,18 +46,22 @@ intptr_t ExCaptionButton::OnMessage(uint32_t message, uintptr_t, intptr_t) {
         case EX_MSG_MOUSELEAVE:
             PaintLook(kNormal, 51);
             break;
-        case plat::WM_LBUTTONDOWN:
-            PaintLook(kPressed, 153);
-            break;
-        case plat::WM_LBUTTONUP:
-            PaintLook(kHover, 153);
-            break;
         case EX_MSG_CLICK:
             RunCommand();
             break;
         default:
-            break;
+            return ExControl::OnMessage(message, wparam, lparam);
     }
+    return kNotHandled;
+}
+
+intptr_t ExCaptionButton::OnPointerDown(const PointerEvent& event) {
+    if (event.button == PointerButton::Left) PaintLook(kPressed, 153);
+    return kNotHandled;
+}
+
+intptr_t ExCaptionButton::OnPointerUp(const PointerEvent& event) {
+    if (event.button == PointerButton::Left) PaintLook(kHover, 153);
     return kNotHandled;
 }
 

@@ -30,6 +30,10 @@ public:
     // Width of the button for a role: 39 for close, 28 for the others.
     static int WidthFor(CaptionRole role);
 
+protected:
+    intptr_t OnPointerDown(const PointerEvent& event) override;
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+
 private:
     void PaintLook(int look, int start_alpha);
     void RunCommand();

@@ -479,7 +479,91 @@ int ExControl::Height(float value) {
     return Height();
 }
 
-intptr_t ExControl::OnMessage(uint32_t, uintptr_t, intptr_t) { return kNotHandled; }
+// ---------------------------------------------------------------------------
+// Typed input
+
+Modifiers ModifiersFromKeyState() {
+    return Modifiers{plat::GetKeyState(plat::VK_SHIFT) < 0, plat::GetKeyState(plat::VK_CONTROL) < 0,
+                     plat::GetKeyState(plat::VK_MENU) < 0};
+}
+
+Modifiers ModifiersFromMouseFlags(uintptr_t mouse_wparam) {
+    return Modifiers{(mouse_wparam & plat::MK_SHIFT) != 0, (mouse_wparam & plat::MK_CONTROL) != 0,
+                     plat::GetKeyState(plat::VK_MENU) < 0};
+}
+
+PointerEvent ExControl::DecodePointer(PointerButton button, uintptr_t wparam,
+                                      intptr_t lparam) const {
+    PointerEvent event;
+    event.point = PointF{static_cast<float>(plat::GET_X_LPARAM(lparam)) - m_bounds.left,
+                         static_cast<float>(plat::GET_Y_LPARAM(lparam)) - m_bounds.top};
+    event.button = button;
+    // While the host routes a press (or a double click) the wparam no
+    // longer holds the mouse flags: the host kept them.
+    const bool routed = wparam == DOUBLECLICK_MARKER ||
+                        (m_host != nullptr && m_host->PressedControl() == m_handle &&
+                         wparam == Raw(m_handle));
+    event.modifiers = routed && m_host != nullptr ? m_host->MouseModifiers()
+                                                  : ModifiersFromMouseFlags(wparam);
+    return event;
+}
+
+WheelEvent ExControl::DecodeWheel(uintptr_t wparam, intptr_t lparam) const {
+    // The wheel's point is on the screen.
+    plat::POINT point{plat::GET_X_LPARAM(lparam), plat::GET_Y_LPARAM(lparam)};
+    if (m_host_window != nullptr) plat::ScreenToClient(m_host_window, &point);
+    WheelEvent event;
+    event.point = PointF{static_cast<float>(point.x) - m_bounds.left,
+                         static_cast<float>(point.y) - m_bounds.top};
+    event.delta = plat::GET_WHEEL_DELTA_WPARAM(wparam);
+    event.modifiers = ModifiersFromMouseFlags(static_cast<uintptr_t>(plat::GET_KEYSTATE_WPARAM(wparam)));
+    return event;
+}
+
+intptr_t ExControl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    switch (message) {
+        case plat::WM_LBUTTONDOWN: {
+            const PointerEvent event = DecodePointer(PointerButton::Left, wparam, lparam);
+            return wparam == DOUBLECLICK_MARKER ? OnPointerDoubleClick(event) : OnPointerDown(event);
+        }
+        case plat::WM_RBUTTONDOWN:
+            return OnPointerDown(DecodePointer(PointerButton::Right, wparam, lparam));
+        case plat::WM_LBUTTONUP:
+            return OnPointerUp(DecodePointer(PointerButton::Left, wparam, lparam));
+        case plat::WM_RBUTTONUP:
+            return OnPointerUp(DecodePointer(PointerButton::Right, wparam, lparam));
+        case plat::WM_MOUSEMOVE:
+            return OnPointerMove(DecodePointer(PointerButton::None, wparam, lparam));
+        case plat::WM_MOUSEWHEEL:
+            return OnPointerWheel(DecodeWheel(wparam, lparam));
+        case plat::WM_KEYDOWN:
+            return OnKeyDown(KeyEvent{static_cast<int>(wparam), ModifiersFromKeyState()});
+        case plat::WM_CHAR:
+            return OnChar(CharEvent{static_cast<uint32_t>(wparam), ModifiersFromKeyState()});
+        case EX_MSG_SETFOCUS:
+            OnFocusIn(HandleFromParam(static_cast<uintptr_t>(lparam)));
+            return kNotHandled;
+        case EX_MSG_KILLFOCUS:
+            OnFocusOut(HandleFromParam(static_cast<uintptr_t>(lparam)));
+            return kNotHandled;
+        case EX_MSG_SIZED:
+            OnSized(static_cast<float>(wparam), static_cast<float>(lparam));
+            return kNotHandled;
+        default:
+            return kNotHandled;
+    }
+}
+
+intptr_t ExControl::OnPointerDown(const PointerEvent&) { return kNotHandled; }
+intptr_t ExControl::OnPointerDoubleClick(const PointerEvent& event) { return OnPointerDown(event); }
+intptr_t ExControl::OnPointerUp(const PointerEvent&) { return kNotHandled; }
+intptr_t ExControl::OnPointerMove(const PointerEvent&) { return kNotHandled; }
+intptr_t ExControl::OnPointerWheel(const WheelEvent&) { return kNotHandled; }
+intptr_t ExControl::OnKeyDown(const KeyEvent&) { return kNotHandled; }
+intptr_t ExControl::OnChar(const CharEvent&) { return kNotHandled; }
+void ExControl::OnFocusIn(ControlHandle) {}
+void ExControl::OnFocusOut(ControlHandle) {}
+void ExControl::OnSized(float, float) {}
 
 // ---------------------------------------------------------------------------
 // Painting and timers

@@ -65,6 +65,49 @@ struct ControlEvent {
 };
 using EventHandler = std::function<void(const ControlEvent&)>;
 
+// Typed input, decoded once by ExControl::OnMessage from the raw messages.
+//
+// The modifier keys held when the event happened: a mouse message carries
+// Shift and Ctrl in its wparam (the host keeps them while it routes a press,
+// whose wparam names the pressed control instead); keys and Alt come from the
+// key state of the messages retrieved so far, not from the keyboard now.
+struct Modifiers {
+    bool shift = false;
+    bool control = false;
+    bool alt = false;
+};
+Modifiers ModifiersFromKeyState();
+Modifiers ModifiersFromMouseFlags(uintptr_t mouse_wparam);
+
+enum class PointerButton { None, Left, Right };
+
+// A press, release or move. `point` is relative to the control's top-left
+// corner; `button` is None for a move.
+struct PointerEvent {
+    PointF point;
+    PointerButton button = PointerButton::None;
+    Modifiers modifiers;
+};
+
+// A wheel turn at the pointer; `delta` is in wheel units (120 a notch, away
+// from the user positive).
+struct WheelEvent {
+    PointF point;
+    int delta = 0;
+    Modifiers modifiers;
+};
+
+// A key press (a virtual key code) or a typed character (a byte of the
+// window's code page).
+struct KeyEvent {
+    int key = 0;
+    Modifiers modifiers;
+};
+struct CharEvent {
+    uint32_t code = 0;
+    Modifiers modifiers;
+};
+
 // Passed with EX_MSG_CUSTOMDRAW (lparam) while the host composes: a control
 // that answers > 0 has drawn itself into `target` and its canvas is skipped.
 struct CompositionRecord {
@@ -194,6 +237,9 @@ public:
     void Unlink();
 
     // The class's message procedure; kNotHandled lets the default apply.
+    // The base decodes the input, focus and size messages into the typed
+    // handlers below; a class passes the messages it does not handle itself
+    // on to ExControl::OnMessage.
     virtual intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
     // Tree, host and drawing state, for the host and the control classes.
@@ -209,6 +255,22 @@ public:
     bool HasHandler(uint32_t message) const;
 
 protected:
+    // Typed handlers, called from ExControl::OnMessage; their result is the
+    // message's result (kNotHandled lets the default apply). A double click
+    // arrives as a left press marked DOUBLECLICK_MARKER; by default it is a
+    // press. WM_MOUSEWHEEL, WM_KEYDOWN and WM_CHAR reach the focused control.
+    // Focus handlers receive the control the focus came from or goes to.
+    virtual intptr_t OnPointerDown(const PointerEvent& event);
+    virtual intptr_t OnPointerDoubleClick(const PointerEvent& event);
+    virtual intptr_t OnPointerUp(const PointerEvent& event);
+    virtual intptr_t OnPointerMove(const PointerEvent& event);
+    virtual intptr_t OnPointerWheel(const WheelEvent& event);
+    virtual intptr_t OnKeyDown(const KeyEvent& event);
+    virtual intptr_t OnChar(const CharEvent& event);
+    virtual void OnFocusIn(ControlHandle previous);
+    virtual void OnFocusOut(ControlHandle next);
+    virtual void OnSized(float width, float height);
+
     // Painting with a cross-fade. BeginPaint keeps the old look as the fade
     // snapshot when the fade alpha is below the alpha (and the control fades
     // at all), then clears the canvas and returns it. EndPaint queues the
@@ -250,6 +312,8 @@ private:
     void RebuildCanvas();
     void ResetFields();
     const EventHandler* FindHandler(uint32_t message) const;
+    PointerEvent DecodePointer(PointerButton button, uintptr_t wparam, intptr_t lparam) const;
+    WheelEvent DecodeWheel(uintptr_t wparam, intptr_t lparam) const;
 
     plat::HWND m_host_window = nullptr;
     ControlHandle m_handle = ControlHandle::None;

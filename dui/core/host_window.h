@@ -206,6 +206,8 @@ public:
     ControlHandle FocusedControl() const { return m_focused; }
     ControlHandle HoverControl() const { return m_hover; }
     ControlHandle PressedControl() const { return m_pressed; }
+    // The modifier keys of the mouse message being routed now.
+    Modifiers MouseModifiers() const { return m_mouse_modifiers; }
     ControlHandle KeyboardFocusMarker() const { return m_keyboard_marker; }
     bool Animating() const { return m_animating; }
     bool AnimationsEnabled() const { return m_animations_enabled; }
@@ -272,6 +274,7 @@ private:
     ControlHandle m_hover = ControlHandle::None;
     ControlHandle m_pressed = ControlHandle::None;
     bool m_press_active = false;
+    Modifiers m_mouse_modifiers;
     bool m_animating = false;
     std::unique_ptr<ExCanvas> m_back_buffer;
     std::unique_ptr<ExCanvas> m_background_cache;

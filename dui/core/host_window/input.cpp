@@ -311,6 +311,9 @@ intptr_t ExHostWindow::OnMouse(uint32_t message, uintptr_t wparam, intptr_t lpar
     const plat::HWND window = m_window;
     const auto x = float(plat::GET_X_LPARAM(lparam));
     const auto y = float(plat::GET_Y_LPARAM(lparam));
+    // A double click's wparam is the marker: its keys come from the key state.
+    m_mouse_modifiers = wparam == DOUBLECLICK_MARKER ? ModifiersFromKeyState()
+                                                     : ModifiersFromMouseFlags(wparam);
 
     if (m_press_active) {
         const ControlHandle pressed = m_pressed;

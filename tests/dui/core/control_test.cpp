@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/headless/headless.h"
 #include "tests/support/host_fixture.h"
 
@@ -345,6 +348,105 @@ TEST_F(ControlTest, PostedMessageForDestroyedControlIsDropped) {
     b.ClearLog();
     Pump();
     EXPECT_FALSE(b.Received(0x9003));
+}
+
+// --- Typed input ------------------------------------------------------------
+
+// Records what the typed handlers received, as "kind x,y modifiers".
+class TypedControl : public dui::ExControl {
+public:
+    ~TypedControl() override { Destroy(); }
+    std::vector<std::string> seen;
+
+protected:
+    static std::string Keys(const dui::Modifiers& m) {
+        return std::string(m.shift ? "S" : "") + (m.control ? "C" : "") + (m.alt ? "A" : "");
+    }
+    void Note(const char* kind, const dui::PointerEvent& e) {
+        const char* button = e.button == dui::PointerButton::Left    ? "L"
+                             : e.button == dui::PointerButton::Right ? "R"
+                                                                      : "";
+        seen.push_back(std::string(kind) + button + " " + std::to_string(int(e.point.x)) + "," +
+                       std::to_string(int(e.point.y)) + " " + Keys(e.modifiers));
+    }
+    intptr_t OnPointerDown(const dui::PointerEvent& e) override { Note("down", e); return 0; }
+    intptr_t OnPointerDoubleClick(const dui::PointerEvent& e) override { Note("double", e); return 0; }
+    intptr_t OnPointerUp(const dui::PointerEvent& e) override { Note("up", e); return 0; }
+    intptr_t OnPointerMove(const dui::PointerEvent& e) override { Note("move", e); return 0; }
+    intptr_t OnPointerWheel(const dui::WheelEvent& e) override {
+        seen.push_back("wheel " + std::to_string(int(e.point.x)) + "," + std::to_string(int(e.point.y)) +
+                       " " + std::to_string(e.delta));
+        return 0;
+    }
+    intptr_t OnKeyDown(const dui::KeyEvent& e) override {
+        seen.push_back("key " + std::to_string(e.key) + " " + Keys(e.modifiers));
+        return 0;
+    }
+    intptr_t OnChar(const dui::CharEvent& e) override {
+        seen.push_back("char " + std::to_string(e.code) + " " + Keys(e.modifiers));
+        return 0;
+    }
+    void OnFocusIn(ControlHandle) override { seen.push_back("focus in"); }
+    void OnFocusOut(ControlHandle next) override {
+        seen.push_back(std::string("focus out ") + (next != ControlHandle::None ? "to other" : "to none"));
+    }
+    void OnSized(float w, float h) override {
+        seen.push_back("size " + std::to_string(int(w)) + "x" + std::to_string(int(h)));
+    }
+};
+
+// The entries that start with none of the prefixes.
+std::vector<std::string> Except(const std::vector<std::string>& seen,
+                                std::initializer_list<const char*> prefixes) {
+    std::vector<std::string> kept;
+    for (const std::string& entry : seen) {
+        bool dropped = false;
+        for (const char* prefix : prefixes) dropped = dropped || entry.rfind(prefix, 0) == 0;
+        if (!dropped) kept.push_back(entry);
+    }
+    return kept;
+}
+
+TEST_F(ControlTest, PointerEventsArriveInLocalCoordinatesWithTheModifiersOfTheirMessage) {
+    TypedControl control;
+    control.Create(window, {100, 50, 80, 40}, dui::ControlKind::Label);
+    plat::headless::KeyDown(plat::VK_SHIFT);
+    plat::headless::MouseDown(window, {110, 60});
+    Pump();
+    // The press is routed with the control's handle as wparam; Shift is
+    // still known, also once the pointer is outside the control.
+    plat::headless::MouseMove(window, {300, 200});
+    plat::headless::KeyUp(plat::VK_SHIFT);
+    plat::headless::MouseUp(window, {300, 200});
+    plat::headless::Click(window, {120, 70});
+    plat::headless::Click(window, {120, 70});
+    Pump();
+    plat::headless::KeyDown(plat::VK_CONTROL);
+    plat::headless::Click(window, {105, 55}, plat::MouseButton::Right);
+    plat::headless::KeyUp(plat::VK_CONTROL);
+    Pump();
+    const std::vector<std::string> expected{
+        "downL 10,10 S", "move 200,150 S", "upL 200,150 ",  "downL 20,20 ", "upL 20,20 ",
+        "doubleL 20,20 ", "upL 20,20 ",  "downR 5,5 C",    "upR 5,5 C"};
+    EXPECT_EQ(Except(control.seen, {"move 10,10", "move 20,20", "move 5,5", "key", "focus"}), expected);
+}
+
+TEST_F(ControlTest, KeyWheelFocusAndSizeReachTheirTypedHandlers) {
+    TypedControl control;
+    control.Create(window, {100, 50, 80, 40}, dui::ControlKind::Label);
+    auto& other = AddControl({0, 0, 20, 20});
+    host->SetFocus(control.GetHandle(), false);
+    plat::headless::KeyDown(plat::VK_CONTROL);
+    plat::headless::PressKey('A');
+    plat::headless::KeyUp(plat::VK_CONTROL);
+    plat::headless::TypeText("b");
+    plat::headless::Wheel(window, {150, 60}, -240);
+    Pump();
+    host->SetFocus(other.GetHandle(), false);
+    control.Move(std::nullopt, std::nullopt, 60, 30);
+    EXPECT_EQ(Except(control.seen, {"key 17"}),  // Ctrl's own key-down
+              (std::vector<std::string>{"focus in", "key 65 C", "char 1 C", "key 66 ", "char 98 ",
+                                        "wheel 50,10 -240", "focus out to other", "size 60x30"}));
 }
 
 // --- Rectangles in message parameters -------------------------------------
