@@ -24,6 +24,19 @@ struct FoundRows {
     std::vector<std::vector<std::string>> rows;
 };
 
+FoundRows FetchAndExtract(const search::SearchEngine& engine, const std::string& keyword,
+                          int page, const services::CancelToken& cancel) {
+    FoundRows found;
+    search::PageResult fetched = search::FetchEnginePageResult(engine, keyword, page, cancel);
+    found.failure = fetched.failure;
+    if (fetched.Failed()) return found;
+    search::ExtractResults(engine, std::move(fetched.text),
+                           [&found](std::vector<std::string>&& cells) {
+                               found.rows.push_back(std::move(cells));
+                           });
+    return found;
+}
+
 // Skin resources.
 constexpr int kSkinButtonNormal = 5;
 constexpr int kSkinButtonHover = 6;
@@ -106,6 +119,10 @@ std::string AboutText(std::string_view domain) {
 
 int AddressColumn(int engine) {
     return engine == 1 ? 7 : 4;
+}
+
+MainWindow::~MainWindow() {
+    CancelSearches();
 }
 
 void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
@@ -395,14 +412,18 @@ void MainWindow::CopyDetailAddress() {
     dui::ExReportList& list = List(2);
     const int row = list.CurrentRow();
     const std::string detail_url = row > 0 ? list.CellText(row, AddressColumn(2)) : std::string();
-    search::PageResult found;
-    if (!WaitWhileBusy<search::PageResult>(
-            [detail_url] { return search::ResolveDetailAddressResult(detail_url); }, found)) {
-        return;
-    }
+    const services::CancelToken cancel;
+    m_lookup = cancel;
+    auto found = std::make_shared<std::optional<search::PageResult>>();
+    plat::RunInBackground(
+        m_window, [detail_url, cancel] { return search::ResolveDetailAddressResult(detail_url, cancel); },
+        [found](search::PageResult result) { *found = std::move(result); });
+    const bool served = WaitWhileBusy([&found] { return found->has_value(); });
+    m_lookup.reset();
+    if (!served || (*found)->failure == services::HttpFailure::Cancelled) return;
     // A page without the address, or a failed lookup, leaves the clipboard
     // empty rather than holding page markup.
-    plat::SetClipboardText(found.Failed() ? std::string() : found.text);
+    plat::SetClipboardText((*found)->Failed() ? std::string() : (*found)->text);
 }
 
 void MainWindow::PlayFromList(int list, int player_engine) {
@@ -441,66 +462,94 @@ void MainWindow::SetNextPageDisabled(int engine, bool disabled) {
 
 void MainWindow::RunEngineSearch(int engine, int page) {
     if (engine < 1 || engine > kEngineCount || m_busy) return;
+    StartEngineSearch(engine, page);
+    WaitWhileBusy([this] { return !SearchesRunning(); });
+}
+
+void MainWindow::StartEngineSearch(int engine, int page) {
     EnginePage& engine_page = Page(engine);
-    dui::ExReportList& list = engine_page.list;
-    list.Clear();
-    list.EmptyText("");
-    const std::string keyword = engine_page.keyword_box.EditText();
-    const search::SearchEngine& description = engine_page.engine;
+    engine_page.list.Clear();
+    engine_page.list.EmptyText("");
+    const services::CancelToken cancel;
+    engine_page.search = cancel;
     // The pattern runs on the worker too: a page built to make it slow
     // costs that thread its time budget, never the window its painting.
-    FoundRows found;
-    if (!WaitWhileBusy<FoundRows>(
-            [description, keyword, page] {
-                FoundRows result;
-                search::PageResult fetched = search::FetchEnginePageResult(description, keyword, page);
-                result.failure = fetched.failure;
-                if (fetched.Failed()) return result;
-                search::ExtractResults(description, std::move(fetched.text),
-                                       [&result](std::vector<std::string>&& cells) {
-                                           result.rows.push_back(std::move(cells));
-                                       });
-                return result;
-            },
-            found)) {
+    plat::RunInBackground(
+        m_window,
+        [description = engine_page.engine, keyword = engine_page.keyword_box.EditText(), page,
+         cancel] { return FetchAndExtract(description, keyword, page, cancel); },
+        [this, engine, cancel](FoundRows found) {
+            ShowSearchOutcome(engine, cancel, found.failure, std::move(found.rows));
+        });
+}
+
+void MainWindow::ShowSearchOutcome(int engine, const services::CancelToken& token,
+                                   services::HttpFailure failure,
+                                   std::vector<std::vector<std::string>> rows) {
+    EnginePage& engine_page = Page(engine);
+    engine_page.search.reset();
+    dui::ExReportList& list = engine_page.list;
+    // A cancel that came after the fetch still keeps the page's rows out.
+    if (token.Cancelled()) failure = services::HttpFailure::Cancelled;
+    if (failure == services::HttpFailure::Cancelled) {
+        list.EmptyText(kSearchCancelledText);
         return;
     }
-    if (found.failure != services::HttpFailure::None) {
-        list.EmptyText(kSearchFailedPrefix + std::string(services::HttpFailureText(found.failure)));
+    if (failure != services::HttpFailure::None) {
+        list.EmptyText(kSearchFailedPrefix + std::string(services::HttpFailureText(failure)));
         return;
     }
     // One insertion and its cell updates per match; the list paints once
     // per frame however many rows arrive.
-    const int rows = static_cast<int>(found.rows.size());
-    for (std::vector<std::string>& cells : found.rows) {
+    for (std::vector<std::string>& cells : rows) {
         const int row = list.InsertRow();
         for (std::size_t c = 0; c < cells.size(); ++c) {
             list.CellText(row, static_cast<int>(c) + 1, std::move(cells[c]));
         }
     }
-    if (rows == 0) list.EmptyText(kNoResultsText);
+    if (rows.empty()) list.EmptyText(kNoResultsText);
 }
 
-template <class Result>
-bool MainWindow::WaitWhileBusy(std::function<Result()> job, Result& result) {
-    std::optional<Result> outcome;
+bool MainWindow::SearchesRunning() const {
+    for (const EnginePage& page : m_engine_pages) {
+        if (page.search) return true;
+    }
+    return false;
+}
+
+void MainWindow::CancelSearches() {
+    for (const EnginePage& page : m_engine_pages) {
+        if (page.search) page.search->Cancel();
+    }
+    if (m_lookup) m_lookup->Cancel();
+}
+
+bool MainWindow::WaitWhileBusy(const std::function<bool()>& finished) {
+    bool served = false;
     {
         Flag busy(m_busy);
         plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
-        outcome = WaitForBackgroundJob<Result>(
-            m_window, std::move(job),
-            [this](const plat::MSG& message) { return DropsDuringSearch(message); });
+        served = ServeMessagesUntil(
+            m_window, finished, [this](const plat::MSG& message) { return DropsDuringSearch(message); });
     }
-    if (!outcome) return false;
+    if (!served) {
+        // The window is gone or the program ends: nobody waits for the
+        // outcome, and a stalled site must not keep a worker busy.
+        CancelSearches();
+        return false;
+    }
     // The host puts back the cursor of whatever is under the pointer.
     plat::SendMessage(m_window, plat::WM_SETCURSOR, reinterpret_cast<plat::WPARAM>(m_window),
                       plat::HTCLIENT | (plat::WM_MOUSEMOVE << 16));
-    result = std::move(*outcome);
     return true;
 }
 
-bool MainWindow::DropsDuringSearch(const plat::MSG& message) const {
+bool MainWindow::DropsDuringSearch(const plat::MSG& message) {
     if (message.hwnd != m_window) return false;
+    if (message.message == plat::WM_KEYDOWN && message.wParam == plat::VK_ESCAPE) {
+        CancelSearches();
+        return true;
+    }
     if (IsKeyboardInput(message.message)) return true;
     if (!IsMouseInput(message.message)) return false;
     // The wheel carries screen coordinates; it only ever scrolls a list.

@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/exit_question.h"
 #include "app/keyword_history.h"
@@ -22,6 +25,7 @@
 #include "platform/platform.h"
 #include "search/search_engine.h"
 #include "search/search_state.h"
+#include "services/http.h"
 
 namespace app {
 
@@ -33,6 +37,7 @@ inline constexpr const char* kProductVersion = "1.2";
 inline constexpr const char* kAuthorName = "seed-searcher";
 inline constexpr const char* kNoResultsText = "没有找到结果";
 inline constexpr const char* kSearchFailedPrefix = "搜索失败：";
+inline constexpr const char* kSearchCancelledText = "已取消";
 
 // The host (with port, when one is given) of a site address: the domain
 // the version line and the about text name.
@@ -46,11 +51,14 @@ std::string AboutText(std::string_view domain);
 // Column (1-based) of each engine's list that holds the row's address.
 int AddressColumn(int engine);
 
-// One engine's page: the controls it shows, the popup menu of its list and
-// the engine's site description. The controls are moved into the engine's
-// tab page once created.
+// One engine's page: the controls it shows, the popup menu of its list, the
+// engine's site description and its search in flight. The controls are
+// moved into the engine's tab page once created.
 struct EnginePage {
     search::SearchEngine engine;
+    // Set from the start of a search on the engine's worker until its
+    // outcome is shown; cancelling it ends the fetch.
+    std::optional<services::CancelToken> search;
     dui::ExReportList list;
     dui::ExLabel caption;  // "搜索内容："
     dui::ExEdit keyword_box;
@@ -66,6 +74,8 @@ struct EnginePage {
 class MainWindow : public search::SearchView {
 public:
     MainWindow() = default;
+    // Searches still running are cancelled: their workers end promptly.
+    ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
@@ -91,6 +101,9 @@ public:
     // keywords that begin with its text; choosing one puts it into the box.
     // The last item forgets them all. Nothing opens when none matches.
     void ShowKeywordHistory(int engine);
+    // Cancels every search and detail lookup in flight (Esc while busy): each
+    // list says so and keeps no row of its page.
+    void CancelSearches();
     // The main window's message hook: the busy cursor during a search, the
     // exit question, the end of the program when the window is destroyed.
     intptr_t ShowExitQuestion(plat::HWND window, uint32_t message, uintptr_t wparam,
@@ -135,17 +148,26 @@ private:
     void MoveIntoPages();
     void RestyleTitleLabel();
     void BindEvents();
-    // Runs `job` off the UI thread while the window keeps painting and its
-    // engine pages ignore input; false when the program is ending.
-    template <class Result>
-    bool WaitWhileBusy(std::function<Result()> job, Result& result);
-    bool DropsDuringSearch(const plat::MSG& message) const;
+    // Starts the engine's search on a worker of its own; the outcome is
+    // shown when it comes back, while the window serves its messages.
+    void StartEngineSearch(int engine, int page);
+    void ShowSearchOutcome(int engine, const services::CancelToken& token,
+                           services::HttpFailure failure,
+                           std::vector<std::vector<std::string>> rows);
+    // Serves messages, with the busy cursor and the engine pages ignoring
+    // input, until `finished` says so; false when the program is ending,
+    // after cancelling what still runs.
+    bool WaitWhileBusy(const std::function<bool()>& finished);
+    bool SearchesRunning() const;
+    // Input during a wait: Esc cancels, the engine pages' input is dropped.
+    bool DropsDuringSearch(const plat::MSG& message);
     void PlayFromList(int list, int player_engine);
 
     dui::ExHostWindow* m_host = nullptr;
     plat::HWND m_window = nullptr;
     search::SearchState m_state;
     bool m_busy = false;
+    std::optional<services::CancelToken> m_lookup;  // engine 2's detail lookup in flight
     ExitQuestion m_exit_question;
     KeywordHistory* m_history = nullptr;
 

@@ -14,11 +14,12 @@ std::string TextBetween(std::string_view text, std::string_view start, std::stri
     return std::string(rest.substr(0, end_at));
 }
 
-PageResult ResolveDetailAddressResult(std::string_view detail_url) {
+PageResult ResolveDetailAddressResult(std::string_view detail_url,
+                                      std::optional<services::CancelToken> cancel) {
     if (detail_url.empty()) {
         return {.failure = services::HttpFailure::BadAddress, .detail = "no detail address"};
     }
-    PageResult result = FetchRawTextResult(detail_url);
+    PageResult result = FetchRawTextResult(detail_url, std::move(cancel));
     if (result.Failed()) {
         result.text.clear();
         return result;

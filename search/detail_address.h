@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,7 @@ std::string ResolveDetailAddress(std::string_view detail_url);
 // The same with the reason of a failed fetch; `text` is the address. A page
 // that was fetched but holds no address is no failure: its text is empty.
 // Fetch and search only, so it may run on a worker thread.
-PageResult ResolveDetailAddressResult(std::string_view detail_url);
+PageResult ResolveDetailAddressResult(std::string_view detail_url,
+                                      std::optional<services::CancelToken> cancel = {});
 
 }  // namespace search

@@ -6,9 +6,10 @@
 
 namespace search {
 
-PageResult FetchRawTextResult(std::string_view url) {
+PageResult FetchRawTextResult(std::string_view url, std::optional<services::CancelToken> cancel) {
     services::HttpRequestOptions options;
     options.convert_charset = false;
+    options.cancel = std::move(cancel);
     services::HttpResult fetched = services::WebRequestResult(url, options);
     PageResult result;
     result.text = std::move(fetched.body);
@@ -31,14 +32,14 @@ std::string EncodeSearchKeyword(std::string_view keyword_gbk) {
 }
 
 PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view keyword_gbk,
-                                 int page) {
+                                 int page, std::optional<services::CancelToken> cancel) {
     const std::string address =
         BuildSearchAddress(engine, EncodeSearchKeyword(keyword_gbk), page);
     if (address.empty()) {
         return {.failure = services::HttpFailure::BadAddress, .detail = "no such engine"};
     }
     if (!engine.percent_decode) {
-        services::HttpResult fetched = services::FetchTextResult(address);
+        services::HttpResult fetched = services::FetchTextResult(address, std::move(cancel));
         PageResult result{.status = fetched.status,
                           .failure = fetched.failure,
                           .detail = std::move(fetched.detail)};
@@ -50,7 +51,7 @@ PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view ke
     // GBK, and decoding would then convert it a second time and garble every
     // non-ASCII character. Take the raw bytes and convert once, after the
     // escapes have been resolved.
-    PageResult result = FetchRawTextResult(address);
+    PageResult result = FetchRawTextResult(address, std::move(cancel));
     if (result.Failed()) {
         result.text.clear();
         return result;

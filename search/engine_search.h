@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,8 @@ std::string EncodeSearchKeyword(std::string_view keyword_gbk);
 // A GET of `url` like FetchText (the body up to its first zero byte, empty on
 // any failure) but without the HTTP routine's UTF-8 to GBK conversion.
 std::string FetchRawText(std::string_view url);
-PageResult FetchRawTextResult(std::string_view url);
+PageResult FetchRawTextResult(std::string_view url,
+                              std::optional<services::CancelToken> cancel = {});
 
 // Fetches one result page of the engine and returns its text in GBK, ready
 // for ExtractResults. Engines 1 and 2 receive the body untouched and convert
@@ -48,8 +50,9 @@ std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword
 // converts, touches no user interface and no shared state, so it may run on
 // a worker thread while ExtractResults runs later on the user-interface
 // thread. A failed fetch carries no text: an error page is not searched.
+// Cancelling `cancel` from another thread ends the fetch as Cancelled.
 PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view keyword_gbk,
-                                 int page);
+                                 int page, std::optional<services::CancelToken> cancel = {});
 
 // Runs the engine's pattern over the page text and calls the sink once per
 // match, in page order. Returns the number of rows delivered.

@@ -21,6 +21,7 @@ namespace {
 using CurlPtr = std::unique_ptr<CURL, util::CDeleter<curl_easy_cleanup>>;
 using CurlListPtr = std::unique_ptr<curl_slist, util::CDeleter<curl_slist_free_all>>;
 using CurlSharePtr = std::unique_ptr<CURLSH, util::CDeleter<curl_share_cleanup>>;
+using CurlMultiPtr = std::unique_ptr<CURLM, util::CDeleter<curl_multi_cleanup>>;
 
 constexpr std::string_view kDefaultAgent =
     "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Q3VTK; .NET CLR 2.0.50727; "
@@ -30,6 +31,9 @@ constexpr std::string_view kUtf8Marker = "charset=utf-8";
 constexpr std::size_t kBodyMarkerWindow = 499;  // the marker must begin before this
 constexpr int kMaxFollowUps = 10;
 constexpr int kMaxAutomaticRedirects = 10;
+// How long a transfer waits on its socket before it looks at its cancel
+// token again; well inside the fifth of a second a cancel may take.
+constexpr int kCancelPollMs = 50;
 
 // Failures stay silent to the user; a developer can see their reasons with
 // SEED_DEBUG_HTTP set.
@@ -359,6 +363,7 @@ struct ExchangeSetup {
     std::optional<std::string> proxy;
     HttpLimits limits;
     std::optional<std::string> ca_file;
+    std::optional<CancelToken> cancel;
 };
 
 struct Outcome {
@@ -434,6 +439,50 @@ HttpFailure ClassifyTransportError(CURLcode code, const Transfer& transfer,
     }
 }
 
+bool IsCancelled(const std::optional<CancelToken>& cancel) {
+    return cancel && cancel->Cancelled();
+}
+
+// While data flows the library calls this many times a second.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const CancelToken*>(user)->Cancelled() ? 1 : 0;
+}
+
+// Runs the transfer to its end as curl_easy_perform would, but waits on the
+// socket in short slices: a server that sends nothing never calls back, and
+// the token must still be seen within kCancelPollMs.
+CURLcode RunTransfer(CURL* handle, const std::optional<CancelToken>& cancel) {
+    CurlMultiPtr multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+                if (message->msg == CURLMSG_DONE) result = message->data.result;
+            }
+            break;
+        }
+        if (IsCancelled(cancel)) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_poll(multi.get(), nullptr, 0, kCancelPollMs, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), handle);
+    return result;
+}
+
 // Performs one exchange, never following a redirect itself. The transfer
 // holds whatever arrived, complete or not; failure reasons are logged.
 Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
@@ -478,6 +527,11 @@ Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
         if (CURLSH* share = SharedCookies().Handle()) set(CURLOPT_SHARE, share);
     }
     if (setup.ca_file) set(CURLOPT_CAINFO, setup.ca_file->c_str());
+    if (setup.cancel) {
+        set(CURLOPT_NOPROGRESS, 0L);
+        set(CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        set(CURLOPT_XFERINFODATA, &*setup.cancel);
+    }
     if (setup.post) {
         set(CURLOPT_POST, 1L);
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup.body->size()));
@@ -491,10 +545,11 @@ Outcome Perform(const ExchangeSetup& setup, Transfer& transfer) {
     }
 
     const long long started_ms = MonotonicMs();
-    const CURLcode code = curl_easy_perform(handle);
+    const CURLcode code = RunTransfer(handle, setup.cancel);
     if (code != CURLE_OK) {
         const std::string message = error[0] != '\0' ? error : curl_easy_strerror(code);
         DebugLog(setup.url, message);
+        if (IsCancelled(setup.cancel)) return Failure(HttpFailure::Cancelled, message);
         // The library's clock and this one differ by a few milliseconds.
         constexpr long long kClockSlackMs = 50;
         const bool timed_out =
@@ -540,6 +595,7 @@ bool IsRedirectStatus(long status) {
 Outcome Exchange(ExchangeSetup setup, Transfer& transfer, long long deadline_ms) {
     const std::string first_origin = OriginOf(setup.url);
     for (int redirects = 0;; ++redirects) {
+        if (IsCancelled(setup.cancel)) return Failure(HttpFailure::Cancelled, "cancelled");
         const long long remaining_ms = deadline_ms - MonotonicMs();
         if (remaining_ms <= 0) {
             DebugLog(setup.url, "out of time");
@@ -591,6 +647,7 @@ HttpResult FailedResult(HttpFailure failure, std::string detail, long status = 0
 HttpResult Request(std::string_view url, const HttpRequestOptions& options, int follow_ups,
                    long long deadline_ms, bool from_secure) {
     if (!CurlReady()) return FailedResult(HttpFailure::Other, "the HTTP library did not start");
+    if (IsCancelled(options.cancel)) return FailedResult(HttpFailure::Cancelled, "cancelled");
     const ParsedUrl parsed = ParseUrl(url);
     const std::optional<std::string> target = TransportUrl(parsed);
     if (!target) {
@@ -610,6 +667,7 @@ HttpResult Request(std::string_view url, const HttpRequestOptions& options, int 
     if (setup.proxy && setup.proxy->empty()) setup.proxy.reset();
     setup.limits = options.limits.value_or(HttpLimits{});
     setup.ca_file = options.ca_file;
+    setup.cancel = options.cancel;
 
     CompleteHeaders(header_text, url, options.cookies ? *options.cookies : std::string_view());
     if (options.extra_headers) *options.extra_headers = header_text;
@@ -740,6 +798,7 @@ std::string_view HttpFailureText(HttpFailure failure) {
         case HttpFailure::BadScheme: return "不支持的协议";
         case HttpFailure::BadResponse: return "响应格式错误";
         case HttpFailure::HttpStatus: return "服务器返回错误";
+        case HttpFailure::Cancelled: return "已取消";
         case HttpFailure::Other: return "网络错误";
     }
     return "网络错误";
@@ -760,6 +819,7 @@ std::string_view HttpFailureName(HttpFailure failure) {
         case HttpFailure::BadScheme: return "bad-scheme";
         case HttpFailure::BadResponse: return "bad-response";
         case HttpFailure::HttpStatus: return "http-status";
+        case HttpFailure::Cancelled: return "cancelled";
         case HttpFailure::Other: return "other";
     }
     return "other";
@@ -778,8 +838,8 @@ std::string WebRequest(std::string_view url, HttpRequestOptions options) {
                                                                          : std::string();
 }
 
-HttpResult FetchTextResult(std::string_view url) {
-    HttpResult result = WebRequestResult(url);
+HttpResult FetchTextResult(std::string_view url, std::optional<CancelToken> cancel) {
+    HttpResult result = WebRequestResult(url, {.cancel = std::move(cancel)});
     result.body.erase(std::min(result.body.find('\0'), result.body.size()));
     return result;
 }

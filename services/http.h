@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +21,21 @@ struct HttpLimits {
     long total_timeout_ms = 120'000;  // one call, permanent moves included
     std::size_t max_body_bytes = 64u << 20;
     std::size_t max_header_bytes = 1u << 20;  // one response's header block
+};
+
+// Stops a request from another thread. Copies share one flag: the thread
+// that starts a request on a worker keeps a copy and cancels through it. A
+// cancelled request fails with HttpFailure::Cancelled within a fifth of a
+// second whatever the server does, and one started after Cancel() connects
+// nowhere. A token is never reset.
+class CancelToken {
+public:
+    CancelToken() : m_cancelled(std::make_shared<std::atomic<bool>>(false)) {}
+    void Cancel() const { m_cancelled->store(true); }
+    bool Cancelled() const { return m_cancelled->load(); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
 };
 
 // The optional parameters of WebRequest. An optional that holds a value, or
@@ -55,6 +72,9 @@ struct HttpRequestOptions {
     // For tests only: a certificate file trusted in addition to the system's
     // (verification itself always stays on).
     std::optional<std::string> ca_file{};
+    // Stops the request, the redirects and permanent moves it follows
+    // included, when cancelled.
+    std::optional<CancelToken> cancel{};
 };
 
 // Where a request goes, derived from the URL text the way the program always
@@ -89,6 +109,7 @@ enum class HttpFailure {
     BadScheme,     // a redirect to something other than http or https
     BadResponse,   // not HTTP, or a malformed chunked body
     HttpStatus,    // the server answered with a 4xx or 5xx status
+    Cancelled,     // the request's cancel token was cancelled
     Other,
 };
 
@@ -124,7 +145,7 @@ HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options = {
 // GET with every option left out; the body as text up to its first zero
 // byte, "" on any failure.
 std::string FetchText(std::string_view url);
-HttpResult FetchTextResult(std::string_view url);
+HttpResult FetchTextResult(std::string_view url, std::optional<CancelToken> cancel = {});
 
 // What the routine takes from a response's header block: the Location
 // header's value (named exactly, at the start of a line, in any letter case)

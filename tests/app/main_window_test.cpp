@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "app/start_up.h"
 #include "dui/controls/message_box.h"
+#include "platform/background.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "services/http.h"
@@ -321,6 +323,44 @@ TEST_F(DeadEngineTest, AFailedSearchSaysWhyAndKeepsThePage) {
                   std::string(services::HttpFailureText(services::HttpFailure::Refused)));
     EXPECT_EQ(ui->State().PageCounter(1), 1);
     EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1，引擎：1");
+}
+
+// Engine 1's site accepts every connection and never answers.
+class StalledEngineTest : public MainWindowTest {
+protected:
+    app::SiteSettings Sites() const override {
+        app::SiteSettings sites = engines.Sites();
+        sites.engine_roots[0] = stalled.Url("");
+        return sites;
+    }
+    testing_support::RawResponder stalled{
+        [](testing_support::RawResponder::Connection& connection) { connection.Pause(60'000); }};
+};
+
+TEST_F(StalledEngineTest, EscCancelsTheSearchAsAFailureWouldEndIt) {
+    PressOn(ui->Tab(2));
+    plat::headless::PushStep([] { plat::headless::PressKey(plat::VK_ESCAPE); });
+    Click(ui->SearchButton(1));
+    EXPECT_FALSE(ui->Busy());
+    EXPECT_EQ(ui->List(1).RowCount(), 0);
+    EXPECT_EQ(ui->List(1).EmptyText(), "已取消");
+    EXPECT_EQ(ui->State().PageCounter(1), 1);
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1，引擎：1");
+    EXPECT_FALSE(ui->NextButton(1).Disabled());
+}
+
+TEST_F(StalledEngineTest, ClosingDuringASearchCancelsIt) {
+    PressOn(ui->Tab(2));
+    plat::headless::PushStep([&] { plat::PostMessage(window, plat::WM_CLOSE, 0, 0); });
+    plat::headless::PushStep([] { plat::headless::PressKey(plat::VK_RETURN); });
+    Click(ui->SearchButton(1));
+    ASSERT_FALSE(plat::IsWindow(window));
+    // The worker gives up at once instead of waiting for the site's minute.
+    for (int tries = 0; tries < 500 && plat::BackgroundJobsPending() > 0; ++tries) {
+        plat::headless::PumpMessages();
+        usleep(10'000);
+    }
+    EXPECT_EQ(plat::BackgroundJobsPending(), 0u);
 }
 
 TEST_F(MainWindowTest, CopyTakesTheHiddenAddressOrEmptiesTheClipboard) {

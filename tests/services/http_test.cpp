@@ -663,6 +663,26 @@ TEST(HttpFailureTest, StalledBodyIsAbandoned) {
     EXPECT_THAT(response_headers, StartsWith("HTTP/1.1 200 OK"));
 }
 
+// The server cancels the request itself, then stalls: only the cancel can
+// end the exchange before the low-speed rule does.
+TEST(HttpFailureTest, CancelEndsAStalledRequestAndPreventsTheNextOne) {
+    for (const std::string head : {"", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nab"}) {
+        services::CancelToken token;
+        RawResponder server([&token, &head](RawResponder::Connection& connection) {
+            if (!head.empty()) connection.Send(head);
+            token.Cancel();
+            connection.Pause(20000);
+        });
+        const services::HttpResult result =
+            WebRequestResult(server.Url(), {.limits = FastLimits(), .cancel = token});
+        EXPECT_EQ(result.failure, HttpFailure::Cancelled) << head << result.detail;
+        EXPECT_EQ(result.body, "");
+        EXPECT_EQ(WebRequestResult(server.Url(), {.cancel = token}).failure,
+                  HttpFailure::Cancelled);
+        EXPECT_EQ(server.Requests().size(), 1u);
+    }
+}
+
 TEST(HttpFailureTest, TruncatedBodyIsNotPassedOffAsTheWholePage) {
     RawResponder server(RawResponder::Reply("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort"));
     EXPECT_EQ(WebRequest(server.Url(), {.limits = FastLimits()}), "");
