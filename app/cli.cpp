@@ -16,6 +16,7 @@
 #include "app/start_up.h"
 #include "platform/backend.h"
 #include "search/detail_address.h"
+#include "search/engine_catalogue.h"
 #include "search/engine_search.h"
 #include "search/multi_search.h"
 #include "search/result_output.h"
@@ -38,7 +39,8 @@ constexpr std::string_view kVersion = "seed-searcher 0.1.0\n";
 constexpr std::string_view kRootOptionsHelp =
     "Site options (override ~/.config/seed-searcher/sites.conf; whatever neither\n"
     "sets is served by the built-in demo engines):\n"
-    "  --engine-root N=URL   site root of engine N (1-3), e.g. http://host\n"
+    "  --engine-root N=URL   site root of engine N (1-3 or a definition's file\n"
+    "                        name), e.g. http://host\n"
     "  --player-root N=URL   site root of player page N (1-2)\n"
     "  --site URL            the product's web site\n";
 
@@ -54,6 +56,7 @@ constexpr std::string_view kUsage =
     "  resolve      print the download address on an engine 2 detail page\n"
     "  skin         inspect, pack and unpack skin packages\n"
     "  demo-server  run the built-in demo engines in the foreground\n"
+    "  engines      list, check and try engine definitions\n"
     "\n"
     "Run 'seed-searcher COMMAND --help' for a command's options.\n"
     "  --no-history  the window neither reads nor remembers searched keywords\n"
@@ -70,12 +73,13 @@ constexpr std::string_view kSearchUsage =
     "LF and CR are written \\\\, \\t, \\n and \\r; every other control byte (and\n"
     "DEL, and the UTF-8 bytes of C1 controls) as \\xHH, so that no site can\n"
     "send escape sequences to the terminal.\n"
-    "  --engine N   engine 1, 2 or 3 (default 1)\n"
+    "  --engine N   the engine by number or by its definition's file name\n"
+    "               (default 1; 'seed-searcher engines' lists them)\n"
     "  --engine LIST, --engine all\n"
-    "               search several engines at once (LIST is numbers joined by\n"
-    "               commas, e.g. 1,3); each row starts with its engine's number,\n"
-    "               rows come engine by engine, and stderr gets one line per\n"
-    "               engine saying how it went\n"
+    "               search several engines at once (LIST is engines joined by\n"
+    "               commas, e.g. 1,3; all is every enabled engine); each row\n"
+    "               starts with its engine's number, rows come engine by engine,\n"
+    "               and stderr gets one line per engine saying how it went\n"
     "  --page P     page number sent to the engine (default 1; 0 and negative\n"
     "               numbers are sent as they are)\n"
     "  --json       print {\"engine\":N,\"page\":P,\"columns\":[...],\"rows\":[[...],...],\n"
@@ -103,6 +107,21 @@ constexpr std::string_view kResolveUsage =
     "prints the download address it holds, or an empty line when it has none.\n"
     "Exit status: 0 when the page was read, 2 for a usage error, 3 when the\n"
     "page could not be fetched (the reason goes to stderr), 1 otherwise.\n";
+
+constexpr std::string_view kEnginesUsage =
+    "Usage: seed-searcher engines\n"
+    "       seed-searcher engines check FILE\n"
+    "       seed-searcher engines test FILE KEYWORD [--page P] [--json] [SITE OPTIONS]\n"
+    "\n"
+    "Engines are NAME.engine definition files: the built-in ones in the data\n"
+    "folder's res/engines/, then the user's in ~/.config/seed-searcher/engines/\n"
+    "(a user file with a built-in's name replaces it).\n"
+    "  engines        list the engines (number, file name, name, where it came\n"
+    "                 from) and every file that was skipped, with the reason\n"
+    "  check FILE     check one definition: exit 0 when it loads, 1 otherwise\n"
+    "  test FILE KEYWORD\n"
+    "                 search with one definition and print the rows as 'search'\n"
+    "                 does (exit status as 'search'; 1 when the file does not load)\n";
 
 constexpr std::string_view kDemoUsage =
     "Usage: seed-searcher demo-server [--port P]\n"
@@ -197,8 +216,9 @@ public:
     // Reads the settings file (reporting its problems on stderr) and starts
     // the demo engines when something falls back to them. With `engines`,
     // only their roots matter: the demo engines start only when one of them
-    // is unset.
-    bool Resolve(const PartialSettings& options, const std::vector<int>& engines = {}) {
+    // is a built-in engine whose root is unset.
+    bool Resolve(const PartialSettings& options,
+                 const std::vector<const search::SearchEngine*>* engines = nullptr) {
         PartialSettings file;
         std::vector<std::string> problems;
         ReadSettingsFile(SettingsFilePath(), file, problems);
@@ -208,8 +228,11 @@ public:
         PartialSettings merged = options;
         merged.FillFrom(file);
         m_history = merged.history.value_or(true);
-        if (!engines.empty() && std::all_of(engines.begin(), engines.end(), [&](int engine) {
-                return merged.engine_roots[static_cast<std::size_t>(engine - 1)].has_value();
+        if (engines != nullptr &&
+            std::none_of(engines->begin(), engines->end(), [&](const search::SearchEngine* engine) {
+                const int slot = BuiltInSlot(engine->file_name);
+                return slot > 0 && !merged.named_roots.contains(engine->file_name) &&
+                       !merged.engine_roots[static_cast<std::size_t>(slot - 1)].has_value();
             })) {
             m_sites = merged.With(SiteSettings{});
             return true;
@@ -237,8 +260,8 @@ struct SortSpec {
 };
 
 struct SearchOptions {
-    std::vector<int> engines{1};  // ascending, no repeats
-    bool several = false;         // --engine all or a list: the merged output
+    std::string_view engines = "1";  // as given to --engine
+    bool several = false;            // --engine all or a list: the merged output
     int page = 1;
     bool json = false;
     bool dedup = false;
@@ -247,22 +270,48 @@ struct SearchOptions {
     std::optional<std::string_view> keyword;
 };
 
-// "1", "1,3" or "all"; nullopt when the text is none of these.
-std::optional<std::vector<int>> ParseEngineList(std::string_view text) {
-    std::vector<int> engines;
+// The program's engines: the built-in definitions, then the user's. With
+// `report`, every file that failed to load costs one line on stderr.
+search::EngineCatalogue LoadEngines(bool report) {
+    search::EngineCatalogue catalogue =
+        search::LoadEngineCatalogue({search::BuiltInEngineFolder(), search::UserEngineFolder()});
+    if (report) {
+        for (const search::SkippedDefinition& skipped : catalogue.skipped) {
+            Print(stderr, "seed-searcher: " + search::DescribeSkipped(skipped) + "\n");
+        }
+    }
+    return catalogue;
+}
+
+// "all" (every enabled engine) or engines by number or file name joined by
+// commas, in engine order without repeats; the problem in `error` when one
+// is unknown or disabled.
+std::optional<std::vector<const search::SearchEngine*>> SelectEngines(
+    const search::EngineCatalogue& catalogue, std::string_view text, std::string& error) {
+    std::vector<const search::SearchEngine*> engines;
     if (text == "all") {
-        for (int n = 1; n <= search::kEngineCount; ++n) engines.push_back(n);
-        return engines;
+        engines = catalogue.Enabled();
+        if (engines.empty()) error = "no engine is enabled";
+        return engines.empty() ? std::nullopt : std::optional(engines);
     }
     while (true) {
         const std::size_t comma = text.find(',');
-        const std::optional<int> number = ParseInt(text.substr(0, comma));
-        if (!number || *number < 1 || *number > search::kEngineCount) return std::nullopt;
-        engines.push_back(*number);
+        const std::string_view name = text.substr(0, comma);
+        const search::SearchEngine* engine = catalogue.Find(name);
+        if (engine == nullptr) {
+            error = "--engine: no engine " + std::string(name) + " (see 'seed-searcher engines')";
+            return std::nullopt;
+        }
+        if (!engine->enabled) {
+            error = "--engine: engine " + std::string(name) + " is disabled";
+            return std::nullopt;
+        }
+        engines.push_back(engine);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
     }
-    std::sort(engines.begin(), engines.end());
+    std::sort(engines.begin(), engines.end(),
+              [](const auto* a, const auto* b) { return a->number < b->number; });
     engines.erase(std::unique(engines.begin(), engines.end()), engines.end());
     return engines;
 }
@@ -457,12 +506,8 @@ int RunSearch(const std::vector<std::string_view>& args) {
                 }
                 const std::string_view value = args[++i];
                 if (arg == "--engine") {
-                    const std::optional<std::vector<int>> engines = ParseEngineList(value);
-                    if (!engines) {
-                        return UsageError("--engine takes 1, 2 or 3, a list such as 1,3, or all",
-                                          kSearchUsage);
-                    }
-                    options.engines = *engines;
+                    if (value.empty()) return UsageError("--engine needs a value", kSearchUsage);
+                    options.engines = value;
                     options.several = value == "all" || value.find(',') != std::string_view::npos;
                 } else if (arg == "--page") {
                     const std::optional<int> page = ParseInt(value);
@@ -482,13 +527,16 @@ int RunSearch(const std::vector<std::string_view>& args) {
     }
     if (!options.keyword) return UsageError("no keyword given", kSearchUsage);
 
-    std::vector<search::SearchEngine> engines;
-    for (const int number : options.engines) engines.push_back(search::MakeSearchEngine(number, {}));
+    const search::EngineCatalogue catalogue = LoadEngines(/*report=*/true);
+    std::string error;
+    const std::optional<std::vector<const search::SearchEngine*>> chosen =
+        SelectEngines(catalogue, options.engines, error);
+    if (!chosen) return UsageError(error, kSearchUsage);
     std::vector<std::optional<std::size_t>> sort_columns;
     if (options.sort) {
         bool found = false;
-        for (const search::SearchEngine& engine : engines) {
-            sort_columns.push_back(SortColumnOf(*options.sort, engine.columns));
+        for (const search::SearchEngine* engine : *chosen) {
+            sort_columns.push_back(SortColumnOf(*options.sort, engine->columns));
             found = found || sort_columns.back().has_value();
         }
         if (!found) {
@@ -498,9 +546,11 @@ int RunSearch(const std::vector<std::string_view>& args) {
     }
 
     Sites sites;
-    if (!sites.Resolve(options.sites, options.engines)) return kFailure;
-    for (search::SearchEngine& engine : engines) {
-        engine.site_root = sites.Get().engine_roots[static_cast<std::size_t>(engine.number - 1)];
+    if (!sites.Resolve(options.sites, &*chosen)) return kFailure;
+    std::vector<search::SearchEngine> engines;
+    for (const search::SearchEngine* engine : *chosen) {
+        engines.push_back(*engine);
+        engines.back().site_root = EngineRoot(engine->file_name, engine->site_root, sites.Get());
     }
     const std::string keyword = services::Utf8ToGbk(*options.keyword);
     if (!options.several && !options.sort && !options.dedup) {
@@ -548,6 +598,110 @@ int RunResolve(const std::vector<std::string_view>& args) {
     });
     Print(stdout, line + "\n");
     return std::fflush(stdout) == 0 ? 0 : kFailure;
+}
+
+// One engine's line of the listing, fields TAB-separated and escaped.
+std::string EngineLine(const search::SearchEngine& engine, std::string_view built_in_folder) {
+    std::string line = std::to_string(engine.number) + "\t";
+    search::AppendTsvEscaped(line, engine.file_name);
+    line += '\t';
+    search::AppendTsvEscaped(line, services::GbkToUtf8(engine.display_name));
+    const bool built_in = !built_in_folder.empty() && engine.path.starts_with(std::string(built_in_folder) + "/");
+    line += built_in ? "\tbuilt-in" : "\tuser";
+    if (!engine.enabled) line += ", disabled";
+    line += '\t';
+    search::AppendTsvEscaped(line, engine.path);
+    return line + "\n";
+}
+
+// Loads one definition for check and test; reports why it does not load.
+std::optional<search::SearchEngine> LoadOneDefinition(std::string_view path) {
+    const std::string file(path);
+    if (search::EngineFileName(file).empty()) {
+        Print(stderr, "seed-searcher: " + file + ": not a NAME.engine file\n");
+        return std::nullopt;
+    }
+    search::DefinitionProblem problem;
+    std::optional<search::SearchEngine> engine = search::LoadEngineDefinition(file, problem);
+    if (!engine) {
+        Print(stderr, "seed-searcher: " + search::DescribeSkipped({file, problem}) + "\n");
+        return std::nullopt;
+    }
+    engine->path = file;
+    return engine;
+}
+
+int TestDefinition(const std::vector<std::string_view>& args) {
+    SearchOptions options;
+    std::optional<std::string_view> file;
+    bool options_done = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!options_done && arg.size() > 1 && arg.front() == '-') {
+            if (arg == "--") {
+                options_done = true;
+            } else if (arg == "--json") {
+                options.json = true;
+            } else if (arg == "--page") {
+                const std::optional<int> page = i + 1 < args.size() ? ParseInt(args[++i]) : std::nullopt;
+                if (!page) return UsageError("--page takes a whole number", kEnginesUsage);
+                options.page = *page;
+            } else if (const auto status = TakeSiteOption(args, i, options.sites, kEnginesUsage)) {
+                return *status;
+            }
+            continue;
+        }
+        if (!file) {
+            file = arg;
+        } else if (!options.keyword) {
+            options.keyword = arg;
+        } else {
+            return UsageError("engines test takes one file and one keyword", kEnginesUsage);
+        }
+    }
+    if (!file || !options.keyword) return UsageError("engines test needs FILE and KEYWORD", kEnginesUsage);
+    std::optional<search::SearchEngine> engine = LoadOneDefinition(*file);
+    if (!engine) return kFailure;
+    // Numbered as the program numbers it, when it is one of its engines.
+    const search::EngineCatalogue catalogue = LoadEngines(/*report=*/false);
+    const search::SearchEngine* listed = catalogue.Find(engine->file_name);
+    engine->number = listed != nullptr ? listed->number : 0;
+    Sites sites;
+    const std::vector<const search::SearchEngine*> tested{&*engine};
+    if (!sites.Resolve(options.sites, &tested)) return kFailure;
+    engine->site_root = EngineRoot(engine->file_name, engine->site_root, sites.Get());
+    return StreamOneEngine(options, *engine, services::Utf8ToGbk(*options.keyword));
+}
+
+int RunEngines(const std::vector<std::string_view>& args) {
+    for (std::size_t i = 1; i < args.size() && i < 2; ++i) {
+        if (const auto status = AnswerHelpOrVersion(args[i], kEnginesUsage, kRootOptionsHelp)) return *status;
+    }
+    if (args.size() == 1) {
+        const search::EngineCatalogue catalogue = LoadEngines(/*report=*/false);
+        const std::string built_in = search::BuiltInEngineFolder();
+        std::string out;
+        for (const search::SearchEngine& engine : catalogue.engines) out += EngineLine(engine, built_in);
+        for (const search::SkippedDefinition& skipped : catalogue.skipped) {
+            out += "skipped\t";
+            search::AppendTsvEscaped(out, search::DescribeSkipped(skipped));
+            out += '\n';
+        }
+        Print(stdout, out);
+        return std::fflush(stdout) == 0 ? 0 : kFailure;
+    }
+    if (args[1] == "check") {
+        if (args.size() != 3) return UsageError("engines check takes one file", kEnginesUsage);
+        const std::optional<search::SearchEngine> engine = LoadOneDefinition(args[2]);
+        if (!engine) return kFailure;
+        std::string line(args[2]);
+        line += ": ok: " + services::GbkToUtf8(engine->display_name) + ", " +
+                std::to_string(engine->columns.size()) + " columns\n";
+        Print(stdout, line);
+        return 0;
+    }
+    if (args[1] == "test") return TestDefinition(args);
+    return UsageError("unknown engines command " + std::string(args[1]), kEnginesUsage);
 }
 
 int RunDemoServer(const std::vector<std::string_view>& args) {
@@ -636,6 +790,7 @@ int RunCommandLine(int argc, char** argv) {
         if (command == "search") return RunSearch(args);
         if (command == "resolve") return RunResolve(args);
         if (command == "demo-server") return RunDemoServer(args);
+        if (command == "engines") return RunEngines(args);
         if (command == "skin") {
             if (args.size() == 2 && IsVersion(args[1])) {
                 Print(stdout, kVersion);

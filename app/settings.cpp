@@ -85,6 +85,10 @@ void PartialSettings::FillFrom(const PartialSettings& lower) {
     }
     if (!site) site = lower.site;
     if (!history) history = lower.history;
+    named_roots.insert(lower.named_roots.begin(), lower.named_roots.end());
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        if (!tabs[i]) tabs[i] = lower.tabs[i];
+    }
 }
 
 SiteSettings PartialSettings::With(const SiteSettings& fallback) const {
@@ -96,6 +100,9 @@ SiteSettings PartialSettings::With(const SiteSettings& fallback) const {
         sites.player_roots[i] = player_roots[i].value_or(fallback.player_roots[i]);
     }
     sites.site = site.value_or(fallback.site);
+    sites.named_roots = fallback.named_roots;
+    for (const auto& [name, root] : named_roots) sites.named_roots[name] = root;
+    for (std::size_t i = 0; i < tabs.size(); ++i) sites.tabs[i] = tabs[i].value_or(fallback.tabs[i]);
     return sites;
 }
 
@@ -116,6 +123,18 @@ std::optional<std::string> NormaliseSiteAddress(std::string_view text) {
     const std::string_view rest = text.substr(scheme_length);
     if (rest.empty() || rest.front() == '/' || rest.front() == ':') return std::nullopt;
     return std::string(text);
+}
+
+bool IsEngineFileName(std::string_view name) {
+    if (name.empty() || name.size() > 64) return false;
+    bool digits_only = true;
+    for (const char c : name) {
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!digit && !letter && c != '.' && c != '_' && c != '-') return false;
+        digits_only = digits_only && digit;
+    }
+    return !digits_only;
 }
 
 RootOption ParseRootOption(const std::vector<std::string_view>& args, std::size_t index,
@@ -146,8 +165,27 @@ RootOption ParseRootOption(const std::vector<std::string_view>& args, std::size_
         const bool engine = name == "--engine-root";
         const int count = engine ? kSettingsEngineCount : kPlayerCount;
         int number = 0;
+        const std::size_t equals = value->find('=');
+        const std::string_view engine_name = value->substr(0, equals);
+        if (engine && equals != std::string_view::npos && IsEngineFileName(engine_name)) {
+            // A named engine; the built-ins' names share their numbered entries.
+            address = value->substr(equals + 1);
+            std::optional<std::string>* numbered = Entry(settings, engine_name);
+            std::optional<std::string> normalised = NormaliseSiteAddress(address);
+            if (!normalised) {
+                error = std::string(name) + ": not an http:// or https:// address: " + std::string(address);
+                return RootOption::Invalid;
+            }
+            if (numbered != nullptr && engine_name.starts_with("engine")) {
+                *numbered = std::move(normalised);
+            } else {
+                settings.named_roots[std::string(engine_name)] = std::move(*normalised);
+            }
+            return RootOption::Consumed;
+        }
         if (!SplitNumbered(*value, count, number, address)) {
-            error = std::string(name) + " takes N=URL with N from 1 to " + std::to_string(count);
+            error = std::string(name) + (engine ? " takes N=URL with N from 1 to 3 or an engine's file name"
+                                                : " takes N=URL with N from 1 to " + std::to_string(count));
             return RootOption::Invalid;
         }
         const auto slot = static_cast<std::size_t>(number - 1);
@@ -205,6 +243,24 @@ void ParseSettingsText(std::string_view text, std::string_view source, PartialSe
             }
             continue;
         }
+        if (key.size() == 4 && key.starts_with("tab") && key[3] >= '1' && key[3] <= '3') {
+            if (!IsEngineFileName(value)) {
+                AddProblem(problems, reported, where + "\"" + std::string(key) + "\" needs an engine's file name");
+                continue;
+            }
+            settings.tabs[static_cast<std::size_t>(key[3] - '1')] = std::string(value);
+            continue;
+        }
+        if (key.starts_with("engine.") && IsEngineFileName(key.substr(7))) {
+            std::optional<std::string> address = NormaliseSiteAddress(value);
+            if (!address) {
+                AddProblem(problems, reported,
+                           where + "\"" + std::string(key) + "\" needs an http:// or https:// address");
+                continue;
+            }
+            settings.named_roots[std::string(key.substr(7))] = std::move(*address);
+            continue;
+        }
         std::optional<std::string>* entry = Entry(settings, key);
         if (entry == nullptr) {
             // Quote at most a sensible length of whatever the key was.
@@ -237,6 +293,24 @@ void ReadSettingsFile(const std::string& path, PartialSettings& settings,
         return;
     }
     ParseSettingsText(text, path, settings, problems);
+}
+
+int BuiltInSlot(std::string_view file_name) {
+    if (file_name.size() == 7 && file_name.starts_with("engine") && file_name[6] >= '1' &&
+        file_name[6] <= '0' + kSettingsEngineCount) {
+        return file_name[6] - '0';
+    }
+    return 0;
+}
+
+std::string EngineRoot(std::string_view file_name, std::string_view own_root, const SiteSettings& sites) {
+    if (const auto named = sites.named_roots.find(file_name); named != sites.named_roots.end()) {
+        return named->second;
+    }
+    if (const int slot = BuiltInSlot(file_name); slot > 0) {
+        return sites.engine_roots[static_cast<std::size_t>(slot - 1)];
+    }
+    return std::string(own_root);
 }
 
 std::string PlayerPageAddress(const SiteSettings& sites, int player) {

@@ -42,3 +42,13 @@ function(seed_existing out)
   endforeach()
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
+
+# Test and benchmark programs live in folders of their own and find the
+# built-in engine definitions beside themselves, as the program does.
+function(seed_copy_engine_definitions folder)
+  file(GLOB definitions CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/engines/*.engine)
+  foreach(definition IN LISTS definitions)
+    get_filename_component(name ${definition} NAME)
+    configure_file(${definition} ${folder}/res/engines/${name} COPYONLY)
+  endforeach()
+endfunction()

@@ -16,6 +16,15 @@ std::string TextBetween(std::string_view text, std::string_view start, std::stri
 
 PageResult ResolveDetailAddressResult(std::string_view detail_url,
                                       std::optional<services::CancelToken> cancel) {
+    const SearchEngine* engine = BuiltInEngine(2);
+    if (engine == nullptr || !engine->detail) {
+        return {.failure = services::HttpFailure::BadAddress, .detail = "no detail page rule"};
+    }
+    return ResolveDetailAddressResult(detail_url, *engine->detail, std::move(cancel));
+}
+
+PageResult ResolveDetailAddressResult(std::string_view detail_url, const DetailRule& rule,
+                                      std::optional<services::CancelToken> cancel) {
     if (detail_url.empty()) {
         return {.failure = services::HttpFailure::BadAddress, .detail = "no detail address"};
     }
@@ -25,8 +34,8 @@ PageResult ResolveDetailAddressResult(std::string_view detail_url,
         return result;
     }
     // Converted once, like the result pages of engines 1 and 2.
-    result.text = TextBetween(services::PercentDecode(result.text, /*to_gbk=*/true), " readonly>",
-                              "</textarea>");
+    result.text = TextBetween(services::PercentDecode(result.text, /*to_gbk=*/true), rule.start,
+                              rule.end);
     return result;
 }
 

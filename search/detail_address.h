@@ -13,16 +13,19 @@ namespace search {
 // either marker is missing.
 std::string TextBetween(std::string_view text, std::string_view start, std::string_view end);
 
-// Engine 2's detail lookup: fetches the detail page at `detail_url` and
-// returns the download address written in its read-only text area (GBK),
-// or an empty text when the page has none or cannot be fetched. The page is
-// converted exactly once, like the result pages of engines 1 and 2.
+// A detail lookup: fetches the detail page at `detail_url` and returns the
+// download address between the rule's markers (GBK), or an empty text when
+// the page has none or cannot be fetched. The page is taken as raw bytes and
+// converted exactly once while percent-decoding, like a percent-decoded
+// result page. Without a rule, built-in engine 2's is used.
 std::string ResolveDetailAddress(std::string_view detail_url);
 
 // The same with the reason of a failed fetch; `text` is the address. A page
 // that was fetched but holds no address is no failure: its text is empty.
 // Fetch and search only, so it may run on a worker thread.
 PageResult ResolveDetailAddressResult(std::string_view detail_url,
+                                      std::optional<services::CancelToken> cancel = {});
+PageResult ResolveDetailAddressResult(std::string_view detail_url, const DetailRule& rule,
                                       std::optional<services::CancelToken> cancel = {});
 
 }  // namespace search

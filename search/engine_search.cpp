@@ -33,12 +33,18 @@ std::string EncodeSearchKeyword(std::string_view keyword_gbk) {
 
 PageResult FetchEnginePageResult(const SearchEngine& engine, std::string_view keyword_gbk,
                                  int page, std::optional<services::CancelToken> cancel) {
-    const std::string address =
-        BuildSearchAddress(engine, EncodeSearchKeyword(keyword_gbk), page);
+    const std::string encoded =
+        engine.keyword_encoding == KeywordEncoding::Gbk
+            ? services::PercentEncode(keyword_gbk, /*keep_unreserved=*/false, /*to_utf8=*/false)
+            : EncodeSearchKeyword(keyword_gbk);
+    const std::string address = BuildSearchAddress(engine, encoded, page);
     if (address.empty()) {
         return {.failure = services::HttpFailure::BadAddress, .detail = "no such engine"};
     }
-    if (!engine.percent_decode) {
+    if (engine.address.starts_with("{root}") && engine.site_root.empty()) {
+        return {.failure = services::HttpFailure::BadAddress, .detail = "no site root for the engine"};
+    }
+    if (engine.page_decoding == PageDecoding::AsServed) {
         services::HttpResult fetched = services::FetchTextResult(address, std::move(cancel));
         PageResult result{.status = fetched.status,
                           .failure = fetched.failure,
@@ -72,8 +78,8 @@ int ExtractResults(const SearchEngine& engine, std::string page_text, const RowS
                    const services::RegexLimits& limits) {
     if (engine.pattern.empty() || engine.columns.empty()) return 0;
     services::RegexEngine regex(limits);
-    regex.Compile(engine.pattern, std::move(page_text), /*case_sensitive=*/false, /*multi_line=*/true,
-                  /*global=*/true, /*quote_token=*/false);
+    regex.Compile(engine.pattern, std::move(page_text), engine.case_sensitive, engine.multi_line,
+                  /*global=*/true, engine.quote_token);
     const int count = regex.MatchCount();
     for (int match = 1; match <= count; ++match) {
         std::vector<std::string> cells;

@@ -40,10 +40,11 @@ PageResult FetchRawTextResult(std::string_view url,
                               std::optional<services::CancelToken> cancel = {});
 
 // Fetches one result page of the engine and returns its text in GBK, ready
-// for ExtractResults. Engines 1 and 2 receive the body untouched and convert
-// it exactly once, while percent-decoding (the display names inside magnet
-// links are percent-encoded UTF-8); engine 3's body is taken as the HTTP
-// routine delivers it. Any network failure yields an empty text.
+// for ExtractResults. A percent-decoded engine receives the body untouched
+// and converts it exactly once, while percent-decoding (the display names
+// inside its magnet links are percent-encoded UTF-8); any other engine's
+// body is taken as the HTTP routine delivers it. Any network failure yields
+// an empty text.
 std::string FetchEnginePage(const SearchEngine& engine, std::string_view keyword_gbk, int page);
 
 // FetchEnginePage with the reason of a failure. It only fetches and

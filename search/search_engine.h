@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,8 +8,7 @@
 namespace search {
 
 // One column of an engine's result list: caption (GBK), initial width in
-// pixels and the pattern group whose text fills the column. The last column
-// of every engine has width 0 and holds the row's address.
+// pixels and the pattern group whose text fills the column.
 struct Column {
     std::string caption;
     int width = 0;
@@ -16,32 +16,68 @@ struct Column {
 };
 using ColumnMap = std::vector<Column>;
 
-// The fixed description of one of the three engines. Only the site root is
-// configuration; everything else comes from MakeSearchEngine.
+// How the keyword is written into the request address: converted to UTF-8
+// or kept in GBK, then every byte percent-encoded.
+enum class KeywordEncoding { Utf8, Gbk };
+
+// How a result page becomes text: taken as the HTTP routine delivers it
+// (converted from the charset the server names), or taken as raw bytes,
+// percent-decoded and converted from UTF-8 once (for sites that percent-
+// encode the display names inside their links).
+enum class PageDecoding { AsServed, PercentDecoded };
+
+// Where a detail page holds the download address: the text after the first
+// `start` marker up to the first `end` marker that follows it.
+struct DetailRule {
+    std::string start;
+    std::string end;
+};
+
+// Everything an engine is, as its definition file describes it. Texts are
+// GBK. `site_root` fills the template's "{root}".
 struct SearchEngine {
-    int number = 0;            // 1, 2 or 3
-    std::string site_root;     // scheme and host, no trailing slash
-    std::string pattern;       // extraction pattern, GBK
-    bool percent_decode = false;  // engines 1 and 2 percent-decode the page
+    int number = 0;           // position in the program's engine list, from 1
+    std::string file_name;    // the definition's file name without ".engine"
+    std::string display_name;
+    std::string caption;      // the short tab caption
+    std::string site_root;    // scheme and host, no trailing slash
+    std::string address;      // template with {root}, {keyword} and {page}
+    KeywordEncoding keyword_encoding = KeywordEncoding::Utf8;
+    PageDecoding page_decoding = PageDecoding::AsServed;
+    std::string pattern;      // extraction pattern
+    bool case_sensitive = false;
+    bool multi_line = true;
+    bool quote_token = false;
     ColumnMap columns;
+    std::size_t address_column = 0;  // index into columns of the row's address
+    std::optional<DetailRule> detail;
+    bool enabled = true;
+    std::string path;         // the definition file it was read from
 };
 
 inline constexpr int kEngineCount = 3;
 
-// The extraction pattern of engine 1..3, byte for byte; empty for any other
+// The built-in engines 1..3 (the definitions engine1 to engine3 in the
+// program's data folder), read once. nullptr for any other number or when
+// the definition cannot be read.
+const SearchEngine* BuiltInEngine(int number);
+
+// The extraction pattern of built-in engine 1..3; empty for any other
 // number. Needs no settings, so benchmarks and tools can use it directly.
 std::string_view EnginePattern(int number);
 
-// The column map of engine 1..3; empty for any other number.
+// The column map of built-in engine 1..3; empty for any other number.
 ColumnMap EngineColumns(int number);
 
-// Engine 1..3 with the given site root. Any other number yields an engine
-// with no pattern and no columns, which never produces a row.
+// Built-in engine 1..3 with the given site root. Any other number yields an
+// engine with no address, no pattern and no columns, which never produces a
+// row.
 SearchEngine MakeSearchEngine(int number, std::string site_root);
 
-// The request address of a search: the engine's template joined with the
-// already-encoded keyword and the page number in plain decimal (a negative
-// page keeps its minus sign).
+// The request address of a search: the engine's template with "{root}"
+// replaced by the site root, "{keyword}" by the already-encoded keyword and
+// "{page}" by the page number in plain decimal (a negative page keeps its
+// minus sign). Empty when the engine has no template.
 std::string BuildSearchAddress(const SearchEngine& engine, std::string_view encoded_keyword,
                                int page);
 

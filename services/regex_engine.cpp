@@ -404,6 +404,10 @@ int RegexEngine::SubmatchCount() const {
     return m_result && m_result->MatchCount() > 0 ? m_result->group_count : 0;
 }
 
+int RegexEngine::GroupCount() const {
+    return m_result ? m_result->group_count : 0;
+}
+
 std::string RegexEngine::GetPattern() const { return m_result ? m_result->pattern : std::string(); }
 
 std::string RegexEngine::ReplaceAll(std::string_view replacement) const {

@@ -59,6 +59,9 @@ public:
     std::string SubmatchText(int match, int group, int* position = nullptr) const;
     // The number of groups of the pattern; 0 when nothing matched.
     int SubmatchCount() const;
+    // The number of groups of the last compiled pattern, matched or not; 0
+    // when it was invalid. Lets a pattern be checked against an empty text.
+    int GroupCount() const;
 
     // The pattern as last compiled (after quote-token substitution), even
     // when it was invalid; empty before the first Compile.

@@ -390,6 +390,49 @@ TEST_F(CliSearchTest, DedupFoldsRowsOfTheSameDownload) {
     EXPECT_EQ(listed, (std::vector<std::string>{"1[2]", "2[3]", "2[]"})) << out;
 }
 
+// An engine that exists only as a user's definition file: listed after the
+// built-ins, searched by its file name, tried with "engines test", and its
+// root taken from the command line over the file's own.
+TEST_F(CliTest, UserDefinitionIsAnEngineOfItsOwn) {
+    const std::string page = "<li><b>Film one</b> <i>1.5 GB</i> <a href=\"magnet:?xt=urn:btih:1\">";
+    testing_support::RawResponder site(testing_support::RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+        std::to_string(page.size()) + "\r\n\r\n" + page));
+    const std::filesystem::path folder = m_config / "seed-searcher" / "engines";
+    std::filesystem::create_directories(folder);
+    const std::string definition = (folder / "films.engine").string();
+    std::ofstream(definition) << "[Engine]\nname=" << U8(u8"影片站") << "\nroot=http://127.0.0.1:9\n"
+                              << "address={root}/find?q={keyword}&page={page}\n"
+                              << "pattern=<b>(.*?)</b> <i>(.*?)</i> <a href=\"(.*?)\">\n"
+                              << "columns=Name;Size;Address\nwidths=200;60;0\ngroups=1;2;3\n";
+    std::ofstream(folder / "bad.engine") << "[Engine]\nname=x\nwhat=1\n";
+
+    const Outcome listed = Run({"engines"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("4\tfilms\t" + U8(u8"影片站") + "\tuser\t" + definition + "\n"),
+              std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("skipped\t" + (folder / "bad.engine").string() + ":3: unknown key \"what\""),
+              std::string::npos) << listed.out;
+
+    const std::string root = "films=" + site.Url("");
+    const Outcome searched = Run({"search", "--engine", "films", "--engine-root", root, "kw x"});
+    EXPECT_EQ(searched.status, 0) << searched.err;
+    EXPECT_EQ(searched.out, "Film one\t1.5 GB\tmagnet:?xt=urn:btih:1\n");
+    EXPECT_NE(searched.err.find("bad.engine:3: unknown key"), std::string::npos) << searched.err;
+
+    const Outcome tested = Run({"engines", "test", definition, "kw", "--page", "2", "--engine-root", root});
+    EXPECT_EQ(tested.status, 0) << tested.err;
+    EXPECT_EQ(tested.out, searched.out);
+    const std::vector<std::string> requests = site.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(requests[0].starts_with("GET /find?q=%6B%77%20%78&page=1 ")) << requests[0];
+    EXPECT_TRUE(requests[1].starts_with("GET /find?q=%6B%77&page=2 ")) << requests[1];
+
+    // Without the option the file's own root is used: a refused port.
+    EXPECT_EQ(Run({"engines", "test", definition, "kw"}).status, 3);
+    EXPECT_EQ(Run({"engines", "check", (folder / "bad.engine").string()}).status, 1);
+}
+
 TEST_F(CliTest, FifoAsSettingsFileDoesNotBlockTheSearch) {
     const std::string fifo = (m_config / "seed-searcher" / "sites.conf").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

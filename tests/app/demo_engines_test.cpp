@@ -28,7 +28,7 @@ std::string U8(std::u8string_view text) {
 // What a search makes of a page in the engine's own format.
 Rows Extract(int engine_number, const std::string& page) {
     const search::SearchEngine engine = search::MakeSearchEngine(engine_number, "http://unused");
-    const std::string text = engine.percent_decode ? services::PercentDecode(page, true) : page;
+    const std::string text = engine.page_decoding == search::PageDecoding::PercentDecoded ? services::PercentDecode(page, true) : page;
     Rows rows;
     search::ExtractResults(engine, text, [&rows](std::vector<std::string>&& cells) {
         rows.push_back(std::move(cells));
