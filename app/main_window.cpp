@@ -121,6 +121,27 @@ int AddressColumn(int engine) {
     return engine == 1 ? 7 : 4;
 }
 
+std::string OutcomeBadge(const SearchOutcome& outcome) {
+    switch (outcome.failure) {
+        case services::HttpFailure::None: return std::to_string(outcome.rows);
+        case services::HttpFailure::Cancelled: return {};
+        default: return "!";
+    }
+}
+
+std::string OutcomeTooltip(int engine, const SearchOutcome& outcome) {
+    const std::string name = "引擎" + std::to_string(engine) + "：";
+    if (outcome.failure == services::HttpFailure::Cancelled) return name + kSearchCancelledText;
+    if (outcome.failure != services::HttpFailure::None) {
+        return name + kSearchFailedPrefix + std::string(services::HttpFailureText(outcome.failure));
+    }
+    // Seconds with two decimals, rounded: "0.41".
+    const std::uint64_t hundredths = (outcome.elapsed_ms + 5) / 10;
+    const std::string fraction = std::to_string(100 + hundredths % 100).substr(1);
+    return name + std::to_string(outcome.rows) + " 条结果，" + std::to_string(hundredths / 100) +
+           "." + fraction + " 秒";
+}
+
 MainWindow::~MainWindow() {
     CancelSearches();
 }
@@ -344,7 +365,13 @@ void MainWindow::BindEvents() {
         // does; Down offers the keywords searched before.
         page.keyword_box.BindEvent(
             plat::WM_KEYDOWN, [this, engine](const dui::ControlEvent& event) {
-                if (event.wparam == plat::VK_RETURN) NewSearch(engine);
+                if (event.wparam == plat::VK_RETURN) {
+                    if (plat::GetKeyState(plat::VK_CONTROL) < 0) {
+                        SearchAllEngines(engine);
+                    } else {
+                        NewSearch(engine);
+                    }
+                }
                 if (event.wparam == plat::VK_DOWN) ShowKeywordHistory(engine);
             });
     }
@@ -360,10 +387,31 @@ void MainWindow::SelectTab(int tab) {
 }
 
 void MainWindow::NewSearch(int engine) {
-    if (m_history != nullptr && !m_busy && engine >= 1 && engine <= kEngineCount) {
+    if (m_history != nullptr && engine >= 1 && engine <= kEngineCount && !Searching(engine)) {
         m_history->Remember(KeywordBox(engine).EditText());
     }
     m_state.NewSearch(engine, *this);
+}
+
+void MainWindow::SearchAllEngines(int from) {
+    if (from < 1 || from > kEngineCount || m_lookup) return;
+    const std::string keyword = KeywordBox(from).EditText();
+    if (m_history != nullptr) m_history->Remember(keyword);
+    const int visible = m_pages.SelectPage() - 1;
+    {
+        Flag starting(m_starting_several);
+        // An engine still searching ignores this as its page ignores input.
+        const auto start = [this, &keyword](int engine) {
+            if (Searching(engine)) return;
+            KeywordBox(engine).EditText(keyword);
+            m_state.NewSearch(engine, *this);
+        };
+        for (int engine = 1; engine <= kEngineCount; ++engine) {
+            if (engine != visible) start(engine);
+        }
+        if (visible >= 1 && visible <= kEngineCount) start(visible);
+    }
+    if (!m_busy && SearchesRunning()) WaitWhileBusy([this] { return !SearchesRunning(); });
 }
 
 void MainWindow::ShowKeywordHistory(int engine) {
@@ -441,7 +489,7 @@ void MainWindow::PlayFromList(int list, int player_engine) {
 
 intptr_t MainWindow::ShowExitQuestion(plat::HWND window, uint32_t message, uintptr_t wparam,
                                       intptr_t lparam) {
-    if (message == plat::WM_SETCURSOR && m_busy) {
+    if (message == plat::WM_SETCURSOR && m_busy && (VisiblePageBusy() || m_lookup)) {
         plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
         return 1;
     }
@@ -461,8 +509,12 @@ void MainWindow::SetNextPageDisabled(int engine, bool disabled) {
 }
 
 void MainWindow::RunEngineSearch(int engine, int page) {
-    if (engine < 1 || engine > kEngineCount || m_busy) return;
+    // An engine searches once at a time; a detail lookup holds them all.
+    if (engine < 1 || engine > kEngineCount || Page(engine).search || m_lookup) return;
     StartEngineSearch(engine, page);
+    // Inside a wait already (another engine is searching), this search
+    // joins it: that wait lasts until every search has ended.
+    if (m_busy || m_starting_several) return;
     WaitWhileBusy([this] { return !SearchesRunning(); });
 }
 
@@ -472,6 +524,9 @@ void MainWindow::StartEngineSearch(int engine, int page) {
     engine_page.list.EmptyText("");
     const services::CancelToken cancel;
     engine_page.search = cancel;
+    engine_page.search_started_ms = plat::GetTickCount64();
+    engine_page.outcome.reset();
+    ShowOutcomeOnTab(engine);
     // The pattern runs on the worker too: a page built to make it slow
     // costs that thread its time budget, never the window its painting.
     plat::RunInBackground(
@@ -491,6 +546,11 @@ void MainWindow::ShowSearchOutcome(int engine, const services::CancelToken& toke
     dui::ExReportList& list = engine_page.list;
     // A cancel that came after the fetch still keeps the page's rows out.
     if (token.Cancelled()) failure = services::HttpFailure::Cancelled;
+    SearchOutcome& outcome = engine_page.outcome.emplace();
+    outcome.failure = failure;
+    outcome.rows = failure == services::HttpFailure::None ? static_cast<int>(rows.size()) : 0;
+    outcome.elapsed_ms = plat::GetTickCount64() - engine_page.search_started_ms;
+    ShowOutcomeOnTab(engine);
     if (failure == services::HttpFailure::Cancelled) {
         list.EmptyText(kSearchCancelledText);
         return;
@@ -508,6 +568,25 @@ void MainWindow::ShowSearchOutcome(int engine, const services::CancelToken& toke
         }
     }
     if (rows.empty()) list.EmptyText(kNoResultsText);
+}
+
+void MainWindow::ShowOutcomeOnTab(int engine) {
+    const std::optional<SearchOutcome>& outcome = Page(engine).outcome;
+    Tab(engine + 1).TooltipText(outcome ? OutcomeTooltip(engine, *outcome) : std::string());
+}
+
+bool MainWindow::VisiblePageBusy() const {
+    const int visible = m_pages.SelectPage() - 1;
+    return visible >= 1 && visible <= kEngineCount && Searching(visible);
+}
+
+int MainWindow::EngineOfControl(dui::ControlHandle control) const {
+    const dui::ExControl* at = dui::ResolveControl(control);
+    if (at == nullptr) return 0;
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        if (at->GetParent() == m_pages.PageHandle(engine + 1)) return engine;
+    }
+    return 0;
 }
 
 bool MainWindow::SearchesRunning() const {
@@ -550,8 +629,15 @@ bool MainWindow::DropsDuringSearch(const plat::MSG& message) {
         CancelSearches();
         return true;
     }
-    if (IsKeyboardInput(message.message)) return true;
+    // Only the pages of engines still searching ignore input: the visible
+    // one, and the one whose control has the focus.
+    const bool visible_busy = VisiblePageBusy();
+    if (IsKeyboardInput(message.message)) {
+        const int focused = EngineOfControl(m_host->FocusedControl());
+        return visible_busy || (focused != 0 && Searching(focused)) || m_lookup.has_value();
+    }
     if (!IsMouseInput(message.message)) return false;
+    if (!visible_busy && !m_lookup) return false;
     // The wheel carries screen coordinates; it only ever scrolls a list.
     if (message.message == plat::WM_MOUSEWHEEL) return true;
     const auto x = static_cast<float>(static_cast<int16_t>(message.lParam & 0xFFFF));

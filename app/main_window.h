@@ -51,6 +51,18 @@ std::string AboutText(std::string_view domain);
 // Column (1-based) of each engine's list that holds the row's address.
 int AddressColumn(int engine);
 
+// How an engine's last search went, as its tab tells it.
+struct SearchOutcome {
+    services::HttpFailure failure = services::HttpFailure::None;
+    int rows = 0;
+    std::uint64_t elapsed_ms = 0;  // from the start of the search to its rows in the list
+};
+// The tab's badge: the row count, "!" for a failure, nothing for a cancel.
+std::string OutcomeBadge(const SearchOutcome& outcome);
+// The tab's tooltip: "引擎2：20 条结果，0.41 秒", "引擎3：搜索失败：连接超时" or
+// "引擎1：已取消".
+std::string OutcomeTooltip(int engine, const SearchOutcome& outcome);
+
 // One engine's page: the controls it shows, the popup menu of its list, the
 // engine's site description and its search in flight. The controls are
 // moved into the engine's tab page once created.
@@ -59,6 +71,10 @@ struct EnginePage {
     // Set from the start of a search on the engine's worker until its
     // outcome is shown; cancelling it ends the fetch.
     std::optional<services::CancelToken> search;
+    std::uint64_t search_started_ms = 0;
+    // How the last search that ended went; nullopt before the first one
+    // and while one runs.
+    std::optional<SearchOutcome> outcome;
     dui::ExReportList list;
     dui::ExLabel caption;  // "搜索内容："
     dui::ExEdit keyword_box;
@@ -111,6 +127,11 @@ public:
 
     // The nine button handlers. A new search remembers its keyword.
     void NewSearch(int engine);
+    // Ctrl+Enter in engine `from`'s keyword box: its keyword goes into every
+    // box and a new search starts on every engine at once, each list filling
+    // as its page arrives. The visible tab stays, and so does the status
+    // label's form: the visible engine's new search is made last.
+    void SearchAllEngines(int from);
     void PreviousPage(int engine) { m_state.PreviousPage(engine, *this); }
     void NextPage(int engine) { m_state.NextPage(engine, *this); }
 
@@ -123,6 +144,8 @@ public:
     // State and controls, for the start-up and for tests.
     search::SearchState& State() { return m_state; }
     bool Busy() const { return m_busy; }
+    // Whether the engine's search is running.
+    bool Searching(int engine) const { return m_engine_pages[Index(engine)].search.has_value(); }
     plat::HWND Window() const { return m_window; }
     dui::ExToggleButton& Tab(int tab) { return m_tabs[Index(tab)]; }
     dui::ExPageSet& Pages() { return m_pages; }
@@ -158,7 +181,13 @@ private:
     // input, until `finished` says so; false when the program is ending,
     // after cancelling what still runs.
     bool WaitWhileBusy(const std::function<bool()>& finished);
+    // The engine's tab tells how its last search went (nothing while one runs).
+    void ShowOutcomeOnTab(int engine);
     bool SearchesRunning() const;
+    // Whether the page on show is an engine's whose search runs.
+    bool VisiblePageBusy() const;
+    // The engine (1..3) whose page holds the control, 0 for none.
+    int EngineOfControl(dui::ControlHandle control) const;
     // Input during a wait: Esc cancels, the engine pages' input is dropped.
     bool DropsDuringSearch(const plat::MSG& message);
     void PlayFromList(int list, int player_engine);
@@ -167,6 +196,8 @@ private:
     plat::HWND m_window = nullptr;
     search::SearchState m_state;
     bool m_busy = false;
+    // While SearchAllEngines starts the searches, none of them waits.
+    bool m_starting_several = false;
     std::optional<services::CancelToken> m_lookup;  // engine 2's detail lookup in flight
     ExitQuestion m_exit_question;
     KeywordHistory* m_history = nullptr;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -361,6 +362,72 @@ TEST_F(StalledEngineTest, ClosingDuringASearchCancelsIt) {
         usleep(10'000);
     }
     EXPECT_EQ(plat::BackgroundJobsPending(), 0u);
+}
+
+TEST(SearchOutcomeTest, TabSaysRowsAndSecondsOrWhyItFailed) {
+    EXPECT_EQ(app::OutcomeTooltip(2, {services::HttpFailure::None, 20, 405}),
+              "引擎2：20 条结果，0.41 秒");
+    EXPECT_EQ(app::OutcomeTooltip(3, {services::HttpFailure::TimedOut, 0, 9000}),
+              "引擎3：搜索失败：连接超时");
+    EXPECT_EQ(app::OutcomeBadge({services::HttpFailure::None, 20, 405}), "20");
+    EXPECT_EQ(app::OutcomeBadge({services::HttpFailure::TimedOut, 0, 9000}), "!");
+}
+
+// Engine 1 never answers, engine 2 refuses, engine 3 is the demo engine.
+class AllEnginesTest : public StalledEngineTest {
+protected:
+    app::SiteSettings Sites() const override {
+        app::SiteSettings sites = StalledEngineTest::Sites();
+        sites.engine_roots[1] =
+            "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+        return sites;
+    }
+};
+
+TEST_F(AllEnginesTest, CtrlEnterSearchesEveryEngineAtOnceAndEachTabSaysHowItWent) {
+    PressOn(ui->Tab(2));
+    TypeKeyword(1, "x");
+    ui->KeywordBox(3).EditText("old");
+    std::function<void()> once_two_ended = [&] {
+        // Engine 1 still stalls; the others have ended, each on its own.
+        if (ui->Searching(2) || ui->Searching(3)) {
+            usleep(5'000);
+            plat::headless::PushStep(once_two_ended);
+            return;
+        }
+        EXPECT_TRUE(ui->Searching(1));
+        EXPECT_EQ(ui->Pages().SelectPage(), 2);
+        EXPECT_GT(ui->List(3).RowCount(), 0);
+        EXPECT_TRUE(ui->Tab(4).TooltipText().starts_with(
+            "引擎3：" + std::to_string(ui->List(3).RowCount()) + " 条结果，"))
+            << ui->Tab(4).TooltipText();
+        EXPECT_EQ(ui->Tab(3).TooltipText(), "引擎2：搜索失败：连接被拒绝");
+        EXPECT_EQ(ui->Tab(2).TooltipText(), "");
+        // Engine 3's page takes input meanwhile.
+        plat::headless::MouseDown(window, CentreOf(ui->Tab(4)));
+        plat::headless::MouseUp(window, CentreOf(ui->Tab(4)));
+        plat::headless::Click(window, CentreOf(ui->KeywordBox(3)));
+        plat::headless::TypeText("y");
+        plat::headless::PushStep([&] {
+            EXPECT_EQ(ui->KeywordBox(3).EditText(), "xy");
+            plat::headless::PressKey(plat::VK_ESCAPE);
+        });
+    };
+    plat::headless::PushStep(once_two_ended);
+    plat::headless::KeyDown(plat::VK_CONTROL);
+    plat::headless::PressKey(plat::VK_RETURN);
+    plat::headless::KeyUp(plat::VK_CONTROL);
+    Pump();
+    EXPECT_FALSE(ui->Busy());
+    EXPECT_EQ(ui->List(1).EmptyText(), "已取消");
+    EXPECT_EQ(ui->Tab(2).TooltipText(), "引擎1：已取消");
+    EXPECT_EQ(ui->KeywordBox(2).EditText(), "x");
+    for (int engine = 1; engine <= 3; ++engine) {
+        EXPECT_EQ(ui->State().PageCounter(engine), 1) << engine;
+        EXPECT_FALSE(ui->NextButton(engine).Disabled()) << engine;
+    }
+    // Engine 1 was on show: its new search set the status label last.
+    EXPECT_EQ(ui->StatusLabel().LabelText(), "当前页数：1，引擎：1");
 }
 
 TEST_F(MainWindowTest, CopyTakesTheHiddenAddressOrEmptiesTheClipboard) {
