@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform/core_state.h"
 #include "platform/platform.h"
+#include "util/gbk_text.h"
 
 namespace plat {
 namespace {
@@ -163,12 +165,12 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
             char buffer[4096];
             const LONG count = ImmGetCompositionString(ImmGetContext(hwnd), GCS_RESULTSTR, buffer,
                                                        sizeof(buffer));
-            for (LONG i = 0; i < count; ++i) {
-                const auto lead = static_cast<unsigned char>(buffer[i]);
-                if (lead >= 0x81 && lead <= 0xFE && i + 1 < count) {
-                    const auto trail = static_cast<unsigned char>(buffer[i + 1]);
+            const std::string_view result(buffer, std::clamp<size_t>(count > 0 ? static_cast<size_t>(count) : 0, 0, sizeof(buffer)));
+            for (size_t i = 0; i < result.size(); i += util::GbkCharLength(result, i)) {
+                const auto lead = static_cast<unsigned char>(result[i]);
+                if (util::GbkCharLength(result, i) == 2) {
+                    const auto trail = static_cast<unsigned char>(result[i + 1]);
                     PostInternal(hwnd, WM_IME_CHAR, (static_cast<WPARAM>(lead) << 8) | trail, 1);
-                    ++i;
                 } else {
                     PostInternal(hwnd, WM_IME_CHAR, lead, 1);
                 }

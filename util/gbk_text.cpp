@@ -1,5 +1,6 @@
 #include "util/gbk_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -105,6 +106,45 @@ std::size_t GbkCharLength(std::string_view gbk, std::size_t offset) {
         if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
     }
     return 1;
+}
+
+std::size_t GbkCharStartAtOrBefore(std::string_view gbk, std::size_t offset) {
+    offset = std::min(offset, gbk.size());
+    std::size_t at = 0;
+    while (at < offset) {
+        const std::size_t next = at + GbkCharLength(gbk, at);
+        if (next > offset) break;
+        at = next;
+    }
+    return at;
+}
+
+std::string_view GbkPrefix(std::string_view gbk, std::size_t max_bytes) {
+    if (gbk.size() <= max_bytes) return gbk;
+    return gbk.substr(0, GbkCharStartAtOrBefore(gbk, max_bytes));
+}
+
+std::size_t GbkPreviousChar(std::string_view gbk, std::size_t from, std::size_t offset) {
+    offset = std::min(offset, gbk.size());
+    std::size_t at = std::min(from, offset);
+    std::size_t previous = at;
+    while (at < offset) {
+        previous = at;
+        at += GbkCharLength(gbk, at);
+    }
+    return previous;
+}
+
+std::size_t GbkCharCount(std::string_view gbk) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < gbk.size(); at += GbkCharLength(gbk, at)) ++count;
+    return count;
+}
+
+std::size_t GbkOffsetOfColumn(std::string_view gbk, std::size_t column) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < column && at < gbk.size(); ++i) at += GbkCharLength(gbk, at);
+    return at;
 }
 
 std::string GbkToUtf8(std::string_view gbk) { return GbkToUtf8(gbk, GbkStandIns{}); }

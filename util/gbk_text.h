@@ -37,9 +37,24 @@ struct GbkStandIns {
 // every unit still becomes exactly one.
 std::string GbkToUtf8(std::string_view gbk, const GbkStandIns& stand_ins);
 
+// Characters of GBK text, by one boundary rule that every layer shares.
+//
 // Length in bytes (1 or 2) of the GBK unit starting at `offset`: two when a
 // lead byte 0x81..0xFE is followed by a trail byte 0x40..0xFE other than
-// 0x7F, one otherwise; 0 at or past the end.
+// 0x7F, one otherwise; 0 at or past the end. Malformed text therefore steps
+// one byte at a time, and a lone lead byte at the end is never read past.
+// GBK cannot be read backwards: stepping back scans from a known start.
 std::size_t GbkCharLength(std::string_view gbk, std::size_t offset);
+// The largest character start at or before `offset`, scanning from 0.
+std::size_t GbkCharStartAtOrBefore(std::string_view gbk, std::size_t offset);
+// The longest prefix of whole characters that fits in `max_bytes`.
+std::string_view GbkPrefix(std::string_view gbk, std::size_t max_bytes);
+// The start of the character before `offset`, scanning from `from` (a
+// character start at or before it).
+std::size_t GbkPreviousChar(std::string_view gbk, std::size_t from, std::size_t offset);
+// Characters in the text.
+std::size_t GbkCharCount(std::string_view gbk);
+// Byte offset of the column-th character (clamped to the end).
+std::size_t GbkOffsetOfColumn(std::string_view gbk, std::size_t column);
 
 }  // namespace util

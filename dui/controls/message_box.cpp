@@ -17,6 +17,7 @@
 #include "dui/core/host_window.h"
 #include "dui/core/image.h"
 #include "dui/core/string_format.h"
+#include "util/gbk_text.h"
 
 namespace dui {
 namespace {
@@ -83,19 +84,6 @@ const ExImage* IconStrip() {
     static const std::optional<ExImage> strip = LoadImageFromBytes(
         std::string_view(reinterpret_cast<const char*>(kMessageIconsPng), sizeof kMessageIconsPng), true);
     return strip ? &*strip : nullptr;
-}
-
-// Cuts GBK text at a character boundary.
-std::string_view CutGbk(std::string_view text, size_t max_bytes) {
-    if (text.size() <= max_bytes) return text;
-    size_t at = 0;
-    while (at < max_bytes) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const size_t length = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-        if (at + length > max_bytes) break;
-        at += length;
-    }
-    return text.substr(0, at);
 }
 
 plat::RECT WorkArea() {
@@ -256,7 +244,7 @@ bool MessageBoxSession::Build(plat::HWND owner, std::string_view message, Messag
     m_serial = next_serial++;
     m_icon = options.icon;
     m_owner = plat::IsWindow(owner) ? owner : nullptr;
-    message = CutGbk(message, kMaxMessageBytes);
+    message = util::GbkPrefix(message, kMaxMessageBytes);
 
     const BoxLayout layout = LayOutBox(m_owner, message, m_icon != kIconNone, options.centre_on_owner);
     const int width = layout.box.right - layout.box.left;

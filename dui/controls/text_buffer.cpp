@@ -5,50 +5,6 @@
 
 namespace dui {
 
-size_t GbkCharLength(std::string_view text, size_t offset) {
-    if (offset >= text.size()) return 0;
-    const auto lead = static_cast<unsigned char>(text[offset]);
-    if (lead >= 0x81 && lead <= 0xFE && offset + 1 < text.size()) {
-        const auto trail = static_cast<unsigned char>(text[offset + 1]);
-        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
-    }
-    return 1;
-}
-
-size_t GbkPreviousChar(std::string_view text, size_t from, size_t offset) {
-    offset = std::min(offset, text.size());
-    size_t at = std::min(from, offset);
-    size_t previous = at;
-    while (at < offset) {
-        previous = at;
-        at += GbkCharLength(text, at);
-    }
-    return previous;
-}
-
-size_t GbkCharCount(std::string_view text) {
-    size_t count = 0;
-    for (size_t at = 0; at < text.size(); at += GbkCharLength(text, at)) ++count;
-    return count;
-}
-
-size_t GbkOffsetOfColumn(std::string_view text, size_t column) {
-    size_t at = 0;
-    for (size_t i = 0; i < column && at < text.size(); ++i) at += GbkCharLength(text, at);
-    return at;
-}
-
-size_t GbkCharStartAtOrBefore(std::string_view text, size_t offset) {
-    offset = std::min(offset, text.size());
-    size_t at = 0;
-    while (at < offset) {
-        const size_t next = at + GbkCharLength(text, at);
-        if (next > offset) break;
-        at = next;
-    }
-    return at;
-}
-
 std::string_view FirstLine(std::string_view text) {
     const size_t end = text.find('\n');
     if (end == std::string_view::npos) return text;

@@ -5,23 +5,17 @@
 #include <string_view>
 #include <vector>
 
+#include "util/gbk_text.h"
+
 namespace dui {
 
-// Characters of GBK text. A lead byte 0x81..0xFE followed by a trail byte
-// 0x40..0xFE (not 0x7F) is one double-byte character; every other byte is a
-// character of its own, so malformed text still steps one byte at a time
-// and a lone lead byte at the end is never read past. GBK cannot be read
-// backwards, so stepping back scans from a known character start.
-size_t GbkCharLength(std::string_view text, size_t offset);
-// The start of the character before `offset`, scanning from `from` (a
-// character start at or before it).
-size_t GbkPreviousChar(std::string_view text, size_t from, size_t offset);
-// Characters in the text (what the edit box calls columns).
-size_t GbkCharCount(std::string_view text);
-// Byte offset of the column-th character (clamped to the end).
-size_t GbkOffsetOfColumn(std::string_view text, size_t column);
-// The largest character start at or before `offset`, scanning from 0.
-size_t GbkCharStartAtOrBefore(std::string_view text, size_t offset);
+// Characters of GBK text (what the edit box calls columns), by the
+// program's one boundary rule.
+using util::GbkCharCount;
+using util::GbkCharLength;
+using util::GbkCharStartAtOrBefore;
+using util::GbkOffsetOfColumn;
+using util::GbkPreviousChar;
 
 // The text of an edit box: GBK bytes whose lines are separated by "\r\n",
 // with a table of line starts. Offsets are byte offsets; lines are 1-based.

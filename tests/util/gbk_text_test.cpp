@@ -93,4 +93,10 @@ TEST(GbkTextTest, EveryLayerConvertsWithTheSameRule) {
     EXPECT_EQ(dui::TextFromUtf8(bad_utf8), utf8);
 }
 
+TEST(GbkTextTest, PrefixKeepsWholeCharactersOfTheOneBoundaryRule) {
+    EXPECT_EQ(util::GbkPrefix("a\x81" "Ab", 2), "a");        // "\x81A" is one character
+    EXPECT_EQ(util::GbkPrefix("\x81\x20z", 1), "\x81");      // a lead before a non-trail stands alone
+    EXPECT_EQ(util::GbkPrefix("ab", 5), "ab");
+}
+
 }  // namespace
