@@ -761,6 +761,7 @@ int StartDesktop(const PartialSettings& site_options) {
     Sites sites;
     if (!sites.Resolve(site_options)) return kFailure;
     App().sites = sites.Get();
+    App().engines = LoadEngines(/*report=*/true);
     if (sites.History()) {
         App().history = KeywordHistory(KeywordHistoryPath());
         App().history.Load();

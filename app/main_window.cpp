@@ -117,8 +117,28 @@ std::string AboutText(std::string_view domain) {
            "腾讯微博：" + site + "/" + kAuthorName;
 }
 
-int AddressColumn(int engine) {
-    return engine == 1 ? 7 : 4;
+std::array<search::SearchEngine, kEngineCount> TabEngines(const search::EngineCatalogue& engines,
+                                                         const SiteSettings& sites) {
+    std::array<const search::SearchEngine*, kEngineCount> chosen{};
+    for (std::size_t tab = 0; tab < chosen.size(); ++tab) {
+        const search::SearchEngine* named = engines.Find(sites.tabs[tab]);
+        if (!sites.tabs[tab].empty() && named != nullptr && named->enabled) chosen[tab] = named;
+    }
+    const std::vector<const search::SearchEngine*> enabled = engines.Enabled();
+    auto next = enabled.begin();
+    for (const search::SearchEngine*& tab : chosen) {
+        while (tab == nullptr && next != enabled.end()) {
+            if (std::find(chosen.begin(), chosen.end(), *next) == chosen.end()) tab = *next;
+            ++next;
+        }
+    }
+    std::array<search::SearchEngine, kEngineCount> tabs;
+    for (std::size_t tab = 0; tab < chosen.size(); ++tab) {
+        if (chosen[tab] == nullptr) continue;
+        tabs[tab] = *chosen[tab];
+        tabs[tab].site_root = EngineRoot(tabs[tab].file_name, tabs[tab].site_root, sites);
+    }
+    return tabs;
 }
 
 std::string OutcomeBadge(const SearchOutcome& outcome) {
@@ -147,11 +167,12 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
-                       const SiteSettings& sites) {
+                       const SiteSettings& sites, const search::EngineCatalogue& engines) {
     m_host = &host;
     m_window = host.Window();
+    const std::array<search::SearchEngine, kEngineCount> tab_engines = TabEngines(engines, sites);
     for (int engine = 1; engine <= kEngineCount; ++engine) {
-        Page(engine).engine = search::MakeSearchEngine(engine, sites.engine_roots[Index(engine)]);
+        Page(engine).engine = tab_engines[Index(engine)];
     }
     CreateControls(skin, sites);
     CreateListsAndMenus();
@@ -215,7 +236,8 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
         button.IconData(skin.Resource(tab));
         button.IconPosition(2);
         button.Gap(4);
-        button.Caption(kTabCaptions[tab - 1]);
+        const std::string& caption = tab >= 2 ? Page(tab - 1).engine.caption : std::string();
+        button.Caption(caption.empty() ? kTabCaptions[tab - 1] : caption);
     }
     m_tabs[0].Checked(true);
 
@@ -285,25 +307,16 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
 }
 
 void MainWindow::CreateListsAndMenus() {
-    struct ColumnSpec {
-        const char* title;
-        int width;
-    };
-    // The last column of every list is the hidden address.
-    const std::array<std::vector<ColumnSpec>, kEngineCount> columns = {{
-        {{"文件名", 130}, {"添加时间", 90}, {"文件数", 50}, {"文件大小", 70}, {"热度", 50},
-         {"速度", 50}, {"磁力地址", 0}},
-        {{"文件名", 290}, {"文件大小", 70}, {"添加日期", 70}, {"地址", 0}},
-        {{"文件名", 290}, {"文件大小", 70}, {"种子数量", 70}, {"地址", 0}},
-    }};
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         dui::ExReportList& list = List(engine);
-        const auto& specs = columns[Index(engine)];
-        for (std::size_t c = 0; c < specs.size(); ++c) {
-            const bool hidden_magnet = engine == 1 && c + 1 == specs.size();
-            list.InsertColumn(0, specs[c].title, specs[c].width,
-                              hidden_magnet ? dui::StringAlignment::Near
-                                            : dui::StringAlignment::Center);
+        for (const search::Column& column : Page(engine).engine.columns) {
+            dui::StringAlignment alignment = dui::StringAlignment::Center;
+            switch (column.alignment) {
+                case search::ColumnAlignment::Near: alignment = dui::StringAlignment::Near; break;
+                case search::ColumnAlignment::Center: alignment = dui::StringAlignment::Center; break;
+                case search::ColumnAlignment::Far: alignment = dui::StringAlignment::Far; break;
+            }
+            list.InsertColumn(0, column.caption, column.width, alignment);
         }
     }
 
@@ -311,8 +324,8 @@ void MainWindow::CreateListsAndMenus() {
         dui::ExPopupMenu& menu = Menu(list);
         menu.AddItem(kMenuPlay1, std::function<void()>([this, list] { PlayFromList(list, 1); }));
         menu.AddItem(kMenuPlay2, std::function<void()>([this, list] { PlayFromList(list, 2); }));
-        if (list == 2) {
-            menu.AddItem(kMenuCopy, std::function<void()>([this] { CopyDetailAddress(); }));
+        if (Page(list).engine.detail) {
+            menu.AddItem(kMenuCopy, std::function<void()>([this, list] { CopyDetailAddress(list); }));
         } else {
             menu.AddItem(kMenuCopy,
                          std::function<void()>([this, list] { CopyDownloadAddress(list); }));
@@ -447,24 +460,29 @@ void MainWindow::ShowKeywordHistory(int engine) {
     menu.Popup(m_window, below.x, below.y + size.cy <= area.bottom ? below.y : above.y - size.cy);
 }
 
+int MainWindow::EngineAddressColumn(int engine) {
+    return static_cast<int>(Page(engine).engine.address_column) + 1;
+}
+
 void MainWindow::CopyDownloadAddress(int list) {
     if (list < 1 || list > kEngineCount) return;
     dui::ExReportList& control = List(list);
     const int row = control.CurrentRow();
     // No current row empties the clipboard on purpose.
-    plat::SetClipboardText(row > 0 ? control.CellText(row, AddressColumn(list)) : std::string());
+    plat::SetClipboardText(row > 0 ? control.CellText(row, EngineAddressColumn(list)) : std::string());
 }
 
-void MainWindow::CopyDetailAddress() {
-    if (m_busy) return;
-    dui::ExReportList& list = List(2);
+void MainWindow::CopyDetailAddress(int engine) {
+    if (m_busy || engine < 1 || engine > kEngineCount || !Page(engine).engine.detail) return;
+    const search::DetailRule rule = *Page(engine).engine.detail;
+    dui::ExReportList& list = List(engine);
     const int row = list.CurrentRow();
-    const std::string detail_url = row > 0 ? list.CellText(row, AddressColumn(2)) : std::string();
+    const std::string detail_url = row > 0 ? list.CellText(row, EngineAddressColumn(engine)) : std::string();
     const services::CancelToken cancel;
     m_lookup = cancel;
     auto found = std::make_shared<std::optional<search::PageResult>>();
     plat::RunInBackground(
-        m_window, [detail_url, cancel] { return search::ResolveDetailAddressResult(detail_url, cancel); },
+        m_window, [detail_url, rule, cancel] { return search::ResolveDetailAddressResult(detail_url, rule, cancel); },
         [found](search::PageResult result) { *found = std::move(result); });
     const bool served = WaitWhileBusy([&found] { return found->has_value(); });
     m_lookup.reset();
@@ -477,13 +495,13 @@ void MainWindow::CopyDetailAddress() {
 void MainWindow::PlayFromList(int list, int player_engine) {
     dui::ExReportList& control = List(list);
     const int row = control.CurrentRow();
-    std::string address = row > 0 ? control.CellText(row, AddressColumn(list)) : std::string();
+    std::string address = row > 0 ? control.CellText(row, EngineAddressColumn(list)) : std::string();
     std::string name = row > 0 ? control.CellText(row, 1) : std::string();
     // The player runs its own loop: start it once the menu and the click
     // that opened it have fully returned.
-    plat::PostToUiThread([list, player_engine, address = std::move(address),
+    plat::PostToUiThread([detail = Page(list).engine.detail, player_engine, address = std::move(address),
                           name = std::move(name)]() mutable {
-        RunPlayCommand(list, player_engine, std::move(address), std::move(name));
+        RunPlayCommand(detail, player_engine, std::move(address), std::move(name));
     });
 }
 

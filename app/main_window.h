@@ -23,6 +23,7 @@
 #include "dui/core/host_window.h"
 #include "dui/core/picture.h"
 #include "platform/platform.h"
+#include "search/engine_catalogue.h"
 #include "search/search_engine.h"
 #include "search/search_state.h"
 #include "services/http.h"
@@ -48,8 +49,12 @@ std::string VersionLine(std::string_view domain);
 // microblog address, lines separated by CR LF.
 std::string AboutText(std::string_view domain);
 
-// Column (1-based) of each engine's list that holds the row's address.
-int AddressColumn(int engine);
+// The engines the three engine tabs show: the engine each "tabN" setting
+// names when it is loaded and enabled, the first enabled engines not
+// shown yet for the others, each with its site root. A tab left without an
+// engine gets one that never produces a row.
+std::array<search::SearchEngine, kEngineCount> TabEngines(const search::EngineCatalogue& engines,
+                                                         const SiteSettings& sites);
 
 // How an engine's last search went, as its tab tells it.
 struct SearchOutcome {
@@ -99,17 +104,19 @@ public:
     // controls into their pages, disables the paging buttons, restyles the
     // title label, installs the exit question and binds the events.
     void BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
-                         const SiteSettings& sites);
+                         const SiteSettings& sites, const search::EngineCatalogue& engines);
 
     // Tab n (1..4): checks it alone, shows its page and, for an engine tab,
     // makes that engine the current one.
     void SelectTab(int tab);
-    // Puts the address of the list's current row on the clipboard (lists 1
-    // and 3); no current row empties the clipboard.
+    // Puts the address of the list's current row on the clipboard (lists
+    // whose engine has no detail pages); no current row empties the
+    // clipboard.
     void CopyDownloadAddress(int list);
-    // Engine 2's copy: looks the current row's detail page up and puts the
-    // address it holds (or an empty text) on the clipboard.
-    void CopyDetailAddress();
+    // The copy of an engine with detail pages (engine 2's tab by default):
+    // looks the current row's detail page up and puts the address it holds
+    // (or an empty text) on the clipboard.
+    void CopyDetailAddress(int engine = 2);
     // The keywords the keyword boxes offer and remember; null (the default)
     // remembers nothing. Must outlive the window.
     void UseHistory(KeywordHistory* history) { m_history = history; }
@@ -164,6 +171,8 @@ public:
     dui::ExPopupMenu& KeywordMenu() { return m_keyword_menu; }
 
 private:
+    // The 1-based column of the engine tab's list that holds a row's address.
+    int EngineAddressColumn(int engine);
     static std::size_t Index(int one_based) { return static_cast<std::size_t>(one_based - 1); }
 
     void CreateControls(const SkinPackage& skin, const SiteSettings& sites);

@@ -65,19 +65,20 @@ int AskToClose(plat::HWND window) {
     return dui::ShowMessageBox(window, kPlayerCloseQuestion, options);
 }
 
-// The detail lookup of engine 2 runs on a worker; the window keeps painting
+// A detail lookup runs on a worker; the window keeps painting
 // and the program keeps running meanwhile. nullopt when a quit message
 // arrived (posted again for the outer loop); the lookup's result is then
 // dropped when it comes.
-std::optional<std::string> ResolveWhileRunning(const std::string& detail_address) {
+std::optional<std::string> ResolveWhileRunning(const std::string& detail_address,
+                                               const search::DetailRule& rule) {
     struct Lookup {
         std::mutex mutex;
         bool done = false;
         std::string address;
     };
     auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, detail_address] {
-        std::string address = search::ResolveDetailAddressResult(detail_address).text;
+    std::thread([lookup, detail_address, rule] {
+        std::string address = search::ResolveDetailAddressResult(detail_address, rule).text;
         const std::lock_guard<std::mutex> lock(lookup->mutex);
         lookup->address = std::move(address);
         lookup->done = true;
@@ -244,10 +245,17 @@ void OpenPlayer(const PlayRequest& request) {
 }
 
 void RunPlayCommand(int engine, int player_engine, std::string address_cell, std::string name_cell) {
+    const search::SearchEngine* built_in = engine == 2 ? search::BuiltInEngine(2) : nullptr;
+    RunPlayCommand(built_in != nullptr ? built_in->detail : std::nullopt, player_engine,
+                   std::move(address_cell), std::move(name_cell));
+}
+
+void RunPlayCommand(const std::optional<search::DetailRule>& detail, int player_engine,
+                    std::string address_cell, std::string name_cell) {
     if (player_engine != 1 && player_engine != 2) return;
     PlayRequest request{std::move(address_cell), std::move(name_cell), player_engine};
-    if (engine == 2 && !request.address.empty()) {
-        const std::optional<std::string> resolved = ResolveWhileRunning(request.address);
+    if (detail && !request.address.empty()) {
+        const std::optional<std::string> resolved = ResolveWhileRunning(request.address, *detail);
         if (!resolved.has_value()) return;
         if (!resolved->empty()) request.address = *resolved;
     }

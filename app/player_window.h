@@ -12,10 +12,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "search/search_engine.h"
 
 namespace app {
 
@@ -74,6 +76,10 @@ void OpenPlayer(const PlayRequest& request);
 // menu is gone.
 void RunPlayCommand(int engine, int player_engine, std::string address_cell,
                     std::string name_cell);
+// The same for any engine: with a detail rule the address cell is a
+// detail-page address resolved by that rule first.
+void RunPlayCommand(const std::optional<search::DetailRule>& detail, int player_engine,
+                    std::string address_cell, std::string name_cell);
 
 // The player window's message hook (installed as its host's OnMessage):
 // WM_CLOSE asks the close question, refused while that question is already

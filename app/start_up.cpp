@@ -112,7 +112,7 @@ bool OpenMainWindow() {
         return false;
     }
     app.main_ui = std::make_unique<MainWindow>();
-    app.main_ui->BuildMainWindow(*app.main_host, app.skin, app.sites);
+    app.main_ui->BuildMainWindow(*app.main_host, app.skin, app.sites, app.engines);
     app.main_ui->UseHistory(&app.history);
 
     app.main_host->Show(dui::kAnimationCentre);

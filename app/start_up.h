@@ -9,6 +9,7 @@
 #include "app/skin_package.h"
 #include "dui/core/host_window.h"
 #include "platform/platform.h"
+#include "search/engine_catalogue.h"
 
 namespace app {
 
@@ -37,6 +38,9 @@ struct Application {
     std::unique_ptr<MainWindow> main_ui;
     // The engines, player pages and product site the windows talk to.
     SiteSettings sites;
+    // The engine definitions; the built-in ones until start-up reads the
+    // user's too.
+    search::EngineCatalogue engines = search::BuiltInEngines();
     // Keywords searched in earlier runs; off unless the desktop start
     // switches it on.
     KeywordHistory history;

@@ -31,10 +31,10 @@ constexpr std::size_t kMaxCaptionBytes = 8;
 // The keys a definition may hold; GKeyFile reports no line numbers, so the
 // text is scanned for where each key stands.
 constexpr std::string_view kKeys[] = {
-    "name",       "caption",        "root",           "address",   "keyword-encoding",
-    "page-decoding", "pattern",     "case-sensitive", "multi-line", "quote-token",
-    "columns",    "widths",         "groups",         "address-column", "detail-start",
-    "detail-end", "enabled",
+    "name",         "caption",        "root",         "address",        "keyword-encoding",
+    "page-decoding", "pattern",       "case-sensitive", "multi-line",   "quote-token",
+    "columns",      "widths",         "groups",       "alignments",     "address-column",
+    "detail-start", "detail-end",     "enabled",
 };
 
 std::string_view TrimSpace(std::string_view text) {
@@ -329,6 +329,25 @@ std::optional<SearchEngine> ParseEngineDefinition(std::string_view text, std::st
                 break;
             }
             engine.columns.push_back({(*titles)[c], (*widths)[c], group});
+        }
+    }
+    if (reader.Has("alignments") && !reader.Failed()) {
+        const auto alignments = reader.List("alignments");
+        if (alignments && alignments->size() != engine.columns.size()) {
+            reader.Fail("alignments", "alignments: " + std::to_string(alignments->size()) +
+                                          " alignments for " + std::to_string(engine.columns.size()) +
+                                          " columns");
+        } else if (alignments) {
+            for (std::size_t c = 0; c < alignments->size(); ++c) {
+                const std::string& name = (*alignments)[c];
+                if (name == "near") {
+                    engine.columns[c].alignment = ColumnAlignment::Near;
+                } else if (name == "far") {
+                    engine.columns[c].alignment = ColumnAlignment::Far;
+                } else if (name != "center") {
+                    reader.Fail("alignments", "alignments: takes near, center or far");
+                }
+            }
         }
     }
     engine.address_column = engine.columns.empty() ? 0 : engine.columns.size() - 1;

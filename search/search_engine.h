@@ -7,12 +7,16 @@
 
 namespace search {
 
+// How a column's cells sit in the list.
+enum class ColumnAlignment { Near, Center, Far };
+
 // One column of an engine's result list: caption (GBK), initial width in
 // pixels and the pattern group whose text fills the column.
 struct Column {
     std::string caption;
     int width = 0;
     int group = 0;
+    ColumnAlignment alignment = ColumnAlignment::Center;
 };
 using ColumnMap = std::vector<Column>;
 

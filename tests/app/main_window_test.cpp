@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ protected:
         app::App() = app::Application{};
         app::App().data_directory = "/nonexistent";
         app::App().sites = Sites();
+        app::App().engines = Engines();
         ASSERT_TRUE(app::OpenMainWindow());
         window = app::App().main_window;
         ui = app::App().main_ui.get();
@@ -57,6 +59,7 @@ protected:
     }
 
     virtual app::SiteSettings Sites() const { return engines.Sites(); }
+    virtual search::EngineCatalogue Engines() { return search::BuiltInEngines(); }
     static void Pump() { plat::headless::PumpMessages(); }
     void Click(const dui::ExControl& control) {
         plat::headless::Click(window, CentreOf(control));
@@ -302,6 +305,45 @@ TEST_F(MainWindowTest, DownInAKeywordBoxOffersTheKeywordsBeginningWithItsText) {
     plat::headless::PressKey(plat::VK_DOWN);
     Pump();
     std::filesystem::remove_all(directory);
+}
+
+// A tab shows the engine "tabN" names, here one defined only in a user's
+// file: its caption, its columns, its rows.
+class UserEngineTabTest : public MainWindowTest {
+protected:
+    app::SiteSettings Sites() const override {
+        app::SiteSettings sites = engines.Sites();
+        sites.tabs[1] = "films";
+        return sites;
+    }
+    search::EngineCatalogue Engines() override {
+        const std::filesystem::path folder =
+            std::filesystem::temp_directory_path() / ("seed-tab-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "films.engine")
+            << "[Engine]\nname=Films\ncaption=" << U8(u8"影片") << "\naddress=" << site.Url("/f?q={keyword}")
+            << "\npattern=<b>(.*?)</b> <a href=\"(.*?)\">\ncolumns=Name;Address\nwidths=300;0\ngroups=1;2\n";
+        search::EngineCatalogue catalogue =
+            search::LoadEngineCatalogue({search::BuiltInEngineFolder(), folder.string()});
+        std::filesystem::remove_all(folder);
+        return catalogue;
+    }
+    testing_support::RawResponder site{testing_support::RawResponder::Reply(
+        "HTTP/1.1 200 OK\r\nContent-Length: 38\r\n\r\n<b>Film one</b> <a href=\"magnet:?x\">xx")};
+};
+
+TEST_F(UserEngineTabTest, ATabSearchesTheEngineItsSettingNames) {
+    EXPECT_EQ(ui->Tab(2).Caption(), "引擎1");
+    EXPECT_EQ(ui->Tab(3).Caption(), "影片");
+    EXPECT_EQ(ui->Tab(4).Caption(), "引擎2");
+    PressOn(ui->Tab(3));
+    Click(ui->SearchButton(2));
+    ASSERT_EQ(ui->List(2).RowCount(), 1);
+    EXPECT_EQ(ui->List(2).ColumnCount(), 2);
+    EXPECT_EQ(ui->List(2).CellText(1, 1), "Film one");
+    ui->List(2).CurrentRow(1);
+    ui->CopyDownloadAddress(2);
+    EXPECT_EQ(plat::GetClipboardText(), "magnet:?x");
 }
 
 // Engine 1's site refuses every connection.
