@@ -56,6 +56,11 @@ constexpr int kButtonWidth = 70;
 constexpr int kButtonHeight = 24;
 constexpr int kButtonStep = 75;
 constexpr int kButtonRightMargin = 8;
+// Buttons placed again after a resize sit this far from the right edge.
+constexpr int kResizedButtonRightMargin = 10;
+// Text lower than this (one line) sits a little below the text top.
+constexpr float kShortTextHeight = 30;
+constexpr float kShortTextNudge = 4;
 constexpr int kButtonBottomMargin = 35;
 constexpr RectF kIconCell{30, 40, 40, 40};
 constexpr int kIconCellSize = 40;
@@ -171,6 +176,7 @@ BoxLayout LayOutBox(plat::HWND owner, std::string_view message, bool has_icon, b
         height += static_cast<int>(measured_height - text.height);
         text.height = measured_height + 5;
     }
+    if (measured_height < kShortTextHeight) text.top += kShortTextNudge;
     // Never larger than the work area; the text is cut instead.
     const int area_width = area.right - area.left;
     const int area_height = area.bottom - area.top;
@@ -375,7 +381,7 @@ void MessageBoxSession::PlaceButtons(int width, int height) {
     for (auto& button : m_buttons) {
         auto tag = ParseTag(button->Tag());
         if (!tag) continue;
-        button->Move(static_cast<float>(width - tag->position * kButtonStep - kButtonRightMargin),
+        button->Move(static_cast<float>(width - tag->position * kButtonStep - kResizedButtonRightMargin),
                      static_cast<float>(height - kButtonBottomMargin));
     }
 }

@@ -166,6 +166,7 @@ TEST_F(MessageBoxTest, OneLineKeepsTheStandardBoxAndIsCentredOnItsHeight) {
         ASSERT_NE(parts.label, nullptr);
         EXPECT_FALSE(parts.label->WordWrap());
         EXPECT_EQ(parts.label->VerticalAlignment(), dui::kLabelCentre);
+        EXPECT_EQ(parts.label->Bounds().top, 43 + 4);  // a single line is nudged down
         ASSERT_EQ(parts.buttons.size(), 1u);
         EXPECT_EQ(parts.buttons[0]->Bounds(), (dui::RectF{320 - 75 - 8, 150 - 35, 70, 24}));
     };
@@ -202,6 +203,24 @@ TEST_F(MessageBoxTest, LongTextGrowsTheBoxAndButtonsFollowItsEdges) {
     dui::ShowMessageBox(window, lines, options);
     EXPECT_EQ(tall.cx, 320);
     EXPECT_GT(tall.cy, 150);
+}
+
+TEST_F(MessageBoxTest, AResizedBoxPlacesItsButtonsTenPixelsFromTheRightEdge) {
+    MessageBoxOptions options;
+    options.buttons = dui::kButtonsYesNo;
+    options.init = [this](plat::HWND shown, int, int) { box = shown; };
+    std::vector<dui::RectF> placed;
+    headless::PushStep([&] {
+        plat::RECT rect{};
+        plat::GetWindowRect(box, &rect);
+        plat::MoveWindow(box, rect.left, rect.top, 400, 200, 1);
+        headless::PumpMessages();
+        for (const auto* button : PartsOf(box).buttons) placed.push_back(button->Bounds());
+        headless::PressKey(plat::VK_ESCAPE);
+    });
+    dui::ShowMessageBox(window, "?", options);
+    EXPECT_EQ(placed, (std::vector<dui::RectF>{{400 - 75 - 10, 200 - 35, 70, 24},
+                                              {400 - 150 - 10, 200 - 35, 70, 24}}));
 }
 
 TEST_F(MessageBoxTest, HostileTextStaysWithinTheWorkArea) {
