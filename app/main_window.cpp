@@ -5,8 +5,11 @@
 #include <utility>
 
 #include "app/background_wait.h"
+#include "app/client_uri.h"
 #include "app/player_window.h"
+#include "dui/controls/message_box.h"
 #include "platform/background.h"
+#include "platform/desktop.h"
 #include "search/detail_address.h"
 #include "search/engine_search.h"
 #include "services/http.h"
@@ -47,6 +50,7 @@ constexpr const char* kTabCaptions[kTabCount] = {"欢迎使用", "引擎1", "引
 constexpr const char* kMenuPlay1 = "在线播放视频[引擎1]";
 constexpr const char* kMenuPlay2 = "在线播放视频[引擎2]";
 constexpr const char* kMenuCopy = "复制下载地址";
+constexpr const char* kMenuOpen = "用下载工具打开";
 constexpr const char* kMenuClearHistory = "清除搜索历史";
 // The keyword menu offers this many, each shown with at most this many
 // characters so that a long keyword cannot make the menu wider than a screen.
@@ -330,6 +334,9 @@ void MainWindow::CreateListsAndMenus() {
             menu.AddItem(kMenuCopy,
                          std::function<void()>([this, list] { CopyDownloadAddress(list); }));
         }
+        menu.AddItem(kMenuOpen, std::function<void()>([this, list] {
+                         AfterInput([this, list] { OpenWithDownloadClient(list); });
+                     }));
     }
 }
 
@@ -368,6 +375,25 @@ void MainWindow::BindEvents() {
         EnginePage& page = Page(engine);
         page.list.OnRightClick(
             [this, engine](dui::ControlHandle, int) { Menu(engine).Popup(m_window, 0, 0); });
+        // A double-click on a row opens it once the button is up again.
+        page.list.BindEvent(plat::WM_LBUTTONDOWN, [this, engine](const dui::ControlEvent& event) {
+            if (event.wparam != dui::DOUBLECLICK_MARKER) return;
+            const dui::ExReportList& list = List(engine);
+            const dui::RectF bounds = list.Bounds();
+            const auto x = static_cast<float>(static_cast<int16_t>(event.lparam & 0xFFFF));
+            const auto y = static_cast<float>(static_cast<int16_t>((event.lparam >> 16) & 0xFFFF));
+            if (list.HitTest(x - bounds.left, y - bounds.top).found) m_open_on_release = engine;
+        });
+        page.list.BindEvent(plat::WM_LBUTTONUP, [this, engine](const dui::ControlEvent&) {
+            if (m_open_on_release != engine) return;
+            m_open_on_release = 0;
+            AfterInput([this, engine] { OpenWithDownloadClient(engine); });
+        });
+        page.list.BindEvent(plat::WM_KEYDOWN, [this, engine](const dui::ControlEvent& event) {
+            if (event.wparam == plat::VK_RETURN) {
+                AfterInput([this, engine] { OpenWithDownloadClient(engine); });
+            }
+        });
         page.search_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NewSearch(engine); });
         page.previous_button.BindEvent(
@@ -472,8 +498,7 @@ void MainWindow::CopyDownloadAddress(int list) {
     plat::SetClipboardText(row > 0 ? control.CellText(row, EngineAddressColumn(list)) : std::string());
 }
 
-void MainWindow::CopyDetailAddress(int engine) {
-    if (m_busy || engine < 1 || engine > kEngineCount || !Page(engine).engine.detail) return;
+std::optional<search::PageResult> MainWindow::LookUpDetailAddress(int engine) {
     const search::DetailRule rule = *Page(engine).engine.detail;
     dui::ExReportList& list = List(engine);
     const int row = list.CurrentRow();
@@ -486,10 +511,71 @@ void MainWindow::CopyDetailAddress(int engine) {
         [found](search::PageResult result) { *found = std::move(result); });
     const bool served = WaitWhileBusy([&found] { return found->has_value(); });
     m_lookup.reset();
-    if (!served || (*found)->failure == services::HttpFailure::Cancelled) return;
+    if (!served || (*found)->failure == services::HttpFailure::Cancelled) return std::nullopt;
+    return std::move(**found);
+}
+
+void MainWindow::CopyDetailAddress(int engine) {
+    if (m_busy || engine < 1 || engine > kEngineCount || !Page(engine).engine.detail) return;
+    const std::optional<search::PageResult> found = LookUpDetailAddress(engine);
+    if (!found) return;
     // A page without the address, or a failed lookup, leaves the clipboard
     // empty rather than holding page markup.
-    plat::SetClipboardText((*found)->Failed() ? std::string() : (*found)->text);
+    plat::SetClipboardText(found->Failed() ? std::string() : found->text);
+}
+
+void MainWindow::OpenWithDownloadClient(int engine) {
+    if (engine < 1 || engine > kEngineCount || m_busy) return;
+    dui::ExReportList& list = List(engine);
+    const int row = list.CurrentRow();
+    if (row <= 0) return;
+    if (!Page(engine).engine.detail) {
+        HandToDesktop(list.CellText(row, EngineAddressColumn(engine)));
+        return;
+    }
+    const std::optional<search::PageResult> found = LookUpDetailAddress(engine);
+    if (!found) return;
+    if (found->Failed()) {
+        ShowProblem("没有从详情页得到下载地址：" +
+                    std::string(services::HttpFailureText(found->failure)));
+        return;
+    }
+    if (found->text.empty()) {
+        ShowProblem("详情页上没有下载地址。");
+        return;
+    }
+    HandToDesktop(found->text);
+}
+
+void MainWindow::HandToDesktop(const std::string& address) {
+    const ClientUri client = MakeClientUri(address);
+    if (client.Refused()) {
+        ShowProblem(client.refusal);
+        return;
+    }
+    const std::string kind(LinkKindName(client.kind));
+    plat::LaunchDefaultForUri(m_window, client.uri, [this, address, kind](plat::UriLaunchResult result) {
+        if (result.outcome == plat::UriLaunch::Launched) return;
+        // Nothing is lost: the address can be pasted into a client by hand.
+        plat::SetClipboardText(address);
+        ShowProblem(result.outcome == plat::UriLaunch::NoHandler
+                        ? "没有找到打开" + kind + "的程序，地址已复制到剪贴板。"
+                        : "下载工具没有启动（" + result.detail + "），地址已复制到剪贴板。");
+    });
+}
+
+void MainWindow::ShowProblem(const std::string& text) {
+    dui::MessageBoxOptions options;
+    options.icon = dui::kIconWarning;
+    options.centre_on_owner = true;
+    dui::ShowMessageBox(m_window, text, std::move(options));
+}
+
+void MainWindow::AfterInput(std::function<void()> command) {
+    const plat::HWND window = m_window;
+    plat::PostToUiThread([window, command = std::move(command)] {
+        if (plat::IsWindow(window)) command();
+    });
 }
 
 void MainWindow::PlayFromList(int list, int player_engine) {

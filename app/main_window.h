@@ -24,6 +24,7 @@
 #include "dui/core/picture.h"
 #include "platform/platform.h"
 #include "search/engine_catalogue.h"
+#include "search/engine_search.h"
 #include "search/search_engine.h"
 #include "search/search_state.h"
 #include "services/http.h"
@@ -117,6 +118,13 @@ public:
     // looks the current row's detail page up and puts the address it holds
     // (or an empty text) on the clipboard.
     void CopyDetailAddress(int engine = 2);
+    // Hands the current row's address to the download client the desktop
+    // names for its scheme; an engine with detail pages looks the address
+    // up on the row's detail page first. An address that is no magnet or ED2K link, or a
+    // failed lookup, is refused with a message box; no program for the
+    // scheme, or one that fails to start, is reported the same way and the
+    // address goes to the clipboard.
+    void OpenWithDownloadClient(int engine);
     // The keywords the keyword boxes offer and remember; null (the default)
     // remembers nothing. Must outlive the window.
     void UseHistory(KeywordHistory* history) { m_history = history; }
@@ -200,6 +208,14 @@ private:
     // Input during a wait: Esc cancels, the engine pages' input is dropped.
     bool DropsDuringSearch(const plat::MSG& message);
     void PlayFromList(int list, int player_engine);
+    // Runs `command` once the input that asked for it has fully returned,
+    // so that a wait inside it never swallows that input's release.
+    void AfterInput(std::function<void()> command);
+    // The lookup of the current row's detail page of an engine that has
+    // them, while the window waits busy; nullopt when it was cancelled or the program is ending.
+    std::optional<search::PageResult> LookUpDetailAddress(int engine);
+    void HandToDesktop(const std::string& address);
+    void ShowProblem(const std::string& text);
 
     dui::ExHostWindow* m_host = nullptr;
     plat::HWND m_window = nullptr;
@@ -207,6 +223,7 @@ private:
     bool m_busy = false;
     // While SearchAllEngines starts the searches, none of them waits.
     bool m_starting_several = false;
+    int m_open_on_release = 0;  // the list whose double-click opens on release
     std::optional<services::CancelToken> m_lookup;  // engine 2's detail lookup in flight
     ExitQuestion m_exit_question;
     KeywordHistory* m_history = nullptr;

@@ -20,11 +20,13 @@
 // are relative to its top-left corner.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/desktop.h"
 #include "platform/surface.h"
 #include "platform/win_types.h"
 
@@ -165,6 +167,15 @@ public:
     // max_width 0 = do not wrap.
     virtual void ShowTooltip(HWND owner, POINT screen, std::string_view utf8, int max_width) = 0;
     virtual void HideTooltip() = 0;
+
+    // The desktop (platform/desktop.h): texts UTF-8. The backend calls
+    // `done` once, from its event handling, or never when it gives up on
+    // `owner`; the core passes the outcome on to the UI thread.
+    virtual void LaunchUri(HWND owner, const std::string& uri,
+                           std::function<void(UriLaunchResult)> done) = 0;
+    virtual void ChooseSaveFile(HWND owner, const std::string& title_utf8,
+                                const std::string& name_utf8,
+                                std::function<void(std::optional<std::string>)> done) = 0;
 
     virtual void Beep(UINT type) = 0;   // MessageBeep's MB_* sound type
     virtual RECT WorkArea() = 0;         // screen coordinates

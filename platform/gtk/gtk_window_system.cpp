@@ -6,6 +6,7 @@
 
 #include <gdk/gdkx.h>
 
+#include "platform/gtk/gtk_desktop.h"
 #include "platform/gtk/gtk_top_level.h"
 
 namespace plat {
@@ -267,6 +268,19 @@ void GtkWindowSystem::ShowTooltip(HWND owner, POINT screen, std::string_view utf
 void GtkWindowSystem::HideTooltip() { m_tooltip.Hide(); }
 
 void GtkWindowSystem::Beep(UINT) { gdk_display_beep(m_display); }
+
+void GtkWindowSystem::LaunchUri(HWND, const std::string& uri,
+                                std::function<void(UriLaunchResult)> done) {
+    LaunchDefaultHandler(m_display, uri, std::move(done));
+}
+
+void GtkWindowSystem::ChooseSaveFile(HWND owner, const std::string& title_utf8,
+                                     const std::string& name_utf8,
+                                     std::function<void(std::optional<std::string>)> done) {
+    GtkTopLevel* parent = Find(owner);
+    RunSaveChooser(parent != nullptr ? parent->Window() : nullptr, title_utf8, name_utf8,
+                   std::move(done));
+}
 
 GdkMonitor* GtkWindowSystem::MainMonitor() const {
     GdkMonitor* monitor = gdk_display_get_primary_monitor(m_display);

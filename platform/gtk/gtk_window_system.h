@@ -70,6 +70,10 @@ public:
     void HideTooltip() override;
 
     void Beep(UINT type) override;
+    void LaunchUri(HWND owner, const std::string& uri,
+                   std::function<void(UriLaunchResult)> done) override;
+    void ChooseSaveFile(HWND owner, const std::string& title_utf8, const std::string& name_utf8,
+                        std::function<void(std::optional<std::string>)> done) override;
     RECT WorkArea() override;
     SIZE ScreenSize() override;
 

@@ -155,4 +155,17 @@ TooltipInfo Tooltip();
 
 std::vector<UINT> Beeps();
 
+// The desktop (platform/desktop.h). Every hand-off is recorded and answered
+// at once with the answer set here (default: launched). Every save dialog
+// is recorded (title and suggested name, UTF-8) and answered with the path
+// set here (default: nullopt, the user cancels).
+std::vector<std::string> LaunchedUris();
+void AnswerUriLaunches(UriLaunchResult answer);
+struct SaveDialogRequest {
+    std::string title;
+    std::string suggested_name;
+};
+std::vector<SaveDialogRequest> SaveDialogRequests();
+void AnswerSaveDialogs(std::optional<std::string> path);
+
 }  // namespace plat::headless

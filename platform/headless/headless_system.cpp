@@ -34,6 +34,10 @@ public:
     HWND activated = nullptr;
     TooltipInfo tooltip;
     std::vector<UINT> beeps;
+    std::vector<std::string> launched_uris;
+    UriLaunchResult launch_answer{UriLaunch::Launched, {}};
+    std::vector<SaveDialogRequest> save_requests;
+    std::optional<std::string> save_answer;
     // What the simulated user holds.
     InputState held;
     POINT pointer{0, 0};
@@ -159,6 +163,16 @@ public:
     }
     void HideTooltip() override { tooltip.shown = false; }
     void Beep(UINT type) override { beeps.push_back(type); }
+    void LaunchUri(HWND, const std::string& uri,
+                   std::function<void(UriLaunchResult)> done) override {
+        launched_uris.push_back(uri);
+        done(launch_answer);
+    }
+    void ChooseSaveFile(HWND, const std::string& title_utf8, const std::string& name_utf8,
+                        std::function<void(std::optional<std::string>)> done) override {
+        save_requests.push_back({title_utf8, name_utf8});
+        done(save_answer);
+    }
     RECT WorkArea() override { return work_area; }
     SIZE ScreenSize() override { return screen; }
 };
@@ -423,5 +437,9 @@ std::vector<DragRequest> DragRequests() { return Current().drags; }
 HWND ActivatedNative() { return Current().activated; }
 TooltipInfo Tooltip() { return Current().tooltip; }
 std::vector<UINT> Beeps() { return Current().beeps; }
+std::vector<std::string> LaunchedUris() { return Current().launched_uris; }
+void AnswerUriLaunches(UriLaunchResult answer) { Current().launch_answer = std::move(answer); }
+std::vector<SaveDialogRequest> SaveDialogRequests() { return Current().save_requests; }
+void AnswerSaveDialogs(std::optional<std::string> path) { Current().save_answer = std::move(path); }
 
 }  // namespace plat::headless

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/client_uri.h"
 #include "app/start_up.h"
 #include "dui/controls/message_box.h"
 #include "platform/background.h"
@@ -153,10 +154,11 @@ TEST_F(MainWindowTest, ListsHaveTheirColumnsAndMenusTheirItems) {
     EXPECT_EQ(ui->List(2).Alpha(), 200);
     EXPECT_EQ(ui->TopPicture().Alpha(), 180);
     for (int list = 1; list <= 3; ++list) {
-        ASSERT_EQ(ui->Menu(list).ItemCount(), 3);
+        ASSERT_EQ(ui->Menu(list).ItemCount(), 4);
         EXPECT_EQ(ui->Menu(list).ItemText(1), "在线播放视频[引擎1]");
         EXPECT_EQ(ui->Menu(list).ItemText(2), "在线播放视频[引擎2]");
         EXPECT_EQ(ui->Menu(list).ItemText(3), "复制下载地址");
+        EXPECT_EQ(ui->Menu(list).ItemText(4), "用下载工具打开");
     }
 }
 
@@ -503,6 +505,89 @@ TEST_F(MainWindowTest, EngineTwoCopyResolvesTheDetailPageOnce) {
     engines.BreakDetailPages(true);
     ui->CopyDetailAddress();
     EXPECT_EQ(plat::GetClipboardText(), "");
+}
+
+// The text of the message box a step finds open.
+std::string OpenBoxText() {
+    dui::ExHostWindow* host = dui::HostFromWindow(plat::GetActiveWindow());
+    if (host == nullptr) return {};
+    for (dui::ControlHandle at = host->TopLevelList().first; at != dui::ControlHandle::None;) {
+        dui::ExControl* control = dui::ResolveControl(at);
+        if (control == nullptr) break;
+        if (auto* label = dynamic_cast<dui::ExLabel*>(control); label && label != host->TitleLabel()) {
+            return label->LabelText();
+        }
+        at = control->NextSibling();
+    }
+    return {};
+}
+
+TEST_F(MainWindowTest, MenuDoubleClickAndEnterEachHandOneRowToTheDesktop) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    ASSERT_GE(ui->List(1).RowCount(), 2);
+    ui->List(1).CurrentRow(2);
+    std::get<std::function<void()>>(ui->Menu(1).Items()[3].handler)();
+    Pump();
+    ASSERT_EQ(plat::headless::LaunchedUris().size(), 1u);
+    EXPECT_EQ(plat::headless::LaunchedUris()[0], app::MakeClientUri(ui->List(1).CellText(2, 7)).uri);
+
+    // Rows start 27 pixels into the list and are 22 high.
+    const dui::RectF list = ui->List(1).Bounds();
+    const plat::POINT first{static_cast<int>(list.left) + 40, static_cast<int>(list.top) + 27 + 11};
+    plat::headless::Click(window, first);
+    plat::headless::Click(window, first);
+    Pump();
+    ASSERT_EQ(plat::headless::LaunchedUris().size(), 2u);
+    EXPECT_EQ(plat::headless::LaunchedUris()[1], app::MakeClientUri(ui->List(1).CellText(1, 7)).uri);
+
+    plat::headless::PressKey(plat::VK_RETURN);
+    Pump();
+    EXPECT_EQ(plat::headless::LaunchedUris().size(), 3u);
+}
+
+TEST_F(MainWindowTest, EngineTwoHandsOverTheAddressOfTheDetailPage) {
+    PressOn(ui->Tab(3));
+    Click(ui->SearchButton(2));
+    ASSERT_GE(ui->List(2).RowCount(), 1);
+    ui->List(2).CurrentRow(1);
+    const std::string detail = ui->List(2).CellText(1, 4);
+    const std::string id = detail.substr(detail.rfind('/') + 1);
+    ui->OpenWithDownloadClient(2);
+    EXPECT_EQ(LastTarget(), "/engine2/detail/" + id);
+    ASSERT_EQ(plat::headless::LaunchedUris().size(), 1u);
+    EXPECT_EQ(plat::headless::LaunchedUris()[0], RecordingEngines::DetailAddress(id));
+}
+
+TEST_F(MainWindowTest, ARowThatIsNoLinkLaunchesNothingAndSaysWhy) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    ui->List(1).CurrentRow(1);
+    ui->List(1).CellText(1, 7, "file:///etc/passwd");
+    std::string said;
+    plat::headless::PushStep([&] {
+        said = OpenBoxText();
+        plat::headless::PressKey(plat::VK_RETURN);
+    });
+    ui->OpenWithDownloadClient(1);
+    EXPECT_TRUE(plat::headless::LaunchedUris().empty());
+    EXPECT_EQ(said, "这一行的地址不是磁力链接或电驴链接，没有交给下载工具。");
+}
+
+TEST_F(MainWindowTest, WithoutAProgramForTheSchemeTheAddressGoesToTheClipboard) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    ui->List(1).CurrentRow(1);
+    plat::headless::AnswerUriLaunches({plat::UriLaunch::NoHandler, "none"});
+    std::string said;
+    plat::headless::PushStep([&] {
+        said = OpenBoxText();
+        plat::headless::PressKey(plat::VK_RETURN);
+    });
+    ui->OpenWithDownloadClient(1);
+    Pump();
+    EXPECT_EQ(said, "没有找到打开磁力链接的程序，地址已复制到剪贴板。");
+    EXPECT_EQ(plat::GetClipboardText(), ui->List(1).CellText(1, 7));
 }
 
 TEST_F(MainWindowTest, DuringASearchTheEnginePageIgnoresInputButTabsWork) {
