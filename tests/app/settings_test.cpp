@@ -87,6 +87,29 @@ TEST(SettingsFileTest, HistoryTakesOnOrOff) {
     EXPECT_EQ(problems[0], "sites.conf:2: \"history\" takes on or off");
 }
 
+// Engines defined in files are named by their file name: their roots and
+// the tabs that show them; engine1..engine3 keep their numbered entries.
+TEST(SettingsFileTest, EnginesByFileNameForRootsAndTabs) {
+    PartialSettings settings;
+    const auto problems = Parse("engine.films = http://films.test/\ntab2 = films\n"
+                                "tab3 = not a name\nengine.x = ftp://x\n",
+                                settings);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0], "sites.conf:3: \"tab3\" needs an engine's file name");
+    EXPECT_EQ(problems[1], "sites.conf:4: \"engine.x\" needs an http:// or https:// address");
+    const app::SiteSettings sites = settings.With({});
+    EXPECT_EQ(app::EngineRoot("films", "http://own.test", sites), "http://films.test");
+    EXPECT_EQ(app::EngineRoot("other", "http://own.test", sites), "http://own.test");
+    EXPECT_EQ(sites.tabs[1], "films");
+
+    std::size_t used = 0;
+    std::string error;
+    const std::vector<std::string_view> args{"--engine-root", "engine2=http://two.test"};
+    ASSERT_EQ(ParseRootOption(args, 0, settings, used, error), RootOption::Consumed);
+    EXPECT_EQ(settings.engine_roots[1], "http://two.test");
+    EXPECT_EQ(app::EngineRoot("engine2", "http://own.test", settings.With({})), "http://two.test");
+}
+
 TEST(SettingsFileTest, LaterLineWinsAndJunkIsBounded) {
     PartialSettings settings;
     std::string text = "site = http://first.test\nsite = http://second.test\n";
