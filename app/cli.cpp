@@ -52,7 +52,7 @@ constexpr std::string_view kUsage =
     "program opens its window.\n"
     "\n"
     "Commands:\n"
-    "  search       search one engine and print the result rows\n"
+    "  search       search one engine or several and print the result rows\n"
     "  resolve      print the download address on an engine 2 detail page\n"
     "  skin         inspect, pack and unpack skin packages\n"
     "  demo-server  run the built-in demo engines in the foreground\n"
