@@ -1,7 +1,5 @@
 #include "app/cli.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <csignal>
@@ -10,11 +8,10 @@
 #include <unordered_map>
 
 #include "app/demo_engines.h"
+#include "app/desktop_module.h"
 #include "app/keyword_history.h"
 #include "app/settings.h"
 #include "app/skin_command.h"
-#include "app/start_up.h"
-#include "platform/backend.h"
 #include "search/detail_address.h"
 #include "search/engine_catalogue.h"
 #include "search/engine_search.h"
@@ -760,26 +757,11 @@ int StartDesktop(const PartialSettings& site_options) {
     // Lives until the window closes: the demo engines serve from it.
     Sites sites;
     if (!sites.Resolve(site_options)) return kFailure;
-    App().sites = sites.Get();
-    App().engines = LoadEngines(/*report=*/true);
-    if (sites.History()) {
-        App().history = KeywordHistory(KeywordHistoryPath());
-        App().history.Load();
-    }
-    // Everything is drawn into cairo image surfaces: GDK's OpenGL probing at
-    // display open would load the whole GL stack (a large share of the
-    // start-up time and memory) for nothing. A user's own setting wins.
-    g_setenv("GDK_GL", "disable", FALSE);
-    plat::Initialise(plat::Backend::Gtk);
-    if (plat::CurrentWindowSystem() == nullptr) return 1;
-    if (!InitialiseModules()) {
-        Print(stderr, "seed-searcher: the window class could not be registered\n");
-        plat::Shutdown();
-        return 1;
-    }
-    const int exit_code = StartApplication();
-    plat::Shutdown();
-    return exit_code;
+    DesktopStart start;
+    start.sites = sites.Get();
+    start.engines = LoadEngines(/*report=*/true);
+    start.history = sites.History();
+    return RunDesktop(start);
 }
 
 }  // namespace

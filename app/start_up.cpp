@@ -9,6 +9,8 @@
 
 #include "dui/controls/controls_module.h"
 #include "dui/core/module.h"
+#include "platform/backend.h"
+#include "util/executable_directory.h"
 
 namespace app {
 namespace {
@@ -35,15 +37,7 @@ std::string InstalledDataDirectory() {
 #endif
 }
 
-std::string ExecutableDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    std::string text(path, static_cast<std::size_t>(length));
-    const auto slash = text.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return text.substr(0, slash);
-}
+std::string ExecutableDirectory() { return util::ExecutableDirectory(); }
 
 Application& App() {
     static Application application;
@@ -128,6 +122,29 @@ int StartApplication() {
     app.main_ui.reset();
     app.main_host.reset();
     app.main_window = nullptr;
+    return exit_code;
+}
+
+int RunDesktopApplication(const DesktopStart& start) {
+    App().sites = start.sites;
+    App().engines = start.engines;
+    if (start.history) {
+        App().history = KeywordHistory(KeywordHistoryPath());
+        App().history.Load();
+    }
+    // Everything is drawn into cairo image surfaces: GDK's OpenGL probing at
+    // display open would load the whole GL stack (a large share of the
+    // start-up time and memory) for nothing. A user's own setting wins.
+    setenv("GDK_GL", "disable", 0);
+    plat::Initialise(plat::Backend::Gtk);
+    if (plat::CurrentWindowSystem() == nullptr) return 1;
+    if (!InitialiseModules()) {
+        std::fputs("seed-searcher: the window class could not be registered\n", stderr);
+        plat::Shutdown();
+        return 1;
+    }
+    const int exit_code = StartApplication();
+    plat::Shutdown();
     return exit_code;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/keyword_history.h"
+#include "app/desktop_module.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/skin_package.h"
@@ -62,6 +63,12 @@ bool OpenMainWindow();
 // OpenMainWindow, then the application message loop until the main window
 // is gone. Returns the quit message's exit code.
 int StartApplication();
+
+// The desktop program for what the command line resolved: the window
+// system, the widget framework, the main window and its message loop, until
+// the window closes. Returns the exit status; 1 when there is no display or
+// no window.
+int RunDesktopApplication(const DesktopStart& start);
 
 // The application message loop: every message of the thread, translated
 // and dispatched, until the quit message; returns its exit code. Nested runs

@@ -5,12 +5,16 @@ function(seed_compile_options target)
     -Wall -Wextra -Werror -finput-charset=UTF-8 -fexec-charset=CP936)
 endfunction()
 
-# seed_library(name DIRS folder... [EXCLUDE file...] DEPS target...)
-# A static library of the .cpp files directly inside the folders. A folder
-# with no sources yet yields no target; dependants skip it.
+# seed_library(name [DIRS folder...] [FILES file...] [EXCLUDE file...] DEPS target...)
+# A static library of the .cpp files directly inside the folders, plus the
+# files named. A folder with no sources yet yields no target; dependants skip
+# it.
 function(seed_library name)
-  cmake_parse_arguments(ARG "" "" "DIRS;EXCLUDE;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DIRS;FILES;EXCLUDE;DEPS" ${ARGN})
   set(sources)
+  foreach(file IN LISTS ARG_FILES)
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/${file})
+  endforeach()
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
     list(APPEND sources ${found})

@@ -3,11 +3,11 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
 #include "services/encoding.h"
+#include "util/executable_directory.h"
 
 namespace services {
 namespace {
@@ -46,15 +46,6 @@ struct LoaderState {
 LoaderState& Loader() {
     static LoaderState state;
     return state;
-}
-
-std::string ExecutableDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const std::string text(path, static_cast<std::size_t>(length));
-    const auto slash = text.rfind('/');
-    return slash == std::string::npos ? std::string(".") : text.substr(0, slash);
 }
 
 void Report(const std::string& problem) {
@@ -179,7 +170,7 @@ void SetBrowserModulePath(std::string path) {
 std::string BrowserModulePath() {
     const LoaderState& loader = Loader();
     if (!loader.module_path.empty()) return loader.module_path;
-    std::string beside = ExecutableDirectory() + "/" + kModuleFileName;
+    std::string beside = util::ExecutableDirectory() + "/" + kModuleFileName;
 #ifdef SEED_INSTALL_MODULE_DIR
     if (access(beside.c_str(), F_OK) != 0) return std::string(SEED_INSTALL_MODULE_DIR "/") + kModuleFileName;
 #endif

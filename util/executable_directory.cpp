@@ -1,0 +1,18 @@
+#include "util/executable_directory.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+namespace util {
+
+std::string ExecutableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    const std::string text(path, static_cast<std::size_t>(length));
+    const auto slash = text.rfind('/');
+    return slash == std::string::npos ? std::string(".") : text.substr(0, slash);
+}
+
+}  // namespace util
