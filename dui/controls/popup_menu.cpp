@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "dui/controls/controls_module.h"
@@ -159,6 +160,9 @@ public:
     void Run();
     // The handler to run once the windows are gone (monostate: none).
     MenuHandler TakeChoice() { return std::move(m_choice); }
+    // A press on the owner's window that closed the menu, to be delivered
+    // once the windows are gone.
+    std::optional<plat::MSG> TakeClosingPress() { return std::exchange(m_closing_press, std::nullopt); }
 
     // Opens a submenu as the level after `parent`, replacing deeper ones.
     MenuWindow* OpenSubmenu(const MenuWindow& parent, std::vector<ExMenuItem> items,
@@ -198,6 +202,7 @@ private:
     MenuHandler m_choice;
     int m_close_from = INT_MAX;
     int m_self_capture = 0;
+    std::optional<plat::MSG> m_closing_press;
 };
 
 // ---------------------------------------------------------------------------
@@ -545,8 +550,9 @@ bool MenuSession::InChain(plat::HWND window) const {
 }
 
 // Decides what becomes of a message while the menu is open. Keys go to the
-// deepest menu; mouse input goes to the menu windows only, and a press
-// anywhere else closes the menu and is swallowed.
+// deepest menu; mouse input goes to the menu windows only. A press anywhere
+// else closes the menu; one on the owner's window is kept for the control
+// under the pointer, which receives it once the menu is gone.
 bool MenuSession::Accept(plat::MSG& msg) {
     const uint32_t message = msg.message;
     if (message >= plat::WM_KEYFIRST && message <= plat::WM_KEYLAST) {
@@ -556,7 +562,14 @@ bool MenuSession::Accept(plat::MSG& msg) {
     if (message >= plat::WM_IME_STARTCOMPOSITION && message <= plat::WM_IME_COMPOSITION) return false;
     if (message >= plat::WM_MOUSEFIRST && message <= plat::WM_MOUSELAST) {
         if (InChain(msg.hwnd)) return true;
-        if (IsPress(message)) RequestClose(0);
+        if (IsPress(message)) {
+            RequestClose(0);
+            const plat::HWND owner_root = plat::GetAncestor(m_owner, plat::GA_ROOT);
+            if (!m_closing_press && owner_root != nullptr &&
+                plat::GetAncestor(msg.hwnd, plat::GA_ROOT) == owner_root) {
+                m_closing_press = msg;
+            }
+        }
         return false;
     }
     if (message == plat::WM_NCLBUTTONDOWN && !InChain(msg.hwnd)) {
@@ -664,12 +677,20 @@ void RunMenu(plat::HWND owner, const std::vector<ExMenuItem>& items, plat::POINT
         }
     }
     MenuHandler choice;
+    std::optional<plat::MSG> closing_press;
     {
         MenuSession session(owner, target);
         ControlsModule().menu_open = true;
         if (session.Open(items, origin, size, anchored)) session.Run();
         ControlsModule().menu_open = false;
         choice = session.TakeChoice();
+        closing_press = session.TakeClosingPress();
+    }
+    if (closing_press && plat::IsWindow(closing_press->hwnd)) {
+        // Delivered before anything else reads the queue: its release may
+        // already be waiting there.
+        plat::DispatchMessage(&*closing_press);
+        return;
     }
     // Every menu window is gone now; the chosen action may open windows of
     // its own (a modal dialog) without fighting the menu for the input.

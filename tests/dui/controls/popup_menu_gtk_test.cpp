@@ -1,6 +1,6 @@
 // A popup menu on a real X server: popped at the pointer, it opens there,
-// and a click outside it (on its owner, with XTest) closes it without the
-// click reaching the owner's control; a click on an item delivers the item.
+// and a click outside it (on its owner, with XTest) closes it and still
+// reaches the owner's control; a click on an item delivers the item.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -128,10 +128,9 @@ TEST_F(PopupMenuGtkTest, OpensAtPointerAndClosesOnOutsideClick) {
     EXPECT_EQ(shown.rect.top, at.y);
     EXPECT_FALSE(plat::IsWindow(shown.menu));
     EXPECT_FALSE(dui::PopupMenuOpen());
-    // The click only closed the menu: its release comes through, its press
-    // never does.
+    // The click closed the menu and still reached the control under it.
     EXPECT_TRUE(PumpUntil([this] { return target.releases > 0; }));
-    EXPECT_EQ(target.presses, 0);
+    EXPECT_EQ(target.presses, 1);
     EXPECT_EQ(target.last_command, 0);
 }
 

@@ -106,15 +106,17 @@ TEST_F(PopupMenuTest, ClickOnDisabledItemOrSeparatorKeepsMenuOpen) {
     EXPECT_TRUE(CommandsTo(*right).empty());
 }
 
-TEST_F(PopupMenuTest, PressOnOwnerClosesMenuAndIsSwallowed) {
+TEST_F(PopupMenuTest, PressOnOwnerClosesMenuAndReachesTheControlUnderThePointer) {
     PointAtRight();
     headless::PushStep([&] {
         headless::Click(window, {50, 20});
     });
     left->ClearLog();
     menu.Popup(window);
+    EXPECT_EQ(MenuWindow(), nullptr);
     Pump();
-    EXPECT_FALSE(left->Received(plat::WM_LBUTTONDOWN));
+    EXPECT_TRUE(left->Received(plat::WM_LBUTTONDOWN));
+    EXPECT_TRUE(left->Received(plat::WM_LBUTTONUP));
     EXPECT_TRUE(CommandsTo(*left).empty());
     EXPECT_TRUE(CommandsTo(*right).empty());
 }
