@@ -113,11 +113,11 @@ void BM_ShiftRange(benchmark::State& state) {
     scene.Fill(rows);
     for (auto _ : state) {
         state.PauseTiming();
-        scene.list.SetScrollY(0);
+        scene.list.ScrollY(0);
         headless::PumpMessages();
         headless::Click(scene.window, scene.RowPoint(1));
         headless::PumpMessages();
-        scene.list.SetScrollY(scene.list.MaxScrollY());
+        scene.list.ScrollY(scene.list.MaxScrollY());
         headless::PumpMessages();
         const plat::POINT last = scene.RowPoint(rows);
         state.ResumeTiming();

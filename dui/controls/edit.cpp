@@ -106,13 +106,14 @@ intptr_t ExEdit::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) 
         case plat::WM_CREATE:
             if (m_multi_line && (m_scroll_bars & kEditScrollVertical)) {
                 m_vscroll = std::make_unique<ExScrollBar>();
-                m_vscroll->CreateScrollBar(GetHandle(), 0, 0, kBarThickness, kBarThickness, 0, 0, 1,
-                                           1, true, ScrollOrientation::Vertical, false);
+                m_vscroll->CreateScrollBar(GetHandle(), {0, 0, kBarThickness, kBarThickness},
+                                           {.maximum = 0, .page = 1, .orientation = ScrollOrientation::Vertical,
+                                            .visible = false});
             }
             if (m_multi_line && (m_scroll_bars & kEditScrollHorizontal)) {
                 m_hscroll = std::make_unique<ExScrollBar>();
-                m_hscroll->CreateScrollBar(GetHandle(), 0, 0, kBarThickness, kBarThickness, 0, 0, 1,
-                                           1, true, ScrollOrientation::Horizontal, false);
+                m_hscroll->CreateScrollBar(GetHandle(), {0, 0, kBarThickness, kBarThickness},
+                                           {.maximum = 0, .page = 1, .visible = false});
             }
             for (ExScrollBar* bar : {m_vscroll.get(), m_hscroll.get()}) {
                 if (bar == nullptr) continue;

@@ -118,7 +118,7 @@ void ExReportList::Layout() {
     m_row_height = std::max(1, m_row_height);
     RecomputeContentWidth();
     ClampScroll();
-    MarkAll();
+    InvalidateAll();
 }
 
 void ExReportList::RecomputeContentWidth() {
@@ -277,12 +277,17 @@ ExReportList::Hit ExReportList::HitTest(float x, float y) const {
 void ExReportList::CreateScrollBars() {
     const ControlHandle self = GetHandle();
     const RectF b = Bounds();
-    m_hscroll.CreateScrollBar(self, b.left, b.top, kBar, kBar, 0, 0, 10, 5, true,
-                              ScrollOrientation::Horizontal, false);
-    m_hscroll.OnChange([this](ControlHandle, ControlHandle, int position) { SetScrollX(position); });
-    m_vscroll.CreateScrollBar(self, b.left, b.top, kBar, kBar, 0, 0, 10, 1, true,
-                              ScrollOrientation::Vertical, false);
-    m_vscroll.OnChange([this](ControlHandle, ControlHandle, int position) { SetScrollY(position); });
+    ScrollBarOptions options;
+    options.maximum = 0;
+    options.visible = false;
+    options.step = 5;
+    options.orientation = ScrollOrientation::Horizontal;
+    m_hscroll.CreateScrollBar(self, {b.left, b.top, kBar, kBar}, options);
+    m_hscroll.OnChange([this](ControlHandle, ControlHandle, int position) { ScrollX(position); });
+    options.step = 1;
+    options.orientation = ScrollOrientation::Vertical;
+    m_vscroll.CreateScrollBar(self, {b.left, b.top, kBar, kBar}, options);
+    m_vscroll.OnChange([this](ControlHandle, ControlHandle, int position) { ScrollY(position); });
 }
 
 void ExReportList::LayoutScrollBars() {
@@ -305,33 +310,59 @@ void ExReportList::ClampScroll() {
     m_scroll_x = -std::clamp(-m_scroll_x, 0, MaxScrollX());
 }
 
-void ExReportList::SetScrollX(int position) {
+int ExReportList::ScrollX(int position) {
     const int clamped = std::clamp(position, 0, MaxScrollX());
     if (m_hscroll.Position() != clamped) m_hscroll.Position(clamped);
-    if (-clamped == m_scroll_x) return;
+    if (-clamped == m_scroll_x) return clamped;
     m_scroll_x = -clamped;
-    m_dirty_header = true;
-    m_dirty_all_rows = true;
-    RequestUpdate();
+    InvalidateArea(m_header_rect);
+    InvalidateArea(VisibleRect());
+    return clamped;
 }
 
-void ExReportList::SetScrollY(int position) {
+int ExReportList::ScrollY(int position) {
     const int clamped = std::clamp(position, 0, MaxScrollY());
     if (m_vscroll.Position() != clamped) m_vscroll.Position(clamped);
-    if (-clamped == m_scroll_y) return;
+    if (-clamped == m_scroll_y) return clamped;
+    const int dy = -clamped - m_scroll_y;
     m_scroll_y = -clamped;
-    // The rows bitmap is shifted and only the exposed lines are painted
-    // when the update runs.
-    RequestUpdate();
+    ScrollPainted(dy);
+    return clamped;
 }
 
-void ExReportList::ApplyRange() {
-    const Viewport vp = ComputeViewport();
+void ExReportList::ScrollPainted(int dy) {
+    const RectF visible = VisibleRect();
+    const bool fits = m_rows_bitmap && m_rows_bitmap->Width() == static_cast<int>(visible.width) &&
+                      m_rows_bitmap->Height() == static_cast<int>(visible.height);
+    if (!fits || std::abs(dy) >= static_cast<int>(visible.height)) {
+        InvalidateArea(visible);
+        return;
+    }
+    m_rows_bitmap->ScrollRows(dy);
+    // What was still to be painted moved with the rows.
+    const Region view(visible);
+    Region moved = m_damage;
+    moved.Intersect(view);
+    m_damage.Subtract(view);
+    moved.Translate(0, dy);
+    moved.Intersect(view);
+    m_damage.Union(moved);
+    const float band = static_cast<float>(std::abs(dy));
+    InvalidateArea({visible.left, dy > 0 ? visible.top : visible.Bottom() - band, visible.width, band});
+}
+
+void ExReportList::UpdateScrollRange() {
+    const int old_x = m_scroll_x, old_y = m_scroll_y;
     ClampScroll();
-    const int max_y = MaxScrollY();
-    const int max_x = MaxScrollX();
+    if (m_scroll_x != old_x) {
+        InvalidateAll();
+    } else if (m_scroll_y != old_y) {
+        ScrollPainted(m_scroll_y - old_y);
+    }
+    const Viewport vp = ComputeViewport();
+    const int max_y = std::max(0, ContentHeight() - static_cast<int>(vp.visible.height));
+    const int max_x = std::max(0, vp.content_width - static_cast<int>(vp.visible.width));
     if (m_vscroll.GetHandle() != ControlHandle::None) {
-        if (m_vscroll.Step() != m_row_height) m_vscroll.Step(m_row_height);
         if (m_vscroll.Maximum() != max_y) m_vscroll.Maximum(max_y);
         if (m_vscroll.Position() != -m_scroll_y) m_vscroll.Position(-m_scroll_y);
         if (m_vscroll.Visible() != vp.vbar) m_vscroll.Visible(vp.vbar);
@@ -342,24 +373,23 @@ void ExReportList::ApplyRange() {
         if (m_hscroll.Visible() != vp.hbar) m_hscroll.Visible(vp.hbar);
     }
     LayoutScrollBars();
-    // Within a frame the bars are painted now, so that they reach the
-    // screen with the rows rather than one frame later.
-    for (ExScrollBar* bar : {&m_vscroll, &m_hscroll}) {
-        if (bar->GetHandle() != ControlHandle::None && bar->Dirty() && bar->Visible()) bar->PaintNow();
-    }
 }
 
 void ExReportList::EnsureVisible(int row) {
-    if (!CheckIndex(row)) return;
-    const int height = static_cast<int>(VisibleRect().height);
-    const int64_t top = int64_t{LineOfRow(row) - 1} * m_row_height;
-    const int64_t bottom = top + m_row_height;
-    const int64_t view_top = -m_scroll_y;
-    if (top >= view_top && bottom <= view_top + height) return;
-    // A row below the view comes up to the bottom edge, one above it down
-    // to the top edge: the least movement that shows it whole.
-    const int64_t target = top < view_top ? top : bottom - height;
-    SetScrollY(ClampContent(target));
+    if (!CheckIndex(row) || (row >= FirstVisible() && row <= LastVisible())) return;
+    const int64_t bottom = int64_t{LineOfRow(row)} * m_row_height;
+    ScrollY(ClampContent(bottom - static_cast<int64_t>(VisibleRect().height)));
+}
+
+std::optional<RectF> ExReportList::RowRectInHost(int row) const {
+    if (!CheckIndex(row) || row < FirstVisible() || row > LastVisible()) return std::nullopt;
+    const RectF visible = VisibleRect();
+    const RectF rect = RowRect(row);
+    const RectF in_control = IntersectOf(
+        RectF{visible.left + rect.left, visible.top + rect.top, rect.width, rect.height}, visible);
+    if (in_control.IsEmpty()) return std::nullopt;
+    // Bounds are in host client coordinates already, children included.
+    return OffsetRect(in_control, Bounds().left, Bounds().top, 0, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -380,13 +410,11 @@ int ExReportList::InsertColumn(int position, std::string title, int width,
     m_columns.insert(m_columns.begin() + static_cast<std::ptrdiff_t>(at), std::move(column));
     for (ExListRow& row : m_rows) {
         row.cell_texts.insert(row.cell_texts.begin() + static_cast<std::ptrdiff_t>(at), std::string());
-        row.cell_images.insert(row.cell_images.begin() + static_cast<std::ptrdiff_t>(at), -1);
+        row.cell_images.insert(row.cell_images.begin() + static_cast<std::ptrdiff_t>(at), 0);
     }
+    if (m_sort_column >= index) ++m_sort_column;
     RecomputeContentWidth();
-    m_dirty_range = true;
-    m_dirty_header = true;
-    m_dirty_all_rows = true;
-    RequestUpdate();
+    Notify(EX_LIST_COLUMNSCHANGED, 0, 1);
     return index;
 }
 
@@ -399,12 +427,14 @@ bool ExReportList::DeleteColumn(int column) {
         row.cell_images.erase(row.cell_images.begin() + at);
     }
     if (m_hover_column > ColumnCount()) m_hover_column = ColumnCount();
+    if (m_sort_column == column) {
+        m_sort_column = 0;
+        m_sort_direction = SortIndicator::None;
+    } else if (m_sort_column > column) {
+        --m_sort_column;
+    }
     RecomputeContentWidth();
-    ClampScroll();
-    m_dirty_range = true;
-    m_dirty_header = true;
-    m_dirty_all_rows = true;
-    RequestUpdate();
+    Notify(EX_LIST_COLUMNSCHANGED, 0, 1);
     return true;
 }
 
@@ -416,8 +446,7 @@ std::string ExReportList::ColumnTitle(int column) const {
 bool ExReportList::ColumnTitle(int column, std::string title) {
     if (!CheckIndex(std::nullopt, column)) return false;
     m_columns[static_cast<size_t>(column - 1)].title = std::move(title);
-    m_dirty_header = true;
-    RequestUpdate();
+    Notify(EX_LIST_COLUMNSCHANGED, 0, 0);
     return true;
 }
 
@@ -429,11 +458,7 @@ bool ExReportList::ColumnWidth(int column, int width) {
     if (!CheckIndex(std::nullopt, column)) return false;
     m_columns[static_cast<size_t>(column - 1)].width = std::clamp(width, 0, kMaxColumnWidth);
     RecomputeContentWidth();
-    ClampScroll();
-    m_dirty_range = true;
-    m_dirty_header = true;
-    m_dirty_all_rows = true;
-    RequestUpdate();
+    Notify(EX_LIST_COLUMNSCHANGED, 0, 1);
     return true;
 }
 
@@ -444,9 +469,19 @@ int ExReportList::ColumnImage(int column) const {
 bool ExReportList::ColumnImage(int column, int index) {
     if (!CheckIndex(std::nullopt, column)) return false;
     m_columns[static_cast<size_t>(column - 1)].header_image = index;
-    m_dirty_header = true;
-    RequestUpdate();
+    Notify(EX_LIST_COLUMNSCHANGED, 0, 0);
     return true;
+}
+
+void ExReportList::SortColumn(int column, SortIndicator direction) {
+    if (!CheckIndex(std::nullopt, column) || direction == SortIndicator::None) {
+        column = 0;
+        direction = SortIndicator::None;
+    }
+    if (column == m_sort_column && direction == m_sort_direction) return;
+    m_sort_column = column;
+    m_sort_direction = direction;
+    InvalidateArea(m_header_rect);
 }
 
 // ---------------------------------------------------------------------------
@@ -462,9 +497,15 @@ void ExReportList::ShiftIndices(int from, int delta) {
     const auto shift = [&](int& index) {
         if (index >= from) index += delta;
     };
-    for (int& index : m_selection) shift(index);
     shift(m_current_row);
     shift(m_hover_row);
+}
+
+bool ExReportList::Notify(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    const ControlHandle self = GetHandle();
+    if (self == ControlHandle::None) return true;
+    DispatchToControl(self, message, wparam, lparam);
+    return ResolveControl(self) == this;
 }
 
 int ExReportList::InsertRow(int position, std::string first_cell_text, const ListRowOptions& options,
@@ -483,43 +524,42 @@ int ExReportList::InsertRow(int position, std::string first_cell_text, const Lis
     row.key = options.key;
     row.value = options.value;
     row.text_colour = options.text_colour.value_or(m_style.colour);
+    row.inserted = ++m_insert_clock;
     m_rows.insert(m_rows.begin() + (index - 1), std::move(row));
     if (index <= count) ShiftIndices(index, 1);
-    m_dirty_range = true;
-    RequestUpdate();
-    if (redraw) MarkRows(index, INT_MAX);
+    if (!Notify(EX_LIST_ROWSCHANGED, 0, 0)) return index;
+    if (redraw) Notify(EX_LIST_ROWCHANGED, 1, index);
     return index;
 }
 
 bool ExReportList::DeleteRow(int row) {
     if (!CheckIndex(row)) return false;
+    if (m_rows[static_cast<size_t>(row - 1)].selected_order != 0) --m_selected_count;
     m_rows.erase(m_rows.begin() + (row - 1));
-    std::erase(m_selection, row);
-    if (m_current_row == row) m_current_row = 0;
+    if (m_current_row == row) {
+        m_current_row = 0;
+        m_current_lit = false;
+    }
     if (m_hover_row == row) {
         m_hover_row = 0;
         m_hover_column = 0;
     }
     ShiftIndices(row + 1, -1);
-    ClampScroll();
-    m_dirty_range = true;
-    RequestUpdate();
-    MarkRows(row, INT_MAX);
+    if (!Notify(EX_LIST_ROWSCHANGED, 0, 0)) return true;
+    Notify(EX_LIST_ROWCHANGED, 2, row);
     return true;
 }
 
 void ExReportList::Clear() {
     if (m_hover_row != 0 && GetHandle() != ControlHandle::None) TooltipText(std::string(), true);
     std::vector<ExListRow>().swap(m_rows);
-    std::vector<int>().swap(m_selection);
+    m_selected_count = 0;
     m_scroll_x = m_scroll_y = 0;
     m_hover_row = m_hover_column = 0;
     m_current_row = 0;
+    m_current_lit = false;
     m_wheel_rest = 0;
-    m_dirty_range = true;
-    m_dirty_header = true;
-    MarkAll();
-    RequestUpdate();
+    Notify(EX_LIST_CLEARED, 0, 0);
 }
 
 std::string ExReportList::CellText(int row, int column) const {
@@ -530,7 +570,7 @@ std::string ExReportList::CellText(int row, int column) const {
 bool ExReportList::CellText(int row, int column, std::string text, bool redraw) {
     if (!CheckIndex(row, column)) return false;
     m_rows[static_cast<size_t>(row - 1)].cell_texts[static_cast<size_t>(column - 1)] = std::move(text);
-    if (redraw) MarkRows(row, row);
+    if (redraw) Notify(EX_LIST_ROWCHANGED, 0, row);
     return true;
 }
 
@@ -542,7 +582,7 @@ int ExReportList::CellImage(int row, int column) const {
 bool ExReportList::CellImage(int row, int column, int index) {
     if (!CheckIndex(row, column)) return false;
     m_rows[static_cast<size_t>(row - 1)].cell_images[static_cast<size_t>(column - 1)] = index;
-    MarkRows(row, row);
+    Notify(EX_LIST_ROWCHANGED, 0, row);
     return true;
 }
 
@@ -563,25 +603,58 @@ int ExReportList::RowValue(int row) const {
 bool ExReportList::SetRowTextColour(int row, Argb colour, bool redraw) {
     if (!CheckIndex(row)) return false;
     m_rows[static_cast<size_t>(row - 1)].text_colour = colour;
-    if (redraw) MarkRows(row, row);
+    if (redraw) InvalidateRows(row, row);
     return true;
 }
 
 int ExReportList::RowState(int row) const {
-    return CheckIndex(row) ? m_rows[static_cast<size_t>(row - 1)].state : 0;
+    if (!CheckIndex(row)) return 0;
+    const ExListRow& stored = m_rows[static_cast<size_t>(row - 1)];
+    if (stored.state) return *stored.state;
+    if (stored.selected_order != 0 || (row == m_current_row && m_current_lit)) return kRowSelected;
+    return row == m_hover_row && !m_hover_select ? kRowHover : kRowNormal;
 }
 
 int ExReportList::RowState(int row, int state) {
     if (!CheckIndex(row)) return 0;
-    return m_rows[static_cast<size_t>(row - 1)].state = state;
+    m_rows[static_cast<size_t>(row - 1)].state = state;
+    return state;
 }
 
-void ExReportList::SetState(int row, int state) {
+void ExReportList::Touch(int row) {
     if (!CheckIndex(row)) return;
-    int& stored = m_rows[static_cast<size_t>(row - 1)].state;
-    if (stored == state) return;
-    stored = state;
-    MarkRows(row, row);
+    m_rows[static_cast<size_t>(row - 1)].state.reset();
+    InvalidateRows(row, row);
+}
+
+// ---------------------------------------------------------------------------
+// Order
+
+void ExReportList::Reorder(const std::vector<size_t>& order) {
+    std::vector<ExListRow> rows;
+    rows.reserve(m_rows.size());
+    std::vector<int> new_index(m_rows.size() + 1, 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        rows.push_back(std::move(m_rows[order[i]]));
+        new_index[order[i] + 1] = static_cast<int>(i) + 1;
+    }
+    m_rows.swap(rows);
+    m_current_row = new_index[static_cast<size_t>(m_current_row)];
+    m_hover_row = new_index[static_cast<size_t>(m_hover_row)];
+    InvalidateArea(VisibleRect());
+}
+
+void ExReportList::SortRows(const RowLess& less) {
+    if (!less || m_rows.size() < 2) return;
+    std::vector<size_t> order(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return less(m_rows[a], m_rows[b]); });
+    Reorder(order);
+}
+
+void ExReportList::RestoreRowOrder() {
+    SortRows([](const ExListRow& a, const ExListRow& b) { return a.inserted < b.inserted; });
 }
 
 // ---------------------------------------------------------------------------
@@ -617,23 +690,60 @@ int ExReportList::FindKey(int key, int from_row) const {
 // ---------------------------------------------------------------------------
 // Selection
 
-void ExReportList::ClearSelectionStates() {
-    for (int row : m_selection) SetState(row, UnselectedState(row));
-    m_selection.clear();
-    // The current row can carry the selected look without being in the
-    // selection (single-select mode, CurrentRow).
-    if (RowState(m_current_row) == kRowSelected) SetState(m_current_row, UnselectedState(m_current_row));
+void ExReportList::Select(int row) {
+    ExListRow& stored = m_rows[static_cast<size_t>(row - 1)];
+    if (stored.selected_order == 0) {
+        stored.selected_order = ++m_selection_clock;
+        ++m_selected_count;
+    } else if (!stored.state) {
+        return;
+    }
+    Touch(row);
+}
+
+void ExReportList::Unselect(int row) {
+    ExListRow& stored = m_rows[static_cast<size_t>(row - 1)];
+    if (stored.selected_order == 0 && !stored.state) return;
+    if (stored.selected_order != 0) --m_selected_count;
+    stored.selected_order = 0;
+    Touch(row);
+}
+
+void ExReportList::ClearSelection() {
+    LightCurrent(false);
+    if (m_selected_count == 0) return;
+    int first = 0, last = 0;
+    for (int row = 1; row <= RowCount() && m_selected_count > 0; ++row) {
+        ExListRow& stored = m_rows[static_cast<size_t>(row - 1)];
+        if (stored.selected_order == 0) continue;
+        stored.selected_order = 0;
+        stored.state.reset();
+        --m_selected_count;
+        if (first == 0) first = row;
+        last = row;
+    }
+    m_selected_count = 0;
+    InvalidateRows(first, last);
+}
+
+void ExReportList::LightCurrent(bool lit) {
+    if (m_current_lit == lit) return;
+    m_current_lit = lit;
+    Touch(m_current_row);
+}
+
+void ExReportList::MoveCurrent(int row) {
+    if (row == m_current_row) return;
+    LightCurrent(false);
+    InvalidateRows(m_current_row, m_current_row);  // its focus outline goes
+    m_current_row = row;
+    Touch(row);
 }
 
 int ExReportList::CurrentRow(int row) {
-    ClearSelectionStates();
-    const int old = m_current_row;
-    if (CheckIndex(old)) {
-        SetState(old, UnselectedState(old));
-        MarkRows(old, old);
-    }
-    m_current_row = CheckIndex(row) ? row : 0;
-    if (m_current_row != 0) SetState(m_current_row, kRowSelected);
+    ClearSelection();
+    MoveCurrent(CheckIndex(row) ? row : 0);
+    LightCurrent(m_current_row != 0);
     return m_current_row;
 }
 
@@ -643,48 +753,77 @@ bool ExReportList::SingleSelect(bool value) {
         // left selected by the other mode would stay lit, and no click in
         // this mode would clear them.
         const bool current_selected = IsSelected(m_current_row);
-        ClearSelectionStates();
-        if (current_selected) SetState(m_current_row, kRowSelected);
+        ClearSelection();
+        LightCurrent(current_selected);
     }
     return m_single_select = value;
 }
-bool ExReportList::HoverSelect(bool value) { return m_hover_select = value; }
+bool ExReportList::HoverSelect(bool value) {
+    if (value != m_hover_select) Touch(m_hover_row);
+    return m_hover_select = value;
+}
 
 bool ExReportList::SelectRow(int row) {
     if (m_single_select || !CheckIndex(row)) return false;
-    // RowState may have given a row of the selection another state: it is
-    // selected again, never listed twice.
-    if (SelectionIndexOf(row) == 0) m_selection.push_back(row);
-    SetState(row, kRowSelected);
+    Select(row);
     return true;
 }
 
 bool ExReportList::DeselectRow(int row) {
     if (!CheckIndex(row)) return false;
-    std::erase(m_selection, row);
-    SetState(row, UnselectedState(row));
+    Unselect(row);
+    if (row == m_current_row) LightCurrent(false);
     return true;
+}
+
+std::vector<int> ExReportList::Selection() const {
+    std::vector<std::pair<uint64_t, int>> selected;
+    selected.reserve(static_cast<size_t>(m_selected_count));
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].selected_order != 0) selected.emplace_back(m_rows[i].selected_order, static_cast<int>(i) + 1);
+    }
+    std::sort(selected.begin(), selected.end());
+    std::vector<int> rows;
+    rows.reserve(selected.size());
+    for (const auto& entry : selected) rows.push_back(entry.second);
+    return rows;
 }
 
 bool ExReportList::IsSelected(int row) const { return RowState(row) == kRowSelected; }
 
 int ExReportList::SelectionIndexOf(int row) const {
-    const auto found = std::find(m_selection.begin(), m_selection.end(), row);
-    return found == m_selection.end() ? 0 : static_cast<int>(found - m_selection.begin()) + 1;
+    if (!CheckIndex(row)) return 0;
+    const uint64_t order = m_rows[static_cast<size_t>(row - 1)].selected_order;
+    if (order == 0) return 0;
+    int before = 0;
+    for (const ExListRow& other : m_rows) before += other.selected_order != 0 && other.selected_order < order;
+    return before + 1;
+}
+
+void ExReportList::SetHoverRow(int row, int column) {
+    m_hover_column = column;
+    if (row == m_hover_row) return;
+    const int old = m_hover_row;
+    m_hover_row = row;
+    // A selected row keeps its look under the pointer.
+    if (old != 0 && !IsSelected(old)) Touch(old);
+    if (row != 0 && !IsSelected(row)) Touch(row);
 }
 
 // ---------------------------------------------------------------------------
 // Looks
 
 const std::string& ExReportList::EmptyText(std::string text) {
+    if (text == m_empty_text) return m_empty_text;
     m_empty_text = std::move(text);
-    if (m_rows.empty()) MarkAll();
+    if (m_rows.empty()) Invalidate();
     return m_empty_text;
 }
 
 int ExReportList::GridLines(int flags) {
+    if (flags == m_grid_lines) return m_grid_lines;
     m_grid_lines = flags;
-    MarkAll();
+    InvalidateArea(VisibleRect());
     return m_grid_lines;
 }
 
@@ -695,9 +834,7 @@ void ExReportList::SetImageLists(std::optional<ExImageList> spare, std::optional
     if (items) m_item_images = std::move(items);
     if (GetHandle() == ControlHandle::None) return;
     Layout();
-    m_dirty_range = true;
-    LayoutScrollBars();
-    MarkAll();
+    UpdateScrollRange();
 }
 
 void ExReportList::FreeFont() {
@@ -714,91 +851,48 @@ uint32_t ExReportList::AccentRgb() const {
 // ---------------------------------------------------------------------------
 // Updates
 
-void ExReportList::MarkRows(int first, int last) {
-    if (GetHandle() == ControlHandle::None || first > last || m_row_height <= 0) return;
-    // Lines in view now or in the painted bitmap (a scroll not painted yet
-    // may be undone before the next frame).
-    const int painted_first = -m_painted_scroll_y / m_row_height + 1;
-    const int painted_last = painted_first + (LastVisibleLine() - FirstVisibleLine());
-    const int view_first = std::min(FirstVisibleLine(), painted_first);
-    const int view_last = std::max(LastVisibleLine(), painted_last);
-    const int first_line = std::max(LineOfRow(std::max(first, 1)), view_first);
-    const int last_line = std::min(last >= INT_MAX / 2 ? INT_MAX : LineOfRow(last), view_last);
-    if (first_line > last_line) return;
-    if (m_dirty_first_line == 0) {
-        m_dirty_first_line = first_line;
-        m_dirty_last_line = last_line;
-    } else {
-        m_dirty_first_line = std::min(m_dirty_first_line, first_line);
-        m_dirty_last_line = std::max(m_dirty_last_line, last_line);
-    }
-    RequestUpdate();
+void ExReportList::InvalidateArea(const RectF& rect) {
+    if (GetHandle() == ControlHandle::None || Host() == nullptr || rect.IsEmpty()) return;
+    m_damage.Union(Region(rect));
+    Invalidate();
 }
 
-void ExReportList::MarkAll() {
-    m_dirty_frame = m_dirty_header = m_dirty_all_rows = true;
-    RequestUpdate();
+void ExReportList::InvalidateRows(int first, int last) {
+    if (first < 1 || first > last) return;
+    // Lines past the last row are in view too: a deleted row leaves one.
+    const int last_visible = LastVisibleLine();
+    const int first_line = std::max(LineOfRow(first), FirstVisibleLine());
+    const int last_line = last >= RowCount() ? last_visible : std::min(LineOfRow(last), last_visible);
+    if (first_line > last_line) return;
+    const RectF visible = VisibleRect();
+    const double top = visible.top + double(first_line - 1) * m_row_height + m_scroll_y;
+    const double height = double(last_line - first_line + 1) * m_row_height;
+    InvalidateArea(IntersectOf(
+        RectF{visible.left, static_cast<float>(top), visible.width, static_cast<float>(height)}, visible));
+}
+
+void ExReportList::InvalidateAll() {
+    InvalidateArea({0, 0, Bounds().width, Bounds().height});
 }
 
 bool ExReportList::RepaintFrom(int row) {
     if (!CheckIndex(row) || row < FirstVisible() || row > LastVisible()) return false;
-    MarkRows(row, LastVisible());
+    InvalidateRows(row, LastVisible());
     return true;
 }
 
 bool ExReportList::RepaintRow(int row) {
     if (!CheckIndex(row) || row < FirstVisible() || row > LastVisible()) return false;
-    MarkRows(row, row);
+    InvalidateRows(row, row);
     return true;
 }
 
 void ExReportList::PaintRow(int row, bool also_compose) {
     if (!RepaintRow(row)) return;
-    if (also_compose) Flush();
-}
-
-void ExReportList::RequestUpdate() {
-    if (m_update_requested || GetHandle() == ControlHandle::None || Host() == nullptr) return;
-    m_update_requested = true;
-    Invalidate();
-}
-
-void ExReportList::Flush() {
-    m_update_requested = false;
-    if (GetHandle() == ControlHandle::None || m_row_height <= 0) return;
-    const ControlHandle self = GetHandle();
-    const RectF visible = VisibleRect();
-    if (m_dirty_range || !(visible == m_painted_visible)) {
-        ApplyRange();
-        if (ResolveControl(self) != this) return;
-        m_dirty_range = false;
-    }
-    ClampScroll();
-
-    const RectF b = Bounds();
-    const auto ensure = [](std::unique_ptr<ExCanvas>& bitmap, float w, float h) {
-        const int width = static_cast<int>(std::max(0.0f, w));
-        const int height = static_cast<int>(std::max(0.0f, h));
-        if (bitmap && bitmap->Width() == width && bitmap->Height() == height) return false;
-        bitmap = width > 0 && height > 0 ? CreateCanvas(width, height) : nullptr;
-        return true;
-    };
-    if (ensure(m_frame_bitmap, b.width, b.height)) m_dirty_frame = true;
-    if (ensure(m_header_bitmap, m_header_rect.width, m_header_rect.height)) m_dirty_header = true;
-    if (ensure(m_rows_bitmap, visible.width, visible.height)) m_dirty_all_rows = true;
-    if (!(visible == m_painted_visible)) {
-        m_dirty_header = m_dirty_all_rows = true;
-        m_painted_visible = visible;
-    }
-
-    if (m_dirty_frame) BuildFrame();
-    if (m_dirty_header) BuildHeader();
-    BuildRows(false, false);
-    Compose();
+    if (also_compose) PaintNow();
 }
 
 void ExReportList::BuildFrame() {
-    m_dirty_frame = false;
     if (!m_frame_bitmap) return;
     ExCanvas& frame = *m_frame_bitmap;
     frame.Clear(m_back_colour);
@@ -807,7 +901,6 @@ void ExReportList::BuildFrame() {
 }
 
 void ExReportList::BuildHeader() {
-    m_dirty_header = false;
     if (!m_header_bitmap || m_view != ListView::Report) return;
     ExCanvas& header = *m_header_bitmap;
     const auto width = static_cast<float>(header.Width());
@@ -818,7 +911,8 @@ void ExReportList::BuildHeader() {
     TextStyle style = m_style;
     style.colour = Black(210);
     float x = static_cast<float>(m_scroll_x);
-    for (const ExListColumn& column : m_columns) {
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        const ExListColumn& column = m_columns[i];
         const auto w = static_cast<float>(column.width);
         const RectF cell{x, 0, w, height};
         x += w;
@@ -837,76 +931,48 @@ void ExReportList::BuildHeader() {
         DrawStyledText(header, text, column.title, style, *this);
         header.RestoreClip();
         header.DrawLine(cell.Right() - 1, 0, cell.Right() - 1, height - 1, Black(51));
+        if (static_cast<int>(i) + 1 == m_sort_column) DrawSortIndicator(header, cell);
     }
 }
 
-void ExReportList::ScrollRowsBitmap(int dy) {
-    ExCanvas& rows = *m_rows_bitmap;
-    cairo_surface_t* surface = rows.Surface();
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    const int height = rows.Height();
-    if (data == nullptr || std::abs(dy) >= height) return;
-    const size_t bytes = static_cast<size_t>(height - std::abs(dy)) * static_cast<size_t>(stride);
-    if (dy > 0) {
-        std::memmove(data + static_cast<size_t>(dy) * stride, data, bytes);
-    } else {
-        std::memmove(data, data + static_cast<size_t>(-dy) * stride, bytes);
-    }
-    cairo_surface_mark_dirty(surface);
+void ExReportList::DrawSortIndicator(ExCanvas& header, const RectF& cell) {
+    // A small filled triangle at the right end of the column's header.
+    constexpr float kHalfBase = 3.5f, kDepth = 4;
+    const float cx = cell.Right() - 8.5f;
+    const float cy = std::floor(cell.top + cell.height / 2);
+    const float tip = m_sort_direction == SortIndicator::Ascending ? -kDepth / 2 : kDepth / 2;
+    Path triangle(Path::FillMode::Winding);
+    triangle.AddLine({cx - kHalfBase, cy - tip}, {cx + kHalfBase, cy - tip});
+    triangle.AddLine({cx + kHalfBase, cy - tip}, {cx, cy + tip});
+    triangle.AddLine({cx, cy + tip}, {cx - kHalfBase, cy - tip});
+    triangle.CloseFigure();
+    header.FillPath(triangle, Black(150));
 }
 
-void ExReportList::BuildRows(bool full, bool repaint_all) {
-    if (full || repaint_all) m_dirty_all_rows = true;
-    if (!m_rows_bitmap) {
-        m_dirty_first_line = m_dirty_last_line = 0;
-        return;
-    }
-    ExCanvas& rows = *m_rows_bitmap;
-    const int height = rows.Height();
-    if (m_painted_scroll_x != m_scroll_x) m_dirty_all_rows = true;
-    const int dy = m_scroll_y - m_painted_scroll_y;
-    if (!m_dirty_all_rows && dy != 0) {
-        if (std::abs(dy) >= height) {
-            m_dirty_all_rows = true;
-        } else {
-            ScrollRowsBitmap(dy);
-            // The band the shift uncovered, as lines.
-            const int band_top = dy > 0 ? 0 : height + dy;
-            const int band_bottom = dy > 0 ? dy : height;
-            const auto line_at = [&](int y) {
-                return static_cast<int>((int64_t{y} - m_scroll_y) / m_row_height) + 1;
-            };
-            const int first = line_at(band_top), last = line_at(band_bottom - 1);
-            if (m_dirty_first_line == 0) {
-                m_dirty_first_line = first;
-                m_dirty_last_line = last;
-            } else {
-                m_dirty_first_line = std::min(m_dirty_first_line, first);
-                m_dirty_last_line = std::max(m_dirty_last_line, last);
-            }
-        }
-    }
-    m_painted_scroll_x = m_scroll_x;
-    m_painted_scroll_y = m_scroll_y;
-
-    int first = FirstVisibleLine(), last = LastVisibleLine();
-    if (m_dirty_all_rows) {
-        rows.Clear(0);
-    } else if (m_dirty_first_line != 0) {
-        first = std::max(first, m_dirty_first_line);
-        last = std::min(last, m_dirty_last_line);
-    } else {
-        last = first - 1;
-    }
-    m_dirty_all_rows = false;
-    m_dirty_first_line = m_dirty_last_line = 0;
+void ExReportList::BuildRows(bool full) {
+    if (!m_rows_bitmap) return;
+    const RectF visible = VisibleRect();
+    Region area(visible);
+    if (!full) area.Intersect(m_damage);
+    if (area.IsEmpty()) return;
     if (m_view != ListView::Report && m_view != ListView::Icons && m_view != ListView::List) return;
     // One copy of the style per pass; each cell sets its colour and alignment.
     TextStyle style = m_style;
-    const bool focused = HasFocus();
-    for (int line = first; line <= last; ++line) PaintLine(rows, line, style, focused);
+    // Painting reads the focus; asking the control (HasFocus) would send a
+    // message a bound handler could act on in the middle of the paint.
+    const bool focused = Host() != nullptr && Host()->FocusedControl() == GetHandle();
+    const int first_visible = FirstVisibleLine(), last_visible = LastVisibleLine();
+    int painted_to = 0;  // lines of earlier rectangles are not painted twice
+    for (int i = 0; i < area.RectangleCount(); ++i) {
+        const RectF rect = area.RectangleAt(i);
+        const auto line_at = [&](double y) {
+            return static_cast<int>(std::floor((y - visible.top - m_scroll_y) / m_row_height)) + 1;
+        };
+        const int first = std::max({line_at(rect.top), first_visible, painted_to + 1});
+        const int last = std::min(line_at(double(rect.Bottom()) - 1), last_visible);
+        for (int line = first; line <= last; ++line) PaintLine(*m_rows_bitmap, line, style, focused);
+        painted_to = std::max(painted_to, last);
+    }
 }
 
 void ExReportList::PaintLine(ExCanvas& rows, int line, TextStyle& style, bool focused) {
@@ -937,15 +1003,9 @@ void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& re
                                   TextStyle& style, bool focused) {
     const ExListRow& row = m_rows[static_cast<size_t>(row_index - 1)];
     const float bitmap_width = static_cast<float>(rows.Width());
-    Argb text_colour = row.text_colour;
-    if (row.state == kRowHover) {
-        rows.FillRect(rect, m_hover_back != 0 ? m_hover_back : MakeArgb(AccentRgb(), 51));
-        if (m_hover_text != 0) text_colour = m_hover_text;
-    } else if (row.state == kRowSelected) {
-        rows.FillRect(rect, m_selected_back != 0 ? m_selected_back : MakeArgb(AccentRgb(), 102));
-        if (m_selected_text != 0) text_colour = m_selected_text;
-    }
-    style.colour = text_colour;
+    Argb back = 0;
+    style.colour = row.text_colour;
+    if (LookColours(row_index, back, style.colour)) rows.FillRect(rect, back);
     float x = rect.left;
     for (size_t i = 0; i < m_columns.size(); ++i) {
         const ExListColumn& column = m_columns[i];
@@ -978,7 +1038,7 @@ void ExReportList::PaintReportRow(ExCanvas& rows, int row_index, const RectF& re
         const float right = std::min(rect.Right(), bitmap_width) - 1;
         rows.DrawLine(std::max(rect.left, 0.0f), rect.Bottom() - 1, right, rect.Bottom() - 1, Black(51));
     }
-    if (row_index == m_current_row && row.state == kRowSelected && focused) {
+    if (row_index == m_current_row && focused && RowState(row_index) == kRowSelected) {
         const RectF outline{std::max(rect.left, 0.0f), rect.top,
                             std::min(rect.Right(), bitmap_width) - std::max(rect.left, 0.0f), rect.height};
         rows.DrawBorder(outline, kBorderDashed);
@@ -989,14 +1049,9 @@ void ExReportList::PaintItem(ExCanvas& rows, int row_index, const RectF& rect, b
                              TextStyle& style, bool focused) {
     const ExListRow& row = m_rows[static_cast<size_t>(row_index - 1)];
     const RectF area = icon_above ? OffsetRect(rect, 2, 2, -4, -4) : rect;
+    Argb back = 0;
     Argb text_colour = row.text_colour;
-    if (row.state == kRowHover) {
-        rows.FillRect(area, m_hover_back != 0 ? m_hover_back : MakeArgb(AccentRgb(), 51));
-        if (m_hover_text != 0) text_colour = m_hover_text;
-    } else if (row.state == kRowSelected) {
-        rows.FillRect(area, m_selected_back != 0 ? m_selected_back : MakeArgb(AccentRgb(), 102));
-        if (m_selected_text != 0) text_colour = m_selected_text;
-    }
+    if (LookColours(row_index, back, text_colour)) rows.FillRect(area, back);
     const std::string empty;
     const std::string& caption = row.cell_texts.empty() ? empty : row.cell_texts[0];
     const int image = row.cell_images.empty() ? -1 : row.cell_images[0];
@@ -1024,8 +1079,23 @@ void ExReportList::PaintItem(ExCanvas& rows, int row_index, const RectF& rect, b
         DrawStyledText(rows, text, caption, style, *this);
         rows.RestoreClip();
     }
-    if (row_index == m_current_row && row.state == kRowSelected && focused) {
+    if (row_index == m_current_row && focused && RowState(row_index) == kRowSelected) {
         rows.DrawBorder(area, kBorderDashed);
+    }
+}
+
+bool ExReportList::LookColours(int row, Argb& back, Argb& text) const {
+    switch (RowState(row)) {
+        case kRowHover:
+            back = m_hover_back != 0 ? m_hover_back : MakeArgb(AccentRgb(), 51);
+            if (m_hover_text != 0) text = m_hover_text;
+            return true;
+        case kRowSelected:
+            back = m_selected_back != 0 ? m_selected_back : MakeArgb(AccentRgb(), 102);
+            if (m_selected_text != 0) text = m_selected_text;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -1079,10 +1149,8 @@ void ExReportList::UpdateHover(float x, float y, bool tooltip) {
         const ControlHandle self = GetHandle();
         FireRow(m_on_current_changed, row);
         if (ResolveControl(self) != this || !CheckIndex(row)) return;
-        const int old = m_current_row;
-        if (CheckIndex(old) && old != row) SetState(old, kRowNormal);
-        SetState(row, kRowSelected);
-        m_current_row = row;
+        MoveCurrent(row);
+        LightCurrent(true);
         return;
     }
     const int old = m_hover_row;
@@ -1091,15 +1159,11 @@ void ExReportList::UpdateHover(float x, float y, bool tooltip) {
     } else if (tooltip && old != 0) {
         TooltipText(std::string(), true);
     }
-    m_hover_row = row;
-    m_hover_column = column;
-    if (row != old) {
-        if (CheckIndex(old) && !IsSelected(old)) SetState(old, kRowNormal);
-        if (row != 0 && !IsSelected(row)) SetState(row, kRowHover);
-    }
+    SetHoverRow(row, column);
 }
 
-void ExReportList::OnPress(uint32_t message, float x, float y) {
+void ExReportList::OnPress(uint32_t message, uintptr_t keys, float x, float y) {
+    if (message == plat::WM_LBUTTONDOWN) m_pressed_header = HeaderColumnAt(x, y);
     // The pointer may have moved without a move message (a wheel scroll
     // under a still pointer): the press acts on the row under it.
     UpdateHover(x, y, false);
@@ -1110,47 +1174,59 @@ void ExReportList::OnPress(uint32_t message, float x, float y) {
     FireRow(m_on_current_changed, row);
     if (ResolveControl(self) != this || !CheckIndex(row)) return;
 
-    const int old = m_current_row;
     if (m_single_select) {
-        if (CheckIndex(old) && old != row) SetState(old, UnselectedState(old));
-        SetState(row, kRowSelected);
-        m_current_row = row;
+        MoveCurrent(row);
+        LightCurrent(true);
         return;
     }
-    const bool ctrl = plat::GetKeyState(plat::VK_CONTROL) < 0;
-    const bool shift = plat::GetKeyState(plat::VK_SHIFT) < 0 && CheckIndex(old);
+    const int old = m_current_row;
+    const bool ctrl = (keys & plat::MK_CONTROL) != 0;
+    const bool shift = (keys & plat::MK_SHIFT) != 0 && CheckIndex(old);
     const bool right = message == plat::WM_RBUTTONDOWN;
     if (ctrl) {
         if (IsSelected(row) || SelectionIndexOf(row) != 0) {
             DeselectRow(row);
         } else {
-            m_selection.push_back(row);
-            SetState(row, kRowSelected);
+            Select(row);
         }
     } else if (shift) {
-        ClearSelectionStates();
+        ClearSelection();
         const int from = std::min(old, row), to = std::max(old, row);
-        m_selection.reserve(static_cast<size_t>(to - from + 1));
         for (int r = from; r <= to; ++r) {
-            m_rows[static_cast<size_t>(r - 1)].state = kRowSelected;
-            m_selection.push_back(r);
+            ExListRow& stored = m_rows[static_cast<size_t>(r - 1)];
+            stored.selected_order = ++m_selection_clock;
+            stored.state.reset();
         }
-        MarkRows(from, to);
+        m_selected_count = to - from + 1;
+        InvalidateRows(from, to);
     } else if (!(right && IsSelected(row))) {
-        ClearSelectionStates();
-        m_selection.push_back(row);
-        SetState(row, kRowSelected);
+        ClearSelection();
+        Select(row);
     }
-    if (!shift) {
-        m_current_row = row;
-        if (CheckIndex(old)) MarkRows(old, old);  // its focus outline goes
-    }
+    if (!shift) MoveCurrent(row);
 }
 
 void ExReportList::OnRelease(uint32_t message, float x, float y) {
+    const int pressed_header = m_pressed_header;
+    m_pressed_header = 0;
+    if (message == plat::WM_LBUTTONUP && pressed_header != 0 && HeaderColumnAt(x, y) == pressed_header) {
+        Notify(EX_MSG_HEADERCLICK, static_cast<uintptr_t>(pressed_header), 0);
+        return;
+    }
     const Hit hit = HitTest(x, y);
     if (!hit.found || hit.row != m_current_row) return;
     FireRow(message == plat::WM_LBUTTONUP ? m_on_left_click : m_on_right_click, hit.row);
+}
+
+int ExReportList::HeaderColumnAt(float x, float y) const {
+    if (m_view != ListView::Report || m_header_rect.height <= 0 || !m_header_rect.Contains(x, y)) return 0;
+    double edge = m_header_rect.left + m_scroll_x;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        const double right = edge + m_columns[i].width;
+        if (m_columns[i].width > 0 && x >= edge && x < right) return static_cast<int>(i) + 1;
+        edge = right;
+    }
+    return 0;
 }
 
 void ExReportList::OnWheel(uintptr_t wparam) {
@@ -1162,11 +1238,72 @@ void ExReportList::OnWheel(uintptr_t wparam) {
     if (notches == 0) return;
     if (horizontal) {
         const int64_t step = int64_t{m_row_height} * 3;
-        SetScrollX(ClampContent(int64_t{-m_scroll_x} - notches * step));
+        ScrollX(ClampContent(int64_t{-m_scroll_x} - notches * step));
         return;
     }
     const int64_t step = m_view == ListView::Report ? int64_t{m_row_height} * 3 : m_row_height;
-    SetScrollY(ClampContent(int64_t{-m_scroll_y} - notches * step));
+    ScrollY(ClampContent(int64_t{-m_scroll_y} - notches * step));
+}
+
+bool ExReportList::OnKey(int key) {
+    if (m_rows.empty()) return false;
+    const int across = m_view == ListView::Icons ? ItemsPerLine() : 1;
+    const int64_t page = std::max(1, static_cast<int>(VisibleRect().height) / m_row_height) * int64_t{across};
+    const int64_t current = m_current_row;
+    int64_t row = 0;
+    switch (key) {
+        case plat::VK_UP: row = current == 0 ? 1 : current - across; break;
+        case plat::VK_DOWN: row = current == 0 ? 1 : current + across; break;
+        case plat::VK_PRIOR: row = current - page; break;
+        case plat::VK_NEXT: row = current == 0 ? page : current + page; break;
+        case plat::VK_HOME: row = 1; break;
+        case plat::VK_END: row = RowCount(); break;
+        default: return false;
+    }
+    const int target = static_cast<int>(std::clamp<int64_t>(row, 1, RowCount()));
+    if (target != m_current_row) {
+        const ControlHandle self = GetHandle();
+        FireRow(m_on_current_changed, target);
+        if (ResolveControl(self) != this || !CheckIndex(target)) return true;
+        ClearSelection();
+        if (!m_single_select) Select(target);
+        MoveCurrent(target);
+        LightCurrent(m_single_select);
+    }
+    ScrollRowIntoView(target);
+    return true;
+}
+
+void ExReportList::ScrollRowIntoView(int row) {
+    const int height = static_cast<int>(VisibleRect().height);
+    const int64_t top = int64_t{LineOfRow(row) - 1} * m_row_height;
+    const int64_t bottom = top + m_row_height;
+    const int64_t view_top = -m_scroll_y;
+    if (top >= view_top && bottom <= view_top + height) return;
+    // The least movement that shows the row whole: a row below the view
+    // comes up to the bottom edge, one above it down to the top edge.
+    ScrollY(ClampContent(top < view_top ? top : bottom - height));
+}
+
+void ExReportList::Paint() {
+    const RectF b = Bounds();
+    const RectF visible = VisibleRect();
+    const auto ensure = [](std::unique_ptr<ExCanvas>& bitmap, float w, float h) {
+        const int width = static_cast<int>(std::max(0.0f, w));
+        const int height = static_cast<int>(std::max(0.0f, h));
+        if (bitmap && bitmap->Width() == width && bitmap->Height() == height) return false;
+        bitmap = width > 0 && height > 0 ? CreateCanvas(width, height) : nullptr;
+        return true;
+    };
+    if (ensure(m_frame_bitmap, b.width, b.height)) BuildFrame();
+    if (ensure(m_header_bitmap, m_header_rect.width, m_header_rect.height)) m_damage.Union(Region(m_header_rect));
+    if (ensure(m_rows_bitmap, visible.width, visible.height)) m_damage.Union(Region(visible));
+    Region header(m_header_rect);
+    header.Intersect(m_damage);
+    if (!header.IsEmpty()) BuildHeader();
+    BuildRows(false);
+    m_damage = Region();
+    Compose();
 }
 
 intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -1176,41 +1313,41 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
         case plat::WM_CREATE:
             Layout();
             CreateScrollBars();
-            m_dirty_range = true;
-            MarkAll();
+            UpdateScrollRange();
             break;
         case plat::WM_PAINT:
-            Flush();
+            Paint();
             break;
-        case EX_LIST_ROWCHANGED:
-            if (CheckIndex(static_cast<int>(lparam))) {
-                MarkRows(static_cast<int>(lparam), wparam == 0 ? static_cast<int>(lparam) : INT_MAX);
-            }
-            if (wparam != 0) m_dirty_range = true;
-            RequestUpdate();
+        case EX_LIST_ROWCHANGED: {
+            const int row = static_cast<int>(lparam);
+            // An insertion or deletion moves every row after it.
+            InvalidateRows(row, wparam == 0 ? row : INT_MAX);
             return 0;
+        }
         case EX_LIST_CLEARED:
+            ScrollX(0);
+            ScrollY(0);
+            if (!Notify(EX_LIST_ROWSCHANGED, 0, 0)) return 0;
+            InvalidateAll();
+            return 0;
         case EX_LIST_ROWSCHANGED:
-            m_dirty_range = true;
-            RequestUpdate();
+            UpdateScrollRange();
             return 0;
         case EX_LIST_COLUMNSCHANGED:
-            m_dirty_header = true;
-            if (lparam == 1) m_dirty_all_rows = true;
-            RequestUpdate();
+            InvalidateArea(m_header_rect);
+            if (lparam == 1) InvalidateArea(VisibleRect());
+            UpdateScrollRange();
             return 0;
         case plat::WM_MOUSEMOVE:
             UpdateHover(local_x(), local_y(), true);
             break;
         case EX_MSG_MOUSELEAVE:
-            if (!m_hover_select && CheckIndex(m_hover_row) && !IsSelected(m_hover_row)) {
-                SetState(m_hover_row, kRowNormal);
-            }
-            m_hover_row = m_hover_column = 0;
+            SetHoverRow(0, 0);
             break;
         case plat::WM_LBUTTONDOWN:
         case plat::WM_RBUTTONDOWN:
-            OnPress(message, local_x(), local_y());
+            // A double click's second press carries the marker, not the keys.
+            OnPress(message, wparam == DOUBLECLICK_MARKER ? 0 : wparam, local_x(), local_y());
             break;
         case plat::WM_LBUTTONUP:
         case plat::WM_RBUTTONUP:
@@ -1219,16 +1356,23 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
         case plat::WM_MOUSEWHEEL:
             OnWheel(wparam);
             break;
+        case plat::WM_KEYDOWN:
+            if (OnKey(static_cast<int>(wparam))) return 0;
+            break;
         case EX_MSG_SETFOCUS:
         case EX_MSG_KILLFOCUS:
-            MarkRows(m_current_row, m_current_row);
+            InvalidateRows(m_current_row, m_current_row);
             break;
         case EX_MSG_SIZED:
             Layout();
-            m_dirty_range = true;
+            UpdateScrollRange();
             break;
         case EX_MSG_REPAINTSTATE:
-            MarkAll();
+            if (m_single_select) {
+                InvalidateRows(m_current_row, m_current_row);
+            } else {
+                Invalidate();
+            }
             break;
         case EX_MSG_ALPHACHANGED:
             m_hscroll.Alpha(static_cast<int>(lparam));
@@ -1249,13 +1393,12 @@ void ExReportList::ReleaseResources() {
     m_rows_bitmap.reset();
     std::vector<ExListRow>().swap(m_rows);
     std::vector<ExListColumn>().swap(m_columns);
-    std::vector<int>().swap(m_selection);
+    m_selected_count = 0;
     m_scroll_x = m_scroll_y = 0;
     m_hover_row = m_hover_column = m_current_row = 0;
+    m_current_lit = false;
     m_sum_widths = 0;
-    m_update_requested = false;
-    m_painted_visible = {};
-    m_painted_scroll_x = m_painted_scroll_y = 0;
+    m_damage = Region();
     FreeFont();
     m_style.format = {};
 }

@@ -37,20 +37,32 @@ struct ExListColumn {
     int header_image = -1;  // index into the header images; -1 = none
 };
 
-// Row states.
+// Row looks, as RowState reads and sets them.
 inline constexpr int kRowNormal = 0;
 inline constexpr int kRowHover = 1;
 inline constexpr int kRowSelected = 4;
 
-// One row: a text and an icon index per column.
+// One row: a text and an icon index per column. Whether it is selected is
+// kept with the row, so the selection follows its rows through insertions,
+// deletions and sorting.
 struct ExListRow {
     std::vector<std::string> cell_texts;
     std::vector<int> cell_images;  // -1 = no icon
-    int state = kRowNormal;
     int key = 0;    // searchable with FindKey
     int value = 0;  // stored for the application
     Argb text_colour = 0;
+    // When the row was selected (a rising count; 0 = not selected): the
+    // selection lists its rows in the order they were selected.
+    uint64_t selected_order = 0;
+    // A look RowState set, shown until the list itself changes the row's
+    // look; nullopt = the look follows selection, current row and hover.
+    std::optional<int> state;
+    // The row's place in insertion order, which RestoreRowOrder returns to.
+    uint64_t inserted = 0;
 };
+
+// Orders two rows for SortRows: true when `a` goes before `b`.
+using RowLess = std::function<bool(const ExListRow& a, const ExListRow& b)>;
 
 enum class ListView : int { Report = 0, Icons = 1, List = 2 };
 
@@ -58,17 +70,23 @@ enum class ListView : int { Report = 0, Icons = 1, List = 2 };
 inline constexpr int kGridHorizontal = 1;
 inline constexpr int kGridVertical = 2;
 
-// Update requests a list understands when they are posted (or sent) to it.
-// Its own changes need none of them: they mark what they touched and the
-// next frame of the host repaints that once, however many rows changed.
+// The list's own messages, sent to itself by the operations that change its
+// rows and columns (a handler bound to them with BindEvent runs after the
+// list's own handling, which only invalidates what changed):
 //   EX_LIST_ROWCHANGED     wparam 0: row lparam changed; 1 inserted, 2 deleted at lparam
 //   EX_LIST_CLEARED        every row went
-//   EX_LIST_ROWSCHANGED    the row count changed: recompute the scroll range
+//   EX_LIST_ROWSCHANGED    the row count changed: the scroll range is recomputed
 //   EX_LIST_COLUMNSCHANGED lparam 1: the rows need a full repaint too
+// A click on a column's header (the left button pressed and released over
+// it) sends the list EX_MSG_HEADERCLICK, wparam = the column; the list does
+// nothing itself, the application binds it to sort.
 inline constexpr uint32_t EX_LIST_ROWCHANGED = 0x1006;
 inline constexpr uint32_t EX_LIST_CLEARED = 0x1009;
 inline constexpr uint32_t EX_LIST_ROWSCHANGED = 0x1014;
 inline constexpr uint32_t EX_LIST_COLUMNSCHANGED = 0x101A;
+
+// Column header sort indicator.
+enum class SortIndicator : int { None = 0, Ascending = 1, Descending = 2 };
 
 // Application events: the list and the row (1-based).
 using ListRowHandler = std::function<void(ControlHandle list, int row)>;
@@ -104,14 +122,16 @@ struct ListRowOptions {
 // of rows, with hover, single or Ctrl/Shift multiple selection, a per-cell
 // tooltip and two scroll bars. Rows and columns are numbered from 1; an
 // operation given an invalid number returns 0 (or an empty text) and
-// changes nothing. The list has no keyboard behaviour.
+// changes nothing. With the focus, Up, Down, Page Up, Page Down, Home and
+// End move the current row; every other key is left to a bound handler.
 //
-// Painting is viewport-sized and incremental: every change only marks what
-// it touched (and only when that is in view) and invalidates the control;
-// its WM_PAINT at the next frame repaints the marked rows, shifts the
-// painted rows for a scroll, and composes the control once. Rows outside the
-// view cost nothing to change, so a list of a hundred thousand rows fills
-// and scrolls as fast as a short one.
+// A row's look is computed when it is painted, from the selection, the
+// current row and the hover row (or the look RowState gave it). Changes
+// invalidate the rectangles they touch, and only when those are in view;
+// the WM_PAINT of the next frame repaints them into the rows bitmap and
+// composes the control once. Scrolling moves the painted rows within the
+// bitmap and invalidates only the band it uncovers, so a list of a hundred
+// thousand rows fills and scrolls as fast as a short one.
 class ExReportList : public ExControl {
 public:
     ExReportList() = default;
@@ -122,11 +142,12 @@ public:
     ControlHandle CreateReportList(ControlParent parent, float left, float top, float width,
                                    float height, ReportListOptions options = {});
 
-    // Scrolling, in content pixels from the top-left (clamped to the range).
-    void SetScrollX(int position);
-    void SetScrollY(int position);
+    // Scrolling, in content pixels from the top-left; setting clamps to the
+    // range and returns the position now held.
     int ScrollX() const { return -m_scroll_x; }
+    int ScrollX(int position);
     int ScrollY() const { return -m_scroll_y; }
+    int ScrollY(int position);
     // The largest scroll positions the content allows (0 when it fits).
     int MaxScrollX() const;
     int MaxScrollY() const;
@@ -148,12 +169,17 @@ public:
     // that line); not checked against the row count.
     int RowAtOffset(int y) const;
     RectF RowRect(int row) const;
+    // A row's rectangle in its host window's client coordinates, clipped to
+    // the visible rows; nullopt when the row is not in view.
+    std::optional<RectF> RowRectInHost(int row) const;
     struct Hit {
         bool found = false;
         int row = 0;
         int column = 0;
     };
     Hit HitTest(float x, float y) const;
+    // The column whose header is under a point in control coordinates, or 0.
+    int HeaderColumnAt(float x, float y) const;
 
     // Columns.
     int InsertColumn(int position, std::string title, int width = 50,
@@ -167,6 +193,10 @@ public:
     int ColumnImage(int column) const;
     bool ColumnImage(int column, int index);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    // The sort indicator drawn in one column's header (None: in no column).
+    int SortColumn() const { return m_sort_column; }
+    SortIndicator SortDirection() const { return m_sort_direction; }
+    void SortColumn(int column, SortIndicator direction);
 
     // Rows. InsertRow appends at position 0 (or beyond the end) and returns
     // the new row's number.
@@ -183,12 +213,20 @@ public:
     bool RowKey(int row, int key);
     int RowValue(int row) const;
     bool SetRowTextColour(int row, Argb colour, bool redraw = true);
-    // Get or set a row's state without repainting.
+    // A row's look: the one RowState set, else selected, hovered or normal.
+    // Setting it does not repaint; the list's next change to the row's
+    // look replaces it.
     int RowState(int row) const;
     int RowState(int row, int state);
 
-    // The current (focus) row. Setting it clears the selection and selects
-    // that row's look; an invalid row leaves none current.
+    // Reorders the rows stably (rows that compare equal keep their order);
+    // the selection, the current row and the hover row stay on their rows.
+    void SortRows(const RowLess& less);
+    // Back to the order the rows were inserted in.
+    void RestoreRowOrder();
+
+    // The current (focus) row. Setting it clears the selection and gives
+    // that row the selected look; an invalid row leaves none current.
     int CurrentRow() const { return m_current_row; }
     int CurrentRow(int row);
     int HoverRow() const { return m_hover_row; }
@@ -200,7 +238,7 @@ public:
     int FindText(std::string_view text, int from_row = 1, bool whole = false, bool partial = false,
                  int column = 1) const;
     int FindKey(int key, int from_row = 1) const;
-    // Scrolls a row that lies outside the visible rows into view, its
+    // A row outside FirstVisible..LastVisible is scrolled into view, its
     // bottom edge at the bottom of the visible area.
     void EnsureVisible(int row);
 
@@ -211,8 +249,9 @@ public:
     bool SelectRow(int row);
     bool DeselectRow(int row);
     // Selected rows in the order they were selected.
-    std::vector<int> Selection() const { return m_selection; }
-    int SelectedCount() const { return static_cast<int>(m_selection.size()); }
+    std::vector<int> Selection() const;
+    int SelectedCount() const { return m_selected_count; }
+    // Whether the row shows the selected look.
     bool IsSelected(int row) const;
     // The position (1-based) of the row within the selection, or 0.
     int SelectionIndexOf(int row) const;
@@ -246,18 +285,17 @@ public:
     // Each index given must lie in 1..count (and the count be above 0).
     bool CheckIndex(std::optional<int> row, std::optional<int> column = std::nullopt) const;
 
-    // Drawing steps, normally run by the coalesced update. The three
-    // bitmaps are the size of the view, never of the content.
+    // Drawing steps, run by WM_PAINT. The three bitmaps are the size of the
+    // view, never of the content. BuildRows paints the invalidated rows, or
+    // every visible row with `full`.
     void BuildFrame();
     void BuildHeader();
-    void BuildRows(bool full, bool repaint_all);
+    void BuildRows(bool full);
     void Compose();
     // Paints one row if it is visible; with also_compose the control is
-    // recomposed at once.
+    // painted at once.
     void PaintRow(int row, bool also_compose);
-    // Runs the pending update now (what WM_PAINT does).
-    void Flush();
-    bool UpdatePending() const { return m_update_requested; }
+    bool UpdatePending() const { return Dirty(); }
 
     ExScrollBar& HorizontalBar() { return m_hscroll; }
     ExScrollBar& VerticalBar() { return m_vscroll; }
@@ -276,32 +314,50 @@ private:
     int FirstVisibleLine() const;
     void CreateScrollBars();
     void ClampScroll();
-    // Marks the lines showing rows first..last (clipped to the view) for
-    // repainting and asks for an update.
-    void MarkRows(int first, int last);
-    void MarkAll();
-    // Asks the host for a frame; the marked parts are painted at its WM_PAINT.
-    void RequestUpdate();
-    void ApplyRange();
+    // Invalidation: a rectangle in control coordinates, the lines showing
+    // rows first..last (clipped to the view), or everything.
+    void InvalidateArea(const RectF& rect);
+    void InvalidateRows(int first, int last);
+    void InvalidateAll();
+    // Recomputes the scroll range and the bars from the content size.
+    void UpdateScrollRange();
+    // Moves the painted rows by a scroll of dy pixels and invalidates the band
+    // the move uncovered.
+    void ScrollPainted(int dy);
     void PaintLine(ExCanvas& rows, int line, TextStyle& style, bool focused);
     void PaintReportRow(ExCanvas& rows, int row, const RectF& rect, TextStyle& style, bool focused);
     void PaintItem(ExCanvas& rows, int row, const RectF& rect, bool icon_above, TextStyle& style,
                    bool focused);
+    // The background and text colour of a row's look; false for the normal look.
+    bool LookColours(int row, Argb& back, Argb& text) const;
     void DrawEmptyText(ExCanvas& canvas);
-    void ScrollRowsBitmap(int dy);
+    void DrawSortIndicator(ExCanvas& header, const RectF& cell);
     void RecomputeContentWidth();
-    // RGB of the selection and hover backgrounds.
     uint32_t AccentRgb() const;
-    // A row's look after it left the selection: hovered if under the pointer.
-    int UnselectedState(int row) const { return row == m_hover_row ? kRowHover : kRowNormal; }
-    void SetState(int row, int state);
-    void ClearSelectionStates();
+    // The selection's primitives; each invalidates the row it changes.
+    void Select(int row);
+    void Unselect(int row);
+    void ClearSelection();
+    void LightCurrent(bool lit);
+    void SetHoverRow(int row, int column);
+    // A row's look is about to change through the list: drop RowState's look.
+    void Touch(int row);
     void UpdateHover(float x, float y, bool tooltip);
-    void OnPress(uint32_t message, float x, float y);
+    void OnPress(uint32_t message, uintptr_t keys, float x, float y);
     void OnRelease(uint32_t message, float x, float y);
     void OnWheel(uintptr_t wparam);
+    bool OnKey(int key);
+    // The row becomes current without the selected look; the old one loses it.
+    void MoveCurrent(int row);
+    void ScrollRowIntoView(int row);
+    void Paint();
+    // Applies a new order: order[i] is the old index (0-based) of new row i.
+    void Reorder(const std::vector<size_t>& order);
     void ShiftIndices(int from, int delta);
     void FireRow(const ListRowHandler& handler, int row);
+    // Sends one of the list's own messages; false when a handler destroyed
+    // the list.
+    bool Notify(uint32_t message, uintptr_t wparam, intptr_t lparam);
     void ReleaseResources();
 
     // Font, format and colour of every text; cells change colour and
@@ -324,7 +380,12 @@ private:
     int m_hover_row = 0;
     int m_hover_column = 0;
     int m_current_row = 0;
-    std::vector<int> m_selection;
+    // The current row shows the selected look without being in the
+    // selection (single-select mode, CurrentRow, hover-select).
+    bool m_current_lit = false;
+    int m_selected_count = 0;
+    uint64_t m_selection_clock = 0;  // the selected_order of the next selected row
+    uint64_t m_insert_clock = 0;     // the inserted value of the next row
     int m_item_width = 0;
     int m_row_height = 1;  // set by Layout; never 0, it divides
     int m_sum_widths = 0;
@@ -345,18 +406,11 @@ private:
     std::vector<ExListRow> m_rows;
     std::string m_empty_text;
     int m_wheel_rest = 0;
-
-    // What the pixels show and what must be repainted.
-    bool m_update_requested = false;
-    bool m_dirty_frame = true;
-    bool m_dirty_header = true;
-    bool m_dirty_all_rows = true;
-    bool m_dirty_range = true;   // the scroll range must be recomputed
-    int m_dirty_first_line = 0;  // 0 = none
-    int m_dirty_last_line = 0;
-    int m_painted_scroll_x = 0;
-    int m_painted_scroll_y = 0;
-    RectF m_painted_visible{};
+    int m_sort_column = 0;
+    SortIndicator m_sort_direction = SortIndicator::None;
+    int m_pressed_header = 0;  // the column header the left button went down on
+    // What the bitmaps must repaint, in control coordinates.
+    Region m_damage;
 };
 
 }  // namespace dui

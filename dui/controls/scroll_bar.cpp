@@ -12,9 +12,6 @@ namespace {
 constexpr int kFadeInterval = 60;
 constexpr int kFadeEnterLeave = 51;
 constexpr int kNoFade = 255;
-// Ticks of the 60 ms timer an arrow must be held before it repeats, so that
-// a click moves by exactly one step.
-constexpr int kRepeatDelayTicks = 5;
 constexpr float kTolerance = 0.0000001f;
 
 constexpr Argb Black(uint8_t alpha) { return ArgbOf(alpha, 0, 0, 0); }
@@ -48,22 +45,20 @@ Path ArrowPath(const RectF& cell, ScrollOrientation orientation, bool first) {
 
 ExScrollBar::~ExScrollBar() { Destroy(); }
 
-ControlHandle ExScrollBar::CreateScrollBar(ControlParent parent, float left, float top,
-                                           float width, float height, int minimum, int maximum,
-                                           int page, int step, bool continuous,
-                                           ScrollOrientation orientation, bool visible) {
+ControlHandle ExScrollBar::CreateScrollBar(ControlParent parent, const RectF& bounds,
+                                           const ScrollBarOptions& options) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
-    m_minimum = minimum;
-    m_maximum = maximum;
-    m_page = page;
-    m_step = step;
-    m_continuous = continuous;
-    m_orientation = orientation == ScrollOrientation::Vertical ? ScrollOrientation::Vertical
-                                                               : ScrollOrientation::Horizontal;
-    m_position = minimum;
+    m_minimum = options.minimum;
+    m_maximum = options.maximum;
+    m_page = options.page;
+    m_step = options.step;
+    m_continuous = options.continuous;
+    m_orientation = options.orientation == ScrollOrientation::Vertical ? ScrollOrientation::Vertical
+                                                                       : ScrollOrientation::Horizontal;
+    m_position = options.minimum;
     m_pressed = m_hover = ScrollPart::None;
-    return Create(parent, RectF{left, top, width, height}, ControlKind::ScrollBar, visible,
-                  false, std::nullopt, kFadeInterval);
+    return Create(parent, bounds, ControlKind::ScrollBar, options.visible, false, std::nullopt,
+                  kFadeInterval);
 }
 
 // ---------------------------------------------------------------------------
@@ -191,7 +186,7 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
             break;
         case plat::WM_TIMER:
             if (m_pressed == ScrollPart::FirstArrow || m_pressed == ScrollPart::SecondArrow) {
-                if (++m_repeat_ticks > kRepeatDelayTicks && m_pointer_on_pressed) ArrowStep();
+                if (m_pointer_on_pressed) ArrowStep();
             } else {
                 FadeTick();
             }
@@ -200,12 +195,12 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
             PaintState(kFadeEnterLeave);
             break;
         case EX_MSG_MOUSELEAVE:
+            // A press goes on: the bar keeps the pointer until the release.
             m_hover = ScrollPart::None;
-            if (m_pressed != ScrollPart::None) {
-                EndPress();
-            } else {
-                PaintState(kFadeEnterLeave);
-            }
+            if (m_pressed == ScrollPart::None) PaintState(kFadeEnterLeave);
+            break;
+        case EX_MSG_ENABLECHANGED:
+            if (lparam != 0 && m_pressed != ScrollPart::None) EndPress();
             break;
         case plat::WM_MOUSEMOVE: {
             const float x = local_x(), y = local_y();
@@ -257,7 +252,6 @@ void ExScrollBar::OnPress(float x, float y) {
         case ScrollPart::FirstArrow:
         case ScrollPart::SecondArrow:
             m_pointer_on_pressed = true;
-            m_repeat_ticks = 0;
             PaintState(kNoFade);  // starts the tick that repeats the step
             if (ResolveControl(self) == this) ArrowStep();
             break;

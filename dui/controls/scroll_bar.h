@@ -19,16 +19,28 @@ enum class ScrollPart : int { None = 0, FirstArrow = 1, SecondArrow = 2, Thumb =
 // top-level bar), the bar, and the new position. Setters never call it.
 using ScrollChangeHandler = std::function<void(ControlHandle parent, ControlHandle bar, int position)>;
 
+// Creation settings; everything not given takes the default noted.
+struct ScrollBarOptions {
+    int minimum = 0;
+    int maximum = 100;
+    int page = 10;  // stored for the owner
+    int step = 1;
+    bool continuous = true;  // the change handler fires during a drag, not only at its end
+    ScrollOrientation orientation = ScrollOrientation::Horizontal;
+    bool visible = true;
+};
+
 // A thin scroll bar, 10 pixels thick: an arrow cell at each end, a track and
 // a thumb, drawn in translucent black. It holds an integer position in
 // minimum..maximum.
 //
 // The user moves the position by dragging the thumb (the change handler
 // fires during the drag, or once at the release when the bar is not
-// continuous) or by holding an arrow (one step at once, then one step every
-// 60 ms tick after a short delay, while the pointer stays on the arrow).
-// A press on the bare track does nothing. The bar takes presses but never
-// the keyboard focus.
+// continuous) or by holding an arrow (one step at once, then one step on
+// every 60 ms tick while the pointer stays on the arrow). A drag or an arrow
+// press lasts until the button is released or the window loses the
+// pointer, wherever the pointer goes meanwhile. A press on the bare track
+// does nothing. The bar takes presses but never the keyboard focus.
 class ExScrollBar : public ExControl {
 public:
     // Thickness of the bars the owners create.
@@ -42,11 +54,8 @@ public:
 
     intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
 
-    ControlHandle CreateScrollBar(ControlParent parent, float left, float top, float width,
-                                  float height, int minimum = 0, int maximum = 100, int page = 10,
-                                  int step = 1, bool continuous = true,
-                                  ScrollOrientation orientation = ScrollOrientation::Horizontal,
-                                  bool visible = true);
+    ControlHandle CreateScrollBar(ControlParent parent, const RectF& bounds,
+                                  const ScrollBarOptions& options = {});
 
     // Accessors: setters store, ask for a repaint when the look changed and
     // return the value now held. The position always lies in minimum..maximum (at the
@@ -118,7 +127,6 @@ private:
     float m_drag_offset = 0;
     bool m_dragged = false;       // the position moved during this drag
     bool m_pointer_on_pressed = false;
-    int m_repeat_ticks = 0;
     int m_owner_value = 0;
     RectF m_track{};
     RectF m_arrow1{};

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <numbers>
 
 namespace dui {
@@ -377,6 +379,22 @@ void ExCanvas::Clear(Argb argb) {
     SetSource(m_cr, argb);
     cairo_paint(m_cr);
     cairo_restore(m_cr);
+}
+
+void ExCanvas::ScrollRows(int dy) {
+    if (m_surface == nullptr || dy == 0 || std::abs(dy) >= m_height) return;
+    cairo_surface_flush(m_surface);
+    unsigned char* data = cairo_image_surface_get_data(m_surface);
+    if (data == nullptr) return;
+    const auto stride = static_cast<size_t>(cairo_image_surface_get_stride(m_surface));
+    const size_t moved = static_cast<size_t>(m_height - std::abs(dy)) * stride;
+    const size_t shift = static_cast<size_t>(std::abs(dy)) * stride;
+    if (dy > 0) {
+        std::memmove(data + shift, data, moved);
+    } else {
+        std::memmove(data, data + shift, moved);
+    }
+    cairo_surface_mark_dirty(m_surface);
 }
 
 void ExCanvas::FillPath(const Path& path, Argb argb) {

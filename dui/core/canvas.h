@@ -166,6 +166,10 @@ public:
     std::unique_ptr<ExCanvas> Clone() const;
 
     void Clear(Argb argb);
+    // Moves every pixel row dy rows down (up when negative), as a scrolled
+    // view does; the rows the move uncovers keep their old pixels for the
+    // caller to repaint. A move of the whole height or more changes nothing.
+    void ScrollRows(int dy);
 
     void FillRoundRect(const RectF& rect, float diameter, Argb argb);
     void DrawRoundRect(const RectF& rect, float diameter, Argb argb,

@@ -33,6 +33,7 @@ inline constexpr uint32_t EX_MSG_MOVED = 0x2811;          // 0 / 0 (after the ho
 inline constexpr uint32_t EX_MSG_QUERYFOCUS = 0x2814;     // 0 / 0; != -1 answers HasFocus
 inline constexpr uint32_t EX_MSG_ALPHACHANGED = 0x2815;   // 0 / new alpha
 inline constexpr uint32_t EX_MSG_REPAINTSTATE = 0x2816;   // 0 / 0
+inline constexpr uint32_t EX_MSG_HEADERCLICK = 0x2819;    // column (1-based) / 0: a list's column header was clicked
 
 // Sent or posted to a host window (its native handle).
 //   EX_MSG_SETFOCUS     lparam = control: focus moves to it (no keyboard cue)

@@ -135,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 list.SingleSelect(input.Byte() & 1);
                 break;
             case 10:
-                list.SetScrollX(static_cast<int>(input.Byte()) * 8 - 256);
-                list.SetScrollY(static_cast<int>(input.Byte()) * 8 - 256);
+                list.ScrollX(static_cast<int>(input.Byte()) * 8 - 256);
+                list.ScrollY(static_cast<int>(input.Byte()) * 8 - 256);
                 break;
             case 11:
                 list.EnsureVisible(input.Small());

@@ -294,8 +294,13 @@ void ExHostWindow::EndPressWithoutClick() {
     const ControlHandle pressed = m_pressed;
     CancelPress();
     if (!Alive(window)) return;
-    // The pressed control shows its pressed look until it hears the mouse
-    // is gone, also when the pointer had already left it.
+    // The pressed control hears that its press is over (a scroll bar ends
+    // a drag on it), and shows its pressed look until it hears the mouse is
+    // gone, also when the pointer had already left it.
+    if (ResolveControl(pressed) != nullptr) {
+        DispatchToControl(pressed, plat::WM_CAPTURECHANGED, 0, 0);
+        if (!Alive(window)) return;
+    }
     if (pressed != m_hover) {
         const ExControl* control = ResolveControl(pressed);
         if (control != nullptr && control->Visible()) {
@@ -431,9 +436,11 @@ intptr_t ExHostWindow::OnMouse(uint32_t message, uintptr_t wparam, intptr_t lpar
 void ExHostWindow::MouseLeaveWindow() {
     const plat::HWND window = m_window;
     m_tracking_leave = false;
-    // A held press keeps the capture: its release must still reach the
-    // pressed control, wherever the pointer is.
-    if (!m_press_active && plat::GetCapture() == window) plat::ReleaseCapture();
+    // A held press keeps the capture and the pressed control keeps the
+    // pointer: its moves and its release reach it wherever the pointer is,
+    // and the release tells it where the pointer went.
+    if (m_press_active) return;
+    if (plat::GetCapture() == window) plat::ReleaseCapture();
     const ControlHandle hover = m_hover;
     m_hover = ControlHandle::None;
     if (hover == ControlHandle::None) return;

@@ -92,7 +92,7 @@ TEST_F(ReportListTest, ColumnsKeepEveryRowInStep) {
     EXPECT_EQ(list.ColumnTitle(2), "name");
     EXPECT_EQ(list.CellText(2, 2), "row 2");
     EXPECT_EQ(list.CellText(2, 1), "");
-    EXPECT_EQ(list.CellImage(2, 1), -1) << "a cell added by a column has no icon";
+    EXPECT_EQ(list.CellImage(2, 1), 0) << "a cell added by a column takes image 0";
     // A zero-width column keeps its texts.
     EXPECT_EQ(list.InsertColumn(0, "address", 0), 4);
     list.CellText(3, 4, "magnet:?xt=abc");
@@ -443,15 +443,15 @@ TEST_F(ReportListTest, PartialWheelDeltasGatherIntoNotches) {
     EXPECT_EQ(list.ScrollY(), 3 * list.RowHeight());
 }
 
-TEST_F(ReportListTest, VerticalBarArrowStepsOneRow) {
+TEST_F(ReportListTest, VerticalBarArrowStepsOnePixel) {
     MakeList(50);
     const dui::ExScrollBar& bar = list.VerticalBar();
     const dui::RectF arrow = bar.SecondArrowRect();
     headless::Click(window, {static_cast<int>(bar.Bounds().left + arrow.left + 5),
                              static_cast<int>(bar.Bounds().top + arrow.top + 4)});
     Pump();
-    EXPECT_EQ(list.ScrollY(), list.RowHeight());
-    EXPECT_EQ(list.FirstVisible(), 2);
+    EXPECT_EQ(list.ScrollY(), 1);
+    EXPECT_EQ(list.FirstVisible(), 1);
 }
 
 TEST_F(ReportListTest, WheelWithoutScrollRangeDoesNothing) {
@@ -483,7 +483,7 @@ TEST_F(ReportListTest, PressAfterWheelActsOnTheRowUnderThePointer) {
 
 TEST_F(ReportListTest, ShrinkingTheRangeClampsTheScrollPosition) {
     MakeList(40);
-    list.SetScrollY(list.MaxScrollY());
+    list.ScrollY(list.MaxScrollY());
     Pump();
     const int before = list.ScrollY();
     for (int i = 0; i < 5; ++i) list.DeleteRow(1);  // above the view
@@ -505,8 +505,8 @@ TEST_F(ReportListTest, ClearResetsBothScrollBars) {
     for (int i = 0; i < 40; ++i) list.InsertRow(0, "r");
     Pump();
     ASSERT_TRUE(list.HorizontalBar().Visible());
-    list.SetScrollX(100);
-    list.SetScrollY(200);
+    list.ScrollX(100);
+    list.ScrollY(200);
     Pump();
     EXPECT_EQ(list.HorizontalBar().Position(), 100);
     list.Clear();
@@ -546,12 +546,17 @@ TEST_F(ReportListTest, EnsureVisibleScrollsTheRowIntoViewAndPaintsIt) {
     EXPECT_EQ(list.ScrollY(), 45 * list.RowHeight() - static_cast<int>(visible.height));
     EXPECT_EQ(list.LastVisible(), 45);
     EXPECT_PRED2(Near, RowPixel(45), kSelectedBack);
-    list.EnsureVisible(45);  // already in view
-    EXPECT_EQ(list.ScrollY(), 45 * list.RowHeight() - static_cast<int>(visible.height));
+    const int at_45 = list.ScrollY();
+    list.EnsureVisible(list.FirstVisible());  // in view, if only in part
+    EXPECT_EQ(list.ScrollY(), at_45);
+    // A row above the view also comes to the bottom edge, as far as the
+    // range allows.
+    list.EnsureVisible(20);
+    EXPECT_EQ(list.ScrollY(), 20 * list.RowHeight() - static_cast<int>(visible.height));
     list.EnsureVisible(3);
-    EXPECT_EQ(list.ScrollY(), 2 * list.RowHeight());
+    EXPECT_EQ(list.ScrollY(), 0);
     list.EnsureVisible(0);
-    EXPECT_EQ(list.ScrollY(), 2 * list.RowHeight());
+    EXPECT_EQ(list.ScrollY(), 0);
 }
 
 // Scrolling shifts the painted rows and paints only the uncovered ones: the
@@ -571,10 +576,10 @@ TEST_F(ReportListTest, IncrementalScrollPaintsWhatAFullRepaintPaints) {
     for (int delta : {-120, -120, 240, -360, -1, -7}) {
         headless::Wheel(window, RowPoint(1), delta);
         Pump();
-        list.SetScrollY(list.ScrollY() + 5);  // off the row grid
+        list.ScrollY(list.ScrollY() + 5);  // off the row grid
         Pump();
         const std::vector<uint32_t> incremental = snapshot();
-        list.BuildRows(true, true);
+        list.BuildRows(true);
         list.Compose();
         ASSERT_EQ(snapshot(), incremental) << "after a wheel delta of " << delta;
     }
@@ -603,9 +608,9 @@ TEST_F(ReportListTest, ManyChangesBeforeTheLoopRunsRepaintOnce) {
 
 TEST_F(ReportListTest, ChangeDuringAnUndoneScrollIsStillPainted) {
     MakeList(100);
-    list.SetScrollY(1000);
+    list.ScrollY(1000);
     list.CurrentRow(2);  // out of view at the moment
-    list.SetScrollY(0);
+    list.ScrollY(0);
     Pump();
     EXPECT_PRED2(Near, RowPixel(2), kSelectedBack);
 }
@@ -640,8 +645,8 @@ TEST_F(ReportListTest, HostileSizesStayBounded) {
     EXPECT_LE(list.ColumnWidth(3), 1 << 20);
     list.ColumnWidth(1, -50);
     EXPECT_EQ(list.ColumnWidth(1), 0);
-    list.SetScrollX(1 << 30);
-    list.SetScrollY(-5);
+    list.ScrollX(1 << 30);
+    list.ScrollY(-5);
     Pump();
     EXPECT_EQ(list.ScrollX(), list.MaxScrollX());
     EXPECT_EQ(list.ScrollY(), 0);
