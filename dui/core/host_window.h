@@ -28,7 +28,7 @@
 //
 // Input path: the native window procedure (WindowProc) first offers every
 // message to the OnMessage hook; mouse messages then pass ResizeBorderFilter
-// and OnMouse, keys OnKeyDown / OnSysKeyDown, and each message a control
+// and OnMouse, the wheel OnWheel, keys OnKeyDown / OnSysKeyDown, and each message a control
 // receives goes through DispatchToControl (class procedure, then the bound
 // handler). After any call into a control or callback the host re-resolves
 // the handles it keeps (focus, hover, pressed), since handlers may destroy
@@ -143,6 +143,10 @@ public:
 
     intptr_t OnSysKeyDown(uintptr_t wparam, intptr_t lparam);
     intptr_t OnKeyDown(uintptr_t wparam, intptr_t lparam);
+    // The wheel goes to the control under the pointer, or the nearest of its
+    // ancestors that scrolls (answers other than kNotHandled); when none
+    // does, to the focused control.
+    void OnWheel(uintptr_t wparam, intptr_t lparam);
     void OnDestroy();
     void OnSizeChanged();
     // Sets or replaces the control's Alt hotkey; character 0 removes it.

@@ -328,8 +328,10 @@ intptr_t ExHostWindow::WindowProc(uint32_t message, uintptr_t wparam, intptr_t l
         case plat::WM_KEYUP:
         case plat::WM_CHAR:
         case plat::WM_IME_COMPOSITION:
-        case plat::WM_MOUSEWHEEL:
             if (m_focused != ControlHandle::None) DispatchToControl(m_focused, message, wparam, lparam);
+            break;
+        case plat::WM_MOUSEWHEEL:
+            OnWheel(wparam, lparam);
             break;
         case plat::WM_COMMAND: {
             // A popup menu's command names the control it was opened over

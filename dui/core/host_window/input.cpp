@@ -180,6 +180,30 @@ intptr_t ExHostWindow::OnKeyDown(uintptr_t wparam, intptr_t lparam) {
     return kNotHandled;
 }
 
+void ExHostWindow::OnWheel(uintptr_t wparam, intptr_t lparam) {
+    const plat::HWND window = m_window;
+    if (window == nullptr || m_animating) return;
+    // A press holds the pointer: its control takes the wheel as well.
+    ControlHandle at = m_press_active ? m_pressed : ControlHandle::None;
+    if (at == ControlHandle::None) {
+        plat::POINT point{plat::GET_X_LPARAM(lparam), plat::GET_Y_LPARAM(lparam)};  // on the screen
+        plat::ScreenToClient(window, &point);
+        at = HitTest(m_controls.last, static_cast<float>(point.x), static_cast<float>(point.y));
+    }
+    bool focused_tried = false;
+    for (ControlHandle handle = at; ResolveControl(handle) != nullptr;) {
+        focused_tried = focused_tried || handle == m_focused;
+        if (DispatchToControl(handle, plat::WM_MOUSEWHEEL, wparam, lparam) != kNotHandled) return;
+        if (!Alive(window)) return;
+        const ExControl* control = ResolveControl(handle);
+        if (control == nullptr) return;  // its handler destroyed it
+        handle = control->GetParent();
+    }
+    if (!focused_tried && ResolveControl(m_focused) != nullptr) {
+        DispatchToControl(m_focused, plat::WM_MOUSEWHEEL, wparam, lparam);
+    }
+}
+
 intptr_t ExHostWindow::OnSysKeyDown(uintptr_t wparam, intptr_t lparam) {
     const uint32_t key = UpperAscii(static_cast<uint32_t>(wparam));
     for (const auto& [handle, character] : m_hotkeys) {
