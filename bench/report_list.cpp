@@ -2,7 +2,9 @@
 // size: filling 10,000 and 100,000 rows of 7 cells the way a search does (an
 // empty row, then one cell update per cell) and letting the loop repaint;
 // one wheel notch in a 100,000-row list; a Shift-click that selects every
-// row of the list. "presents" counts the pushes to the window's surface.
+// row of the list; sorting 2,000 rows by their size column (the value rules
+// of search/) to the frame that shows them. "presents" counts the pushes to
+// the window's surface.
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +15,7 @@
 #include "dui/core/host_window.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "search/value_order.h"
 
 namespace {
 
@@ -129,6 +132,39 @@ void BM_ShiftRange(benchmark::State& state) {
     if (scene.list.SelectedCount() != rows) state.SkipWithError("the range was not selected");
 }
 BENCHMARK(BM_ShiftRange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A click on the size header as the window handles it: the rows sorted by
+// their sizes (alternately up and down) and the frame that shows them.
+void BM_SortRowsBySize(benchmark::State& state) {
+    Scene scene;
+    constexpr int kRows = 2000;
+    scene.Fill(kRows);
+    const char* units[] = {"KB", "MB", "GB"};
+    for (int row = 1; row <= kRows; ++row) {
+        scene.list.CellText(row, 4, std::to_string((row * 7919) % 1000) + "." + std::to_string(row % 10) + " " +
+                                        units[row % 3]);
+    }
+    headless::PumpMessages();
+    bool descending = false;
+    int64_t presents = 0, sorts = 0;
+    for (auto _ : state) {
+        const int before = headless::PushCount(scene.window);
+        const std::vector<size_t> order = search::SortRowIndexes(
+            static_cast<size_t>(scene.list.RowCount()),
+            [&](size_t row) -> std::string_view {
+                return scene.list.Rows()[row].cell_texts[3];
+            },
+            descending ? search::SortOrder::Descending : search::SortOrder::Ascending);
+        scene.list.ReorderRows(order);
+        scene.list.SortColumn(4, descending ? dui::SortIndicator::Descending : dui::SortIndicator::Ascending);
+        headless::PumpMessages();
+        presents += headless::PushCount(scene.window) - before;
+        ++sorts;
+        descending = !descending;
+    }
+    state.counters["presents/sort"] = double(presents) / double(std::max<int64_t>(1, sorts));
+}
+BENCHMARK(BM_SortRowsBySize)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -290,8 +290,9 @@ void ExReportList::CreateScrollBars() {
     m_vscroll.OnChange([this](ControlHandle, ControlHandle, int position) { ScrollY(position); });
 }
 
-void ExReportList::LayoutScrollBars() {
-    const Viewport vp = ComputeViewport();
+void ExReportList::LayoutScrollBars() { LayoutScrollBars(ComputeViewport()); }
+
+void ExReportList::LayoutScrollBars(const Viewport& vp) {
     const RectF b = Bounds();
     const RectF& items = m_items_rect;
     if (m_vscroll.GetHandle() != ControlHandle::None) {
@@ -308,6 +309,11 @@ void ExReportList::LayoutScrollBars() {
 void ExReportList::ClampScroll() {
     m_scroll_y = -std::clamp(-m_scroll_y, 0, MaxScrollY());
     m_scroll_x = -std::clamp(-m_scroll_x, 0, MaxScrollX());
+}
+
+void ExReportList::ClampScroll(int max_x, int max_y) {
+    m_scroll_y = -std::clamp(-m_scroll_y, 0, max_y);
+    m_scroll_x = -std::clamp(-m_scroll_x, 0, max_x);
 }
 
 int ExReportList::ScrollX(int position) {
@@ -352,16 +358,17 @@ void ExReportList::ScrollPainted(int dy) {
 }
 
 void ExReportList::UpdateScrollRange() {
+    // Runs for every row inserted: one viewport for the whole update.
+    const Viewport vp = ComputeViewport();
+    const int max_y = std::max(0, ContentHeight() - static_cast<int>(vp.visible.height));
+    const int max_x = std::max(0, vp.content_width - static_cast<int>(vp.visible.width));
     const int old_x = m_scroll_x, old_y = m_scroll_y;
-    ClampScroll();
+    ClampScroll(max_x, max_y);
     if (m_scroll_x != old_x) {
         InvalidateAll();
     } else if (m_scroll_y != old_y) {
         ScrollPainted(m_scroll_y - old_y);
     }
-    const Viewport vp = ComputeViewport();
-    const int max_y = std::max(0, ContentHeight() - static_cast<int>(vp.visible.height));
-    const int max_x = std::max(0, vp.content_width - static_cast<int>(vp.visible.width));
     if (m_vscroll.GetHandle() != ControlHandle::None) {
         if (m_vscroll.Maximum() != max_y) m_vscroll.Maximum(max_y);
         if (m_vscroll.Position() != -m_scroll_y) m_vscroll.Position(-m_scroll_y);
@@ -372,7 +379,7 @@ void ExReportList::UpdateScrollRange() {
         if (m_hscroll.Position() != -m_scroll_x) m_hscroll.Position(-m_scroll_x);
         if (m_hscroll.Visible() != vp.hbar) m_hscroll.Visible(vp.hbar);
     }
-    LayoutScrollBars();
+    LayoutScrollBars(vp);
 }
 
 void ExReportList::EnsureVisible(int row) {
@@ -504,6 +511,13 @@ void ExReportList::ShiftIndices(int from, int delta) {
 bool ExReportList::Notify(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     const ControlHandle self = GetHandle();
     if (self == ControlHandle::None) return true;
+    // The dispatch path without its look-ups when nothing is bound: a list
+    // being filled sends several of these per row. The list's own handling
+    // never destroys it.
+    if (!HasHandler(message)) {
+        OnMessage(message, wparam, lparam);
+        return true;
+    }
     DispatchToControl(self, message, wparam, lparam);
     return ResolveControl(self) == this;
 }
@@ -651,6 +665,17 @@ void ExReportList::SortRows(const RowLess& less) {
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return less(m_rows[a], m_rows[b]); });
     Reorder(order);
+}
+
+bool ExReportList::ReorderRows(const std::vector<size_t>& order) {
+    if (order.size() != m_rows.size()) return false;
+    std::vector<bool> seen(order.size(), false);
+    for (size_t index : order) {
+        if (index >= seen.size() || seen[index]) return false;
+        seen[index] = true;
+    }
+    Reorder(order);
+    return true;
 }
 
 void ExReportList::RestoreRowOrder() {
@@ -859,6 +884,10 @@ void ExReportList::InvalidateArea(const RectF& rect) {
 
 void ExReportList::InvalidateRows(int first, int last) {
     if (first < 1 || first > last) return;
+    // A row below anything the items area can show costs no viewport: a
+    // list being filled changes such rows all the time.
+    const int64_t lowest_line = (int64_t{-m_scroll_y} + static_cast<int64_t>(m_items_rect.height)) / m_row_height + 1;
+    if (LineOfRow(first) > lowest_line) return;
     // Lines past the last row are in view too: a deleted row leaves one.
     const int last_visible = LastVisibleLine();
     const int first_line = std::max(LineOfRow(first), FirstVisibleLine());
@@ -1162,27 +1191,28 @@ void ExReportList::UpdateHover(float x, float y, bool tooltip) {
     SetHoverRow(row, column);
 }
 
-void ExReportList::OnPress(uint32_t message, uintptr_t keys, float x, float y) {
-    if (message == plat::WM_LBUTTONDOWN) m_pressed_header = HeaderColumnAt(x, y);
+intptr_t ExReportList::OnPointerDown(const PointerEvent& event) {
+    const float x = event.point.x, y = event.point.y;
+    if (event.button == PointerButton::Left) m_pressed_header = HeaderColumnAt(x, y);
     // The pointer may have moved without a move message (a wheel scroll
     // under a still pointer): the press acts on the row under it.
     UpdateHover(x, y, false);
     const Hit hit = HitTest(x, y);
-    if (!hit.found) return;
+    if (!hit.found) return kNotHandled;
     const int row = hit.row;
     const ControlHandle self = GetHandle();
     FireRow(m_on_current_changed, row);
-    if (ResolveControl(self) != this || !CheckIndex(row)) return;
+    if (ResolveControl(self) != this || !CheckIndex(row)) return kNotHandled;
 
     if (m_single_select) {
         MoveCurrent(row);
         LightCurrent(true);
-        return;
+        return kNotHandled;
     }
     const int old = m_current_row;
-    const bool ctrl = (keys & plat::MK_CONTROL) != 0;
-    const bool shift = (keys & plat::MK_SHIFT) != 0 && CheckIndex(old);
-    const bool right = message == plat::WM_RBUTTONDOWN;
+    const bool ctrl = event.modifiers.control;
+    const bool shift = event.modifiers.shift && CheckIndex(old);
+    const bool right = event.button == PointerButton::Right;
     if (ctrl) {
         if (IsSelected(row) || SelectionIndexOf(row) != 0) {
             DeselectRow(row);
@@ -1204,18 +1234,26 @@ void ExReportList::OnPress(uint32_t message, uintptr_t keys, float x, float y) {
         Select(row);
     }
     if (!shift) MoveCurrent(row);
+    return kNotHandled;
 }
 
-void ExReportList::OnRelease(uint32_t message, float x, float y) {
+intptr_t ExReportList::OnPointerUp(const PointerEvent& event) {
+    const float x = event.point.x, y = event.point.y;
+    const bool left = event.button == PointerButton::Left;
     const int pressed_header = m_pressed_header;
     m_pressed_header = 0;
-    if (message == plat::WM_LBUTTONUP && pressed_header != 0 && HeaderColumnAt(x, y) == pressed_header) {
+    if (left && pressed_header != 0 && HeaderColumnAt(x, y) == pressed_header) {
         Notify(EX_MSG_HEADERCLICK, static_cast<uintptr_t>(pressed_header), 0);
-        return;
+        return kNotHandled;
     }
     const Hit hit = HitTest(x, y);
-    if (!hit.found || hit.row != m_current_row) return;
-    FireRow(message == plat::WM_LBUTTONUP ? m_on_left_click : m_on_right_click, hit.row);
+    if (hit.found && hit.row == m_current_row) FireRow(left ? m_on_left_click : m_on_right_click, hit.row);
+    return kNotHandled;
+}
+
+intptr_t ExReportList::OnPointerMove(const PointerEvent& event) {
+    UpdateHover(event.point.x, event.point.y, true);
+    return kNotHandled;
 }
 
 int ExReportList::HeaderColumnAt(float x, float y) const {
@@ -1229,23 +1267,40 @@ int ExReportList::HeaderColumnAt(float x, float y) const {
     return 0;
 }
 
-void ExReportList::OnWheel(uintptr_t wparam) {
-    const bool horizontal = (wparam & plat::MK_SHIFT) != 0;
-    if (horizontal ? MaxScrollX() <= 0 : MaxScrollY() <= 0) return;
-    m_wheel_rest += plat::GET_WHEEL_DELTA_WPARAM(wparam);
+intptr_t ExReportList::OnPointerWheel(const WheelEvent& event) {
+    // Without a range the wheel is not the list's: the host offers it to
+    // the focused control instead.
+    const bool horizontal = event.modifiers.shift;
+    if (horizontal ? MaxScrollX() <= 0 : MaxScrollY() <= 0) return kNotHandled;
+    m_wheel_rest += event.delta;
     const int notches = m_wheel_rest / plat::WHEEL_DELTA;
     m_wheel_rest %= plat::WHEEL_DELTA;
-    if (notches == 0) return;
+    if (notches == 0) return 0;
     if (horizontal) {
         const int64_t step = int64_t{m_row_height} * 3;
         ScrollX(ClampContent(int64_t{-m_scroll_x} - notches * step));
-        return;
+        return 0;
     }
     const int64_t step = m_view == ListView::Report ? int64_t{m_row_height} * 3 : m_row_height;
     ScrollY(ClampContent(int64_t{-m_scroll_y} - notches * step));
+    return 0;
 }
 
-bool ExReportList::OnKey(int key) {
+intptr_t ExReportList::OnKeyDown(const KeyEvent& event) {
+    // Keys with Alt belong to the window's shortcuts.
+    return !event.modifiers.alt && MoveByKey(event.key) ? 0 : kNotHandled;
+}
+
+void ExReportList::OnFocusIn(ControlHandle) { InvalidateRows(m_current_row, m_current_row); }
+
+void ExReportList::OnFocusOut(ControlHandle) { InvalidateRows(m_current_row, m_current_row); }
+
+void ExReportList::OnSized(float, float) {
+    Layout();
+    UpdateScrollRange();
+}
+
+bool ExReportList::MoveByKey(int key) {
     if (m_rows.empty()) return false;
     const int across = m_view == ListView::Icons ? ItemsPerLine() : 1;
     const int64_t page = std::max(1, static_cast<int>(VisibleRect().height) / m_row_height) * int64_t{across};
@@ -1286,6 +1341,17 @@ void ExReportList::ScrollRowIntoView(int row) {
 }
 
 void ExReportList::Paint() {
+    if (m_range_stale) {
+        m_range_stale = false;
+        const ControlHandle self = GetHandle();
+        UpdateScrollRange();
+        // Within a frame the bars are painted now, so that they reach the
+        // screen with the rows rather than one frame later.
+        for (ExScrollBar* bar : {&m_vscroll, &m_hscroll}) {
+            if (bar->GetHandle() != ControlHandle::None && bar->Dirty() && bar->Visible()) bar->PaintNow();
+            if (ResolveControl(self) != this) return;
+        }
+    }
     const RectF b = Bounds();
     const RectF visible = VisibleRect();
     const auto ensure = [](std::unique_ptr<ExCanvas>& bitmap, float w, float h) {
@@ -1307,8 +1373,6 @@ void ExReportList::Paint() {
 }
 
 intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    const auto local_x = [&] { return float(plat::GET_X_LPARAM(lparam)) - Bounds().left; };
-    const auto local_y = [&] { return float(plat::GET_Y_LPARAM(lparam)) - Bounds().top; };
     switch (message) {
         case plat::WM_CREATE:
             Layout();
@@ -1320,8 +1384,10 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
             break;
         case EX_LIST_ROWCHANGED: {
             const int row = static_cast<int>(lparam);
-            // An insertion or deletion moves every row after it.
+            // An insertion or deletion moves every row after it; a deletion
+            // may leave the view beyond the end.
             InvalidateRows(row, wparam == 0 ? row : INT_MAX);
+            if (wparam == 2) ScrollY(ScrollY());
             return 0;
         }
         case EX_LIST_CLEARED:
@@ -1331,41 +1397,17 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
             InvalidateAll();
             return 0;
         case EX_LIST_ROWSCHANGED:
-            UpdateScrollRange();
+            // Recomputed once at the frame, not once per row of a batch.
+            m_range_stale = true;
+            Invalidate();
             return 0;
         case EX_LIST_COLUMNSCHANGED:
             InvalidateArea(m_header_rect);
             if (lparam == 1) InvalidateArea(VisibleRect());
             UpdateScrollRange();
             return 0;
-        case plat::WM_MOUSEMOVE:
-            UpdateHover(local_x(), local_y(), true);
-            break;
         case EX_MSG_MOUSELEAVE:
             SetHoverRow(0, 0);
-            break;
-        case plat::WM_LBUTTONDOWN:
-        case plat::WM_RBUTTONDOWN:
-            // A double click's second press carries the marker, not the keys.
-            OnPress(message, wparam == DOUBLECLICK_MARKER ? 0 : wparam, local_x(), local_y());
-            break;
-        case plat::WM_LBUTTONUP:
-        case plat::WM_RBUTTONUP:
-            OnRelease(message, local_x(), local_y());
-            break;
-        case plat::WM_MOUSEWHEEL:
-            OnWheel(wparam);
-            break;
-        case plat::WM_KEYDOWN:
-            if (OnKey(static_cast<int>(wparam))) return 0;
-            break;
-        case EX_MSG_SETFOCUS:
-        case EX_MSG_KILLFOCUS:
-            InvalidateRows(m_current_row, m_current_row);
-            break;
-        case EX_MSG_SIZED:
-            Layout();
-            UpdateScrollRange();
             break;
         case EX_MSG_REPAINTSTATE:
             if (m_single_select) {
@@ -1382,7 +1424,7 @@ intptr_t ExReportList::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lp
             ReleaseResources();
             break;
         default:
-            break;
+            return ExControl::OnMessage(message, wparam, lparam);
     }
     return kNotHandled;
 }

@@ -205,6 +205,8 @@ public:
     bool DeleteRow(int row);
     void Clear();
     int RowCount() const { return static_cast<int>(m_rows.size()); }
+    // Every row, in display order (row n at index n - 1), to read without copying.
+    const std::vector<ExListRow>& Rows() const { return m_rows; }
     std::string CellText(int row, int column = 1) const;
     bool CellText(int row, int column, std::string text, bool redraw = true);
     int CellImage(int row, int column) const;
@@ -224,6 +226,10 @@ public:
     void SortRows(const RowLess& less);
     // Back to the order the rows were inserted in.
     void RestoreRowOrder();
+    // Puts the rows in a computed order: order[i] is the present index
+    // (0-based) of the row that becomes row i + 1. Refused unless it names
+    // every row exactly once.
+    bool ReorderRows(const std::vector<size_t>& order);
 
     // The current (focus) row. Setting it clears the selection and gives
     // that row the selected look; an invalid row leaves none current.
@@ -300,6 +306,16 @@ public:
     ExScrollBar& HorizontalBar() { return m_hscroll; }
     ExScrollBar& VerticalBar() { return m_vscroll; }
 
+protected:
+    intptr_t OnPointerDown(const PointerEvent& event) override;
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+    intptr_t OnPointerMove(const PointerEvent& event) override;
+    intptr_t OnPointerWheel(const WheelEvent& event) override;
+    intptr_t OnKeyDown(const KeyEvent& event) override;
+    void OnFocusIn(ControlHandle previous) override;
+    void OnFocusOut(ControlHandle next) override;
+    void OnSized(float width, float height) override;
+
 private:
     struct Viewport {
         RectF visible;
@@ -314,6 +330,8 @@ private:
     int FirstVisibleLine() const;
     void CreateScrollBars();
     void ClampScroll();
+    void ClampScroll(int max_x, int max_y);
+    void LayoutScrollBars(const Viewport& vp);
     // Invalidation: a rectangle in control coordinates, the lines showing
     // rows first..last (clipped to the view), or everything.
     void InvalidateArea(const RectF& rect);
@@ -343,15 +361,13 @@ private:
     // A row's look is about to change through the list: drop RowState's look.
     void Touch(int row);
     void UpdateHover(float x, float y, bool tooltip);
-    void OnPress(uint32_t message, uintptr_t keys, float x, float y);
-    void OnRelease(uint32_t message, float x, float y);
-    void OnWheel(uintptr_t wparam);
-    bool OnKey(int key);
+    // Up, Down, Page Up, Page Down, Home and End; false for any other key.
+    bool MoveByKey(int key);
     // The row becomes current without the selected look; the old one loses it.
     void MoveCurrent(int row);
     void ScrollRowIntoView(int row);
     void Paint();
-    // Applies a new order: order[i] is the old index (0-based) of new row i.
+    // Applies a permutation (as ReorderRows takes it).
     void Reorder(const std::vector<size_t>& order);
     void ShiftIndices(int from, int delta);
     void FireRow(const ListRowHandler& handler, int row);
@@ -411,6 +427,7 @@ private:
     int m_pressed_header = 0;  // the column header the left button went down on
     // What the bitmaps must repaint, in control coordinates.
     Region m_damage;
+    bool m_range_stale = false;  // the row count changed since the bars were set
 };
 
 }  // namespace dui

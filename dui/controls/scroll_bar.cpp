@@ -172,14 +172,9 @@ int ExScrollBar::OwnerValue(int value) { return m_owner_value = value; }
 // Input
 
 intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    const auto local_x = [&] { return float(plat::GET_X_LPARAM(lparam)) - Bounds().left; };
-    const auto local_y = [&] { return float(plat::GET_Y_LPARAM(lparam)) - Bounds().top; };
     switch (message) {
         case plat::WM_CREATE:
             Layout(Bounds().width, Bounds().height);
-            break;
-        case EX_MSG_SIZED:
-            Layout(static_cast<float>(wparam), static_cast<float>(lparam));
             break;
         case plat::WM_PAINT:
             Paint();
@@ -202,26 +197,6 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
         case EX_MSG_ENABLECHANGED:
             if (lparam != 0 && m_pressed != ScrollPart::None) EndPress();
             break;
-        case plat::WM_MOUSEMOVE: {
-            const float x = local_x(), y = local_y();
-            if (m_pressed == ScrollPart::Thumb) {
-                OnDrag(x, y);
-            } else if (m_pressed != ScrollPart::None) {
-                m_pointer_on_pressed = PartAt(x, y) == m_pressed;
-            } else if (const ScrollPart part = PartAt(x, y); part != m_hover) {
-                const bool arrow_changed = part == ScrollPart::FirstArrow ||
-                                           part == ScrollPart::SecondArrow ||
-                                           m_hover == ScrollPart::FirstArrow ||
-                                           m_hover == ScrollPart::SecondArrow;
-                m_hover = part;
-                if (arrow_changed) Invalidate();
-            }
-            break;
-        }
-        case plat::WM_LBUTTONDOWN:
-            OnPress(local_x(), local_y());
-            break;
-        case plat::WM_LBUTTONUP:
         case plat::WM_CAPTURECHANGED:
             if (m_pressed != ScrollPart::None) EndPress();
             break;
@@ -235,8 +210,36 @@ intptr_t ExScrollBar::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpa
             m_pressed = m_hover = ScrollPart::None;
             break;
         default:
-            break;
+            return ExControl::OnMessage(message, wparam, lparam);
     }
+    return kNotHandled;
+}
+
+void ExScrollBar::OnSized(float width, float height) { Layout(width, height); }
+
+intptr_t ExScrollBar::OnPointerMove(const PointerEvent& event) {
+    const float x = event.point.x, y = event.point.y;
+    if (m_pressed == ScrollPart::Thumb) {
+        OnDrag(x, y);
+    } else if (m_pressed != ScrollPart::None) {
+        m_pointer_on_pressed = PartAt(x, y) == m_pressed;
+    } else if (const ScrollPart part = PartAt(x, y); part != m_hover) {
+        const bool arrow_changed = part == ScrollPart::FirstArrow || part == ScrollPart::SecondArrow ||
+                                   m_hover == ScrollPart::FirstArrow ||
+                                   m_hover == ScrollPart::SecondArrow;
+        m_hover = part;
+        if (arrow_changed) Invalidate();
+    }
+    return kNotHandled;
+}
+
+intptr_t ExScrollBar::OnPointerDown(const PointerEvent& event) {
+    if (event.button == PointerButton::Left) OnPress(event.point.x, event.point.y);
+    return kNotHandled;
+}
+
+intptr_t ExScrollBar::OnPointerUp(const PointerEvent& event) {
+    if (event.button == PointerButton::Left && m_pressed != ScrollPart::None) EndPress();
     return kNotHandled;
 }
 

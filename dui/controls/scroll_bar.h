@@ -100,6 +100,12 @@ public:
     // (255 = no fade).
     void PaintState(int start_alpha = 255);
 
+protected:
+    intptr_t OnPointerDown(const PointerEvent& event) override;
+    intptr_t OnPointerUp(const PointerEvent& event) override;
+    intptr_t OnPointerMove(const PointerEvent& event) override;
+    void OnSized(float width, float height) override;
+
 private:
     void ComputeThumbLength();
     void FireChange();

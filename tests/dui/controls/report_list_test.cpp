@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -746,6 +747,103 @@ TEST_F(ReportListTest, IconAndListViewsHitTheirItems) {
     EXPECT_TRUE(hit.found);
     EXPECT_EQ(hit.row, across + 2);
     EXPECT_FALSE(list.HitTest(visible.left + across * list.ItemWidth() + 1, visible.top + 3).found);
+}
+
+
+// ---------------------------------------------------------------------------
+// Keyboard, wheel routing and order
+
+TEST_F(ReportListTest, KeysMoveTheCurrentRowSelectedAndInViewAndLeaveTheRestToHandlers) {
+    MakeList(60, /*single_select=*/false);
+    Focus();
+    std::vector<int> keys;
+    list.BindEvent(plat::WM_KEYDOWN, [&](const dui::ControlEvent& e) { keys.push_back(int(e.wparam)); });
+    const auto press = [&](int key) {
+        headless::KeyDown(key);
+        headless::KeyUp(key);
+        Pump();
+    };
+    press(plat::VK_DOWN);
+    EXPECT_EQ(list.CurrentRow(), 1);
+    press(plat::VK_END);
+    EXPECT_EQ(list.CurrentRow(), 60);
+    EXPECT_EQ(list.Selection(), (std::vector<int>{60}));
+    EXPECT_EQ(list.LastVisible(), 60);
+    EXPECT_PRED2(Near, RowPixel(60), kSelectedBack);
+    const std::optional<RectF> rect = list.RowRectInHost(60);
+    ASSERT_TRUE(rect.has_value());
+    EXPECT_FLOAT_EQ(rect->Bottom(), kTop + list.VisibleRect().Bottom());
+    const int page = static_cast<int>(list.VisibleRect().height) / list.RowHeight();
+    press(plat::VK_PRIOR);
+    EXPECT_EQ(list.CurrentRow(), 60 - page);
+    press(plat::VK_UP);
+    EXPECT_EQ(list.CurrentRow(), 59 - page);
+    press(plat::VK_HOME);
+    EXPECT_EQ(list.CurrentRow(), 1);
+    EXPECT_EQ(list.ScrollY(), 0);
+    EXPECT_FALSE(list.IsSelected(60));
+    press(plat::VK_RETURN);  // the application's
+    EXPECT_EQ(list.CurrentRow(), 1);
+    EXPECT_EQ(keys.size(), 6u) << "a bound handler sees every key";
+}
+
+TEST_F(ReportListTest, WheelScrollsTheListUnderThePointerWhileAnotherControlHasTheFocus) {
+    MakeList(60);
+    testing_support::RecordingControl& other = AddControl({10, 250, 100, 30});
+    host->SetFocus(other.GetHandle());
+    Pump();
+    headless::Wheel(window, RowPoint(2), -plat::WHEEL_DELTA);
+    Pump();
+    EXPECT_EQ(list.ScrollY(), 3 * list.RowHeight());
+    EXPECT_FALSE(other.Received(plat::WM_MOUSEWHEEL));
+    // Over a control that does not scroll, the wheel goes to the focus.
+    Focus();
+    headless::Wheel(window, {40, 260}, -plat::WHEEL_DELTA);
+    Pump();
+    EXPECT_EQ(list.ScrollY(), 6 * list.RowHeight());
+}
+
+TEST_F(ReportListTest, SortingIsStableAndTheSelectionAndCurrentRowStayOnTheirRows) {
+    MakeList(5, /*single_select=*/false);
+    ClickRow(2);
+    headless::KeyDown(plat::VK_CONTROL);
+    ClickRow(4);
+    headless::KeyUp(plat::VK_CONTROL);
+    // Values 10..50 by tens: the multiples of 20 first, ties in page order.
+    list.SortRows([](const dui::ExListRow& a, const dui::ExListRow& b) {
+        return std::stoi(a.cell_texts[1]) % 20 < std::stoi(b.cell_texts[1]) % 20;
+    });
+    std::vector<std::string> order;
+    for (int row = 1; row <= 5; ++row) order.push_back(list.CellText(row));
+    EXPECT_EQ(order, (std::vector<std::string>{"row 2", "row 4", "row 1", "row 3", "row 5"}));
+    EXPECT_EQ(list.Selection(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(list.CurrentRow(), 2);
+    Pump();
+    EXPECT_PRED2(Near, RowPixel(1), kSelectedBack);
+    EXPECT_FALSE(Near(RowPixel(4), kSelectedBack));
+    list.RestoreRowOrder();
+    EXPECT_EQ(list.CellText(1), "row 1");
+    EXPECT_EQ(list.Selection(), (std::vector<int>{2, 4}));
+    EXPECT_EQ(list.CurrentRow(), 4);
+    EXPECT_FALSE(list.ReorderRows({0, 0, 1, 2, 3}));
+}
+
+TEST_F(ReportListTest, HeaderClickIsSentAndTheSortIndicatorShows) {
+    MakeList(3);
+    std::vector<uintptr_t> clicks;
+    list.BindEvent(dui::EX_MSG_HEADERCLICK, [&](const dui::ControlEvent& e) { clicks.push_back(e.wparam); });
+    const int header_y = static_cast<int>(kTop + 2 + list.HeaderHeight() / 2);
+    headless::Click(window, {static_cast<int>(kLeft + 200), header_y});
+    Pump();
+    EXPECT_EQ(clicks, (std::vector<uintptr_t>{2}));
+    const plat::POINT mark{static_cast<int>(kLeft + 2 + 250 - 9), header_y};
+    const uint32_t before = ScreenPixel(mark.x, mark.y);
+    list.SortColumn(2, dui::SortIndicator::Descending);
+    Pump();
+    EXPECT_NE(ScreenPixel(mark.x, mark.y), before);
+    list.SortColumn(2, dui::SortIndicator::None);
+    Pump();
+    EXPECT_EQ(ScreenPixel(mark.x, mark.y), before);
 }
 
 }  // namespace

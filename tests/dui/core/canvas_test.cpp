@@ -649,5 +649,21 @@ TEST_F(TextTest, MeasuringHandlesEmptyAndUnboundedRectangles) {
     EXPECT_NEAR(around.left + around.width / 2, 50, 1) << "zero width centres on the point";
 }
 
+TEST(CanvasTest, ScrollRowsMovesPixelRowsAndKeepsTheUncoveredBand) {
+    ExCanvas canvas(3, 6);
+    for (int y = 0; y < 6; ++y) canvas.FillRect({0, float(y), 3, 1}, ArgbOf(255, uint8_t(y * 40), 0, 0));
+    const auto red = [&](int y) { return (canvas.GetPixel(1, y) >> 16) & 0xFF; };
+    canvas.ScrollRows(2);
+    EXPECT_EQ(red(2), 0u);
+    EXPECT_EQ(red(5), 120u);
+    EXPECT_EQ(red(0), 0u) << "the uncovered band keeps its old pixels";
+    EXPECT_EQ(red(1), 40u);
+    canvas.ScrollRows(-3);
+    EXPECT_EQ(red(0), 40u);
+    EXPECT_EQ(red(2), 120u);
+    canvas.ScrollRows(6);  // the whole height: nothing moves
+    EXPECT_EQ(red(0), 40u);
+}
+
 }  // namespace
 }  // namespace dui
