@@ -240,6 +240,8 @@ int ExTextControl::TextHook(ExCanvas&, int, RectF&, RectF&) { return 0; }
 
 intptr_t ExTextControl::PreHook(uint32_t, uintptr_t, intptr_t) { return kNotHandled; }
 
+void ExTextControl::OverlayHook(ExCanvas&, int) {}
+
 // ---------------------------------------------------------------------------
 // Accessors
 
@@ -329,6 +331,7 @@ void ExTextControl::PaintState(int state, int start_alpha) {
     if (text_answer == 0 && Host() != nullptr && Host()->KeyboardFocusMarker() == GetHandle()) {
         canvas->DrawBorder(OffsetRect(content, 2, 2, -4, -5), kBorderDashed);
     }
+    OverlayHook(*canvas, state);
     EndPaint();
 }
 

@@ -97,6 +97,8 @@ protected:
     // Called first for every message; anything but kNotHandled is the
     // answer and the class does nothing else.
     virtual intptr_t PreHook(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    // Drawn last, over the face, text and focus cue, unclipped.
+    virtual void OverlayHook(ExCanvas& canvas, int state);
 
     intptr_t OnPointerDown(const PointerEvent& event) override;
     intptr_t OnPointerUp(const PointerEvent& event) override;

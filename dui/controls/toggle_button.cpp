@@ -1,6 +1,11 @@
 #include "dui/controls/toggle_button.h"
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 #include "dui/core/canvas.h"
+#include "util/gbk_text.h"
 #include "dui/core/host_window.h"
 #include "dui/core/messages.h"
 
@@ -21,6 +26,16 @@ constexpr ToggleFace kRaised{102, 10};   // hovered, or checked
 constexpr ToggleFace kPressed{10, 120};
 constexpr Argb kWhite = 0xFFFFFF;
 
+// The badge: a pill of the badge font's line height, at least as wide as
+// high, kBadgeInset from the top and right edges.
+constexpr float kBadgeFontSize = 9;
+constexpr float kBadgeInset = 1;
+constexpr float kBadgePadding = 3;
+constexpr size_t kBadgeMaxBytes = 6;
+constexpr Argb kBadgeCountFill = ArgbOf(230, 0, 120, 215);
+constexpr Argb kBadgeFailureFill = ArgbOf(240, 220, 30, 30);
+constexpr Argb kBadgeText = ArgbOf(254, 255, 255, 255);
+
 }  // namespace
 
 ExToggleButton::~ExToggleButton() { Destroy(); }
@@ -30,6 +45,31 @@ bool ExToggleButton::Checked(bool value, Repaint repaint) {
     m_checked = value;
     if (repaint == Repaint::Yes && GetHandle() != ControlHandle::None) Invalidate();
     return m_checked;
+}
+
+const std::string& ExToggleButton::Badge(std::string text) {
+    text = std::string(util::GbkPrefix(text, kBadgeMaxBytes));
+    if (text == m_badge) return m_badge;
+    m_badge = std::move(text);
+    if (!m_badge.empty() && !m_badge_font) {
+        m_badge_font = CreateFont(DefaultFont().Family(), kBadgeFontSize, kFontBold);
+    }
+    if (GetHandle() != ControlHandle::None) Invalidate();
+    return m_badge;
+}
+
+void ExToggleButton::OverlayHook(ExCanvas& canvas, int) {
+    if (m_badge.empty() || !m_badge_font) return;
+    dui::StringFormat format(kFormatNoWrap | kFormatNoClip);
+    format.alignment = StringAlignment::Center;
+    format.line_alignment = StringAlignment::Center;
+    const RectF measured = MeasureString(m_badge, *m_badge_font, RectF{0, 0, 0, 0}, format);
+    const float height = static_cast<float>(std::max(1, m_badge_font->Height()));
+    const float width = std::max(height, std::ceil(measured.width) + 2 * kBadgePadding);
+    const RectF pill{static_cast<float>(canvas.Width()) - kBadgeInset - width, kBadgeInset, width, height};
+    const bool failure = m_badge == kBadgeFailure;
+    canvas.FillRoundRect(pill, height, failure ? kBadgeFailureFill : kBadgeCountFill);
+    canvas.DrawText(pill, m_badge, *m_badge_font, kBadgeText, format);
 }
 
 int ExToggleButton::FaceHook(ExCanvas& canvas, int state) {
@@ -68,7 +108,10 @@ int ExToggleButton::FaceHook(ExCanvas& canvas, int state) {
 intptr_t ExToggleButton::PreHook(uint32_t message, uintptr_t, intptr_t) {
     switch (message) {
         case plat::WM_CREATE: SetKind(ControlKind::ToggleButton); break;
-        case plat::WM_DESTROY: m_checked = false; break;
+        case plat::WM_DESTROY:
+            m_checked = false;
+            m_badge.clear();
+            break;
         case EX_MSG_SETFOCUS:
         case EX_MSG_KILLFOCUS: return 0;
         default: break;

@@ -102,4 +102,35 @@ TEST_F(ToggleButtonTest, RoundedCornersLeaveTheCornerPixelsOut) {
     EXPECT_GT(rounded.Canvas()->GetPixel(0, 15) >> 24, 40u);
 }
 
+TEST_F(ToggleButtonTest, BadgeMarksTheTopRightCornerAndTheTooltipShowsOnResting) {
+    const auto red = [&](int x, int y) { return (At(x, y) >> 16) & 0xFF; };
+    const auto blue = [&](int x, int y) { return At(x, y) & 0xFF; };
+    EXPECT_EQ(AlphaAt(74, 6), 0u);   // none by default
+
+    toggle.Badge("20");
+    Pump();
+    EXPECT_GE(AlphaAt(74, 6), 200u);
+    EXPECT_GT(blue(74, 6), red(74, 6));
+    EXPECT_EQ(AlphaAt(30, 6), 0u);    // the rest of the face is untouched
+    EXPECT_EQ(AlphaAt(74, 26), 0u);
+
+    toggle.Badge(dui::ExToggleButton::kBadgeFailure);
+    Pump();
+    EXPECT_GE(AlphaAt(74, 6), 200u);
+    EXPECT_GT(red(74, 6), blue(74, 6));
+
+    toggle.Badge("");
+    Pump();
+    EXPECT_EQ(AlphaAt(74, 6), 0u);
+
+    toggle.TooltipText("engine 2: 20 rows, 0.41 s");
+    headless::MouseMove(window, {40, 35});   // enters: the host sets the tool
+    Pump();
+    headless::MouseMove(window, {41, 35});   // and rests in it
+    Pump();
+    Advance(1000);
+    ASSERT_TRUE(headless::Tooltip().shown);
+    EXPECT_EQ(headless::Tooltip().text, "engine 2: 20 rows, 0.41 s");
+}
+
 }  // namespace
