@@ -12,6 +12,7 @@
 #include "platform/desktop.h"
 #include "search/detail_address.h"
 #include "search/engine_search.h"
+#include "search/value_order.h"
 #include "services/http.h"
 #include "util/gbk_text.h"
 
@@ -394,6 +395,9 @@ void MainWindow::BindEvents() {
                 AfterInput([this, engine] { OpenWithDownloadClient(engine); });
             }
         });
+        page.list.BindEvent(dui::EX_MSG_HEADERCLICK, [this, engine](const dui::ControlEvent& event) {
+            CycleSort(engine, static_cast<int>(event.wparam));
+        });
         page.search_button.BindEvent(
             dui::EX_MSG_CLICK, [this, engine](const dui::ControlEvent&) { NewSearch(engine); });
         page.previous_button.BindEvent(
@@ -671,12 +675,53 @@ void MainWindow::ShowSearchOutcome(int engine, const services::CancelToken& toke
             list.CellText(row, static_cast<int>(c) + 1, std::move(cells[c]));
         }
     }
+    // A page that arrives while a column is sorted is shown sorted the same way.
+    ApplySort(engine);
     if (rows.empty()) list.EmptyText(kNoResultsText);
 }
 
 void MainWindow::ShowOutcomeOnTab(int engine) {
     const std::optional<SearchOutcome>& outcome = Page(engine).outcome;
     Tab(engine + 1).TooltipText(outcome ? OutcomeTooltip(engine, *outcome) : std::string());
+    Tab(engine + 1).Badge(outcome ? OutcomeBadge(*outcome) : std::string());
+}
+
+void MainWindow::CycleSort(int engine, int column) {
+    dui::ExReportList& list = List(engine);
+    if (column < 1 || column > list.ColumnCount()) return;
+    // Each click on the same header steps ascending, descending, page order.
+    dui::SortIndicator direction = dui::SortIndicator::Ascending;
+    if (list.SortColumn() == column) {
+        switch (list.SortDirection()) {
+            case dui::SortIndicator::None: direction = dui::SortIndicator::Ascending; break;
+            case dui::SortIndicator::Ascending: direction = dui::SortIndicator::Descending; break;
+            case dui::SortIndicator::Descending: direction = dui::SortIndicator::None; break;
+        }
+    }
+    list.SortColumn(direction == dui::SortIndicator::None ? 0 : column, direction);
+    if (direction == dui::SortIndicator::None) {
+        list.RestoreRowOrder();
+    } else {
+        ApplySort(engine);
+    }
+}
+
+void MainWindow::ApplySort(int engine) {
+    dui::ExReportList& list = List(engine);
+    const int column = list.SortColumn();
+    if (column < 1 || list.SortDirection() == dui::SortIndicator::None) return;
+    const search::SortOrder order = list.SortDirection() == dui::SortIndicator::Descending
+                                        ? search::SortOrder::Descending
+                                        : search::SortOrder::Ascending;
+    const std::vector<dui::ExListRow>& rows = list.Rows();
+    const auto cell = static_cast<std::size_t>(column - 1);
+    list.ReorderRows(search::SortRowIndexes(
+        rows.size(),
+        [&rows, cell](std::size_t row) -> std::string_view {
+            const std::vector<std::string>& texts = rows[row].cell_texts;
+            return cell < texts.size() ? std::string_view(texts[cell]) : std::string_view();
+        },
+        order));
 }
 
 bool MainWindow::VisiblePageBusy() const {

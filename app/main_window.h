@@ -200,6 +200,11 @@ private:
     bool WaitWhileBusy(const std::function<bool()>& finished);
     // The engine's tab tells how its last search went (nothing while one runs).
     void ShowOutcomeOnTab(int engine);
+    // A click on a list's column header: sorted by that column's values,
+    // then reversed, then back in page order.
+    void CycleSort(int engine, int column);
+    // Orders the engine's rows by the list's sort column and direction.
+    void ApplySort(int engine);
     bool SearchesRunning() const;
     // Whether the page on show is an engine's whose search runs.
     bool VisiblePageBusy() const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "platform/background.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "search/value_order.h"
 #include "services/http.h"
 #include "tests/app/recording_engines.h"
 #include "tests/support/raw_responder.h"
@@ -447,6 +449,9 @@ TEST_F(AllEnginesTest, CtrlEnterSearchesEveryEngineAtOnceAndEachTabSaysHowItWent
             << ui->Tab(4).TooltipText();
         EXPECT_EQ(ui->Tab(3).TooltipText(), "引擎2：搜索失败：连接被拒绝");
         EXPECT_EQ(ui->Tab(2).TooltipText(), "");
+        EXPECT_EQ(ui->Tab(4).Badge(), std::to_string(ui->List(3).RowCount()));
+        EXPECT_EQ(ui->Tab(3).Badge(), dui::ExToggleButton::kBadgeFailure);
+        EXPECT_EQ(ui->Tab(2).Badge(), "");
         // Engine 3's page takes input meanwhile.
         plat::headless::MouseDown(window, CentreOf(ui->Tab(4)));
         plat::headless::MouseUp(window, CentreOf(ui->Tab(4)));
@@ -633,3 +638,38 @@ TEST_F(MainWindowTest, ClosingDuringASearchEndsTheLoopAtOnce) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, HeaderClicksSortByValueThenReverseThenRestorePageOrder) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    dui::ExReportList& list = ui->List(1);
+    ASSERT_GT(list.RowCount(), 2);
+    auto names = [&list] {
+        std::vector<std::string> column;
+        for (int row = 1; row <= list.RowCount(); ++row) column.push_back(list.CellText(row, 1));
+        return column;
+    };
+    const std::vector<std::string> page_order = names();
+    std::vector<std::string> ascending = page_order;
+    std::stable_sort(ascending.begin(), ascending.end(), [](const std::string& a, const std::string& b) {
+        return search::CompareCellValues(a, b) < 0;
+    });
+
+    list.SendControlMessage(dui::EX_MSG_HEADERCLICK, 1, 0);
+    EXPECT_EQ(names(), ascending);
+    EXPECT_EQ(list.SortDirection(), dui::SortIndicator::Ascending);
+    list.SendControlMessage(dui::EX_MSG_HEADERCLICK, 1, 0);
+    EXPECT_EQ(list.SortDirection(), dui::SortIndicator::Descending);
+    EXPECT_EQ(names().front(), ascending.back());
+    list.SendControlMessage(dui::EX_MSG_HEADERCLICK, 1, 0);
+    EXPECT_EQ(list.SortDirection(), dui::SortIndicator::None);
+    EXPECT_EQ(names(), page_order);
+
+    // While a column is sorted, the next page arrives sorted the same way.
+    list.SendControlMessage(dui::EX_MSG_HEADERCLICK, 1, 0);
+    Click(ui->NextButton(1));
+    const std::vector<std::string> next_page = names();
+    EXPECT_TRUE(std::is_sorted(next_page.begin(), next_page.end(), [](const std::string& a, const std::string& b) {
+        return search::CompareCellValues(a, b) < 0;
+    }));
+}
