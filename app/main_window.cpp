@@ -1,11 +1,13 @@
 #include "app/main_window.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "app/background_wait.h"
 #include "app/client_uri.h"
+#include "app/result_file.h"
 #include "app/player_window.h"
 #include "dui/controls/message_box.h"
 #include "platform/background.h"
@@ -14,6 +16,7 @@
 #include "search/engine_search.h"
 #include "search/value_order.h"
 #include "services/http.h"
+#include "util/scoped_value.h"
 #include "util/gbk_text.h"
 
 namespace app {
@@ -85,18 +88,6 @@ std::string KeywordCaption(std::string_view keyword) {
     }
     return caption;
 }
-
-// Sets a flag for as long as it lives.
-class Flag {
-public:
-    explicit Flag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Flag() { m_flag = false; }
-    Flag(const Flag&) = delete;
-    Flag& operator=(const Flag&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 }  // namespace
 
@@ -420,6 +411,93 @@ void MainWindow::BindEvents() {
     }
 }
 
+bool MainWindow::OnShortcut(uint32_t message, int key) {
+    const bool ctrl = plat::GetKeyState(plat::VK_CONTROL) < 0;
+    const bool shift = plat::GetKeyState(plat::VK_SHIFT) < 0;
+    const bool alt = message == plat::WM_SYSKEYDOWN;
+    const int tab = m_pages.SelectPage();
+    const int engine = tab >= 2 ? tab - 1 : 0;
+    if (ctrl && !alt) {
+        if (key == 'F' || key == 'L') {
+            if (tab == 1) SelectTab(2);
+            const int target = m_pages.SelectPage() - 1;
+            m_host->SetFocus(KeywordBox(target).GetHandle(), true);
+            KeywordBox(target).SelectAll();
+            return true;
+        }
+        if (key >= '1' && key < '1' + kEngineCount) {
+            SelectTab(key - '1' + 2);
+            return true;
+        }
+        if (key == plat::VK_TAB) {
+            SelectTab(shift ? (tab + kTabCount - 2) % kTabCount + 1 : tab % kTabCount + 1);
+            return true;
+        }
+        if (key == 'S') {
+            if (engine != 0) AfterInput([this, engine] { SaveSearchResults(engine); });
+            return true;
+        }
+        if (key == 'C' && FocusedList() != 0) {
+            const int list = FocusedList();
+            if (Page(list).engine.detail) {
+                AfterInput([this, list] { CopyDetailAddress(list); });
+            } else {
+                CopyDownloadAddress(list);
+            }
+            return true;
+        }
+        return false;
+    }
+    if (alt && !ctrl && engine != 0 && (key == plat::VK_LEFT || key == plat::VK_RIGHT)) {
+        dui::ExImageButton& button = key == plat::VK_RIGHT ? NextButton(engine) : PreviousButton(engine);
+        if (!button.Disabled()) {
+            AfterInput([this, engine, next = key == plat::VK_RIGHT] {
+                next ? NextPage(engine) : PreviousPage(engine);
+            });
+        }
+        return true;
+    }
+    if (key == plat::VK_F5 && !ctrl && !alt) {
+        if (engine != 0 && m_state.PageCounter(engine) >= 1 && !m_state.Searching()) {
+            AfterInput([this, engine] {
+                if (!m_busy && !m_state.Searching()) RunEngineSearch(engine, m_state.PageCounter(engine));
+            });
+        }
+        return true;
+    }
+    if ((key == plat::VK_APPS && !ctrl && !alt) || (key == plat::VK_F10 && shift && !ctrl)) {
+        const int list = FocusedList();
+        if (list == 0) return false;
+        ShowRowMenu(list);
+        return true;
+    }
+    return false;
+}
+
+int MainWindow::FocusedList() const {
+    const dui::ControlHandle focused = m_host->FocusedControl();
+    for (int engine = 1; engine <= kEngineCount; ++engine) {
+        if (m_engine_pages[Index(engine)].list.GetHandle() == focused) return engine;
+    }
+    return 0;
+}
+
+void MainWindow::ShowRowMenu(int list) {
+    const dui::ExReportList& control = List(list);
+    const int row = control.CurrentRow();
+    if (row <= 0) return;
+    // At the row's lower left, kept inside the rows the list shows.
+    const dui::RectF bounds = control.Bounds();
+    const dui::RectF visible = control.VisibleRect();
+    const dui::RectF rect = control.RowRect(row);
+    const float bottom = std::clamp(visible.top + rect.top + rect.height, visible.top,
+                                    visible.top + visible.height);
+    plat::POINT at{static_cast<int>(bounds.left + visible.left) + 10,
+                   static_cast<int>(bounds.top + bottom)};
+    plat::ClientToScreen(m_window, &at);
+    Menu(list).Popup(m_window, at.x, at.y);
+}
+
 void MainWindow::SelectTab(int tab) {
     if (tab < 1 || tab > kTabCount) return;
     for (int other = 1; other <= kTabCount; ++other) {
@@ -442,7 +520,7 @@ void MainWindow::SearchAllEngines(int from) {
     if (m_history != nullptr) m_history->Remember(keyword);
     const int visible = m_pages.SelectPage() - 1;
     {
-        Flag starting(m_starting_several);
+        util::ScopedValue<bool> starting(m_starting_several, true);
         // An engine still searching ignores this as its page ignores input.
         const auto start = [this, &keyword](int engine) {
             if (Searching(engine)) return;
@@ -568,6 +646,35 @@ void MainWindow::HandToDesktop(const std::string& address) {
     });
 }
 
+void MainWindow::SaveSearchResults(int engine) {
+    if (engine < 1 || engine > kEngineCount || m_saving) return;
+    const dui::ExReportList& list = List(engine);
+    if (list.RowCount() == 0) {
+        ShowProblem("列表中没有搜索结果，没有保存。");
+        return;
+    }
+    // The rows as they are now: the list may change while the dialog is open.
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(static_cast<std::size_t>(list.RowCount()));
+    for (int row = 1; row <= list.RowCount(); ++row) {
+        std::vector<std::string>& cells = rows.emplace_back();
+        for (int column = 1; column <= list.ColumnCount(); ++column) {
+            cells.push_back(list.CellText(row, column));
+        }
+    }
+    const int page = m_state.PageCounter(engine);
+    m_saving = true;
+    plat::ShowSaveDialog(
+        m_window, "保存搜索结果", SuggestedResultFileName(KeywordBox(engine).EditText(), page),
+        [this, description = Page(engine).engine, page,
+         rows = std::move(rows)](std::optional<std::string> path) {
+            m_saving = false;
+            if (!path) return;
+            const std::string failure = SaveResultFile(*path, description, page, rows);
+            if (!failure.empty()) ShowProblem("搜索结果没有保存。" + failure);
+        });
+}
+
 void MainWindow::ShowProblem(const std::string& text) {
     dui::MessageBoxOptions options;
     options.icon = dui::kIconWarning;
@@ -600,6 +707,10 @@ intptr_t MainWindow::ShowExitQuestion(plat::HWND window, uint32_t message, uintp
     if (message == plat::WM_SETCURSOR && m_busy && (VisiblePageBusy() || m_lookup)) {
         plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
         return 1;
+    }
+    if ((message == plat::WM_KEYDOWN || message == plat::WM_SYSKEYDOWN) &&
+        OnShortcut(message, static_cast<int>(wparam))) {
+        return 0;
     }
     return m_exit_question.ShowExitQuestion(window, message, wparam, lparam);
 }
@@ -755,7 +866,7 @@ void MainWindow::CancelSearches() {
 bool MainWindow::WaitWhileBusy(const std::function<bool()>& finished) {
     bool served = false;
     {
-        Flag busy(m_busy);
+        util::ScopedValue<bool> busy(m_busy, true);
         plat::SetCursor(plat::LoadCursor(nullptr, plat::IDC_WAIT));
         served = ServeMessagesUntil(
             m_window, finished, [this](const plat::MSG& message) { return DropsDuringSearch(message); });

@@ -125,6 +125,10 @@ public:
     // scheme, or one that fails to start, is reported the same way and the
     // address goes to the clipboard.
     void OpenWithDownloadClient(int engine);
+    // Ctrl+S: asks the desktop's save dialog where the engine's rows go and
+    // writes them, every column, as the command line prints them. An empty
+    // list saves nothing; a failure says why and keeps an earlier file.
+    void SaveSearchResults(int engine);
     // The keywords the keyword boxes offer and remember; null (the default)
     // remembers nothing. Must outlive the window.
     void UseHistory(KeywordHistory* history) { m_history = history; }
@@ -213,6 +217,13 @@ private:
     // Input during a wait: Esc cancels, the engine pages' input is dropped.
     bool DropsDuringSearch(const plat::MSG& message);
     void PlayFromList(int list, int player_engine);
+    // The window's keys, offered before the focused control sees them; true
+    // when `key` was one of them.
+    bool OnShortcut(uint32_t message, int key);
+    // The engine whose result list holds the focus, or 0.
+    int FocusedList() const;
+    // The list's row menu at its current row (Shift+F10, the Menu key).
+    void ShowRowMenu(int list);
     // Runs `command` once the input that asked for it has fully returned,
     // so that a wait inside it never swallows that input's release.
     void AfterInput(std::function<void()> command);
@@ -228,7 +239,8 @@ private:
     bool m_busy = false;
     // While SearchAllEngines starts the searches, none of them waits.
     bool m_starting_several = false;
-    int m_open_on_release = 0;  // the list whose double-click opens on release
+    int m_open_on_release = 0;
+    bool m_saving = false;  // a save dialog is open  // the list whose double-click opens on release
     std::optional<services::CancelToken> m_lookup;  // engine 2's detail lookup in flight
     ExitQuestion m_exit_question;
     KeywordHistory* m_history = nullptr;

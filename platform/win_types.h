@@ -312,6 +312,7 @@ inline constexpr int VK_DECIMAL = 0x6E;
 inline constexpr int VK_DIVIDE = 0x6F;
 inline constexpr int VK_F1 = 0x70;
 inline constexpr int VK_F4 = 0x73;
+inline constexpr int VK_F5 = 0x74;
 inline constexpr int VK_F10 = 0x79;
 inline constexpr int VK_F12 = 0x7B;
 inline constexpr int VK_NUMLOCK = 0x90;

@@ -16,6 +16,8 @@
 #include "platform/background.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "search/engine_search.h"
+#include "search/result_output.h"
 #include "search/value_order.h"
 #include "services/http.h"
 #include "tests/app/recording_engines.h"
@@ -593,6 +595,83 @@ TEST_F(MainWindowTest, WithoutAProgramForTheSchemeTheAddressGoesToTheClipboard) 
     Pump();
     EXPECT_EQ(said, "没有找到打开磁力链接的程序，地址已复制到剪贴板。");
     EXPECT_EQ(plat::GetClipboardText(), ui->List(1).CellText(1, 7));
+}
+
+void PressWith(int modifier, int key) {
+    plat::headless::KeyDown(modifier);
+    plat::headless::PressKey(key);
+    plat::headless::KeyUp(modifier);
+    plat::headless::PumpMessages();
+}
+
+TEST_F(MainWindowTest, WindowKeysSwitchTabsFocusTheKeywordAndPage) {
+    PressWith(plat::VK_CONTROL, 'F');
+    EXPECT_EQ(ui->Pages().SelectPage(), 2);
+    EXPECT_EQ(app::App().main_host->FocusedControl(), ui->KeywordBox(1).GetHandle());
+    PressWith(plat::VK_CONTROL, '3');
+    EXPECT_EQ(ui->Pages().SelectPage(), 4);
+    PressWith(plat::VK_CONTROL, plat::VK_TAB);
+    EXPECT_EQ(ui->Pages().SelectPage(), 1);
+    plat::headless::KeyDown(plat::VK_CONTROL);
+    PressWith(plat::VK_SHIFT, plat::VK_TAB);
+    plat::headless::KeyUp(plat::VK_CONTROL);
+    EXPECT_EQ(ui->Pages().SelectPage(), 4);
+
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    const std::size_t requests = engines.Count();
+    PressWith(plat::VK_MENU, plat::VK_LEFT);  // 上一页 is off on page 1
+    EXPECT_EQ(engines.Count(), requests);
+    PressWith(plat::VK_MENU, plat::VK_RIGHT);
+    EXPECT_EQ(LastTarget(), "/e1/?s=&p=2");
+    plat::headless::PressKey(plat::VK_F5);
+    Pump();
+    EXPECT_EQ(engines.Count(), requests + 2);
+    EXPECT_EQ(LastTarget(), "/e1/?s=&p=2");
+}
+
+TEST_F(MainWindowTest, SavedPageEqualsTheCommandLineOutputAndAFailureKeepsTheOldFile) {
+    PressOn(ui->Tab(2));
+    Click(ui->SearchButton(1));
+    ASSERT_GT(ui->List(1).RowCount(), 0);
+    char folder_template[] = "/tmp/seed-save-XXXXXX";
+    ASSERT_NE(mkdtemp(folder_template), nullptr);
+    const std::string path = std::string(folder_template) + "/page.tsv";
+    plat::headless::AnswerSaveDialogs(path);
+    PressWith(plat::VK_CONTROL, 'S');
+    ASSERT_EQ(plat::headless::SaveDialogRequests().size(), 1u);
+    EXPECT_EQ(plat::headless::SaveDialogRequests()[0].title, U8(u8"保存搜索结果"));
+
+    std::string expected;
+    const search::SearchEngine engine = ui->Page(1).engine;
+    search::ResultWriter writer(search::OutputFormat::Tsv,
+                                [&expected](std::string_view bytes) { expected.append(bytes); });
+    writer.Begin(engine.number, 1, engine.columns);
+    search::RunEngineSearch(engine, "", 1, [&writer](std::vector<std::string>&& cells) { writer.Row(cells); });
+    writer.End();
+    std::ifstream saved(path);
+    const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, expected);
+
+    // A target that cannot be replaced (here a folder, which even root
+    // cannot rename a file over): the message box says why, and what was
+    // there stays, with no temporary file left beside it.
+    const std::string taken = std::string(folder_template) + "/taken.tsv";
+    std::filesystem::create_directory(taken);
+    std::ofstream(taken + "/inside") << "old";
+    plat::headless::AnswerSaveDialogs(taken);
+    std::string said;
+    plat::headless::PushStep([&] {
+        said = OpenBoxText();
+        plat::headless::PressKey(plat::VK_RETURN);
+    });
+    PressWith(plat::VK_CONTROL, 'S');
+    EXPECT_TRUE(said.starts_with("搜索结果没有保存。")) << said;
+    EXPECT_TRUE(std::filesystem::exists(taken + "/inside"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_template),
+                            std::filesystem::directory_iterator()),
+              2);
+    std::filesystem::remove_all(folder_template);
 }
 
 TEST_F(MainWindowTest, DuringASearchTheEnginePageIgnoresInputButTabsWork) {
