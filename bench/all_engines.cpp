@@ -5,61 +5,22 @@
 // measured next to it for the process's own cost, and the parallel search
 // inside one process without it.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <httplib.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "app/demo_engines.h"
+#include "bench/support/run_counting.h"
 #include "search/multi_search.h"
-
-extern char** environ;
 
 namespace {
 
+using bench_support::ProgramPath;
+using bench_support::RunCounting;
+
 constexpr int kDelayMs = 300;
-
-std::string ProgramPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
-            "seed-searcher")
-        .string();
-}
-
-// Runs the program to its end; the number of lines it printed, or -1.
-long RunCounting(const std::vector<std::string>& args) {
-    const std::string program = ProgramPath();
-    int out[2];
-    if (pipe(out) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    long lines = 0;
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) {
-        for (ssize_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
-    }
-    close(out[0]);
-    if (spawned != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? lines : -1;
-}
 
 // One slow site per engine, each answering every request with a page of
 // ten catalogue rows in that engine's format after kDelayMs.
@@ -125,7 +86,7 @@ void Measure(benchmark::State& state, std::vector<std::string> engine_options, l
     for (const std::string& option : TheEngines().RootOptions()) args.push_back(option);
     args.push_back("");
     long lines = 0;
-    for (auto _ : state) lines = RunCounting(args);
+    for (auto _ : state) lines = RunCounting(ProgramPath(), args, bench_support::Stderr::Discard);
     if (lines != expected) {
         state.SkipWithError(("expected " + std::to_string(expected) + " lines, got " +
                              std::to_string(lines)).c_str());

@@ -3,53 +3,17 @@
 // normal 10-row page and for a 2,000-row engine-1 page.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "app/demo_engines.h"
+#include "bench/support/run_counting.h"
 #include "search/engine_search.h"
-
-extern char** environ;
 
 namespace {
 
-std::string ProgramPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
-            "seed-searcher")
-        .string();
-}
-
-// Runs a program to its end and returns the number of lines it printed.
-long RunCounting(const std::string& program, const std::vector<std::string>& args) {
-    int out[2];
-    if (pipe(out) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    long lines = 0;
-    char buffer[65536];
-    ssize_t n = 0;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) {
-        for (ssize_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
-    }
-    close(out[0]);
-    if (spawned != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? lines : -1;
-}
+using bench_support::ProgramPath;
+using bench_support::RunCounting;
 
 // The demo engines plus one extra engine-1 page of 2,000 rows.
 struct Servers {
