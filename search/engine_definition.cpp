@@ -14,6 +14,7 @@
 #include "services/encoding.h"
 #include "services/regex_engine.h"
 #include "util/c_deleter.h"
+#include "util/gbk_text.h"
 
 namespace search {
 namespace {
@@ -267,7 +268,7 @@ std::optional<SearchEngine> ParseEngineDefinition(std::string_view text, std::st
         // Without a caption the tab shows as much of the name as fits.
         std::size_t fits = 0;
         while (fits < engine.display_name.size()) {
-            const std::size_t next = fits + services::GbkCharLength(engine.display_name, fits);
+            const std::size_t next = fits + util::GbkCharLength(engine.display_name, fits);
             if (next > kMaxCaptionBytes) break;
             fits = next;
         }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "services/encoding.h"
+#include "util/gbk_text.h"
 
 namespace search {
 namespace {
@@ -146,7 +147,7 @@ void ForEachUtf8Slice(std::string_view gbk, const std::function<void(const std::
         // Step back to the start of the unit that `to` falls into.
         std::size_t at = from;
         while (at < to) {
-            const std::size_t next = at + services::GbkCharLength(gbk, at);
+            const std::size_t next = at + util::GbkCharLength(gbk, at);
             if (next > to && at > from) break;
             at = next;
         }

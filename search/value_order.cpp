@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "services/encoding.h"
+#include "util/gbk_text.h"
 
 namespace search {
 namespace {
@@ -163,7 +163,7 @@ CellKey ReadCell(std::string_view cell) {
         // Only single-byte characters are lowered: a GBK trail byte may fall
         // in the range of ASCII letters.
         for (std::size_t at = 0; at < text.size();) {
-            const std::size_t length = services::GbkCharLength(text, at);
+            const std::size_t length = util::GbkCharLength(text, at);
             if (length == 1) {
                 key.text += LowerAscii(text[at]);
             } else {

@@ -96,10 +96,6 @@ int HexDigitValue(char c) {
 
 }  // namespace
 
-std::size_t GbkCharLength(std::string_view gbk, std::size_t offset) {
-    return util::GbkCharLength(gbk, offset);
-}
-
 std::string GbkToUtf8(std::string_view gbk) { return util::GbkToUtf8(gbk); }
 
 std::string Utf8ToGbk(std::string_view utf8) { return util::Utf8ToGbk(utf8); }

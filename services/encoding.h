@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -44,11 +43,5 @@ std::string PercentDecode(std::string_view text, bool to_gbk);
 // name is unknown or the input holds an invalid or incomplete sequence.
 std::string ConvertCharset(std::string_view input, std::string_view from,
                            std::string_view to, bool* success = nullptr);
-
-// Length in bytes (1 or 2) of the GBK character starting at `offset`: two
-// when a lead byte 0x81..0xFE is followed by a valid trail byte, one
-// otherwise. The GBK to UTF-8 conversion turns every such unit, valid or not,
-// into exactly one character, which lets callers map offsets between the two.
-std::size_t GbkCharLength(std::string_view gbk, std::size_t offset);
 
 }  // namespace services

@@ -14,6 +14,7 @@
 
 #include "services/encoding.h"
 #include "util/c_deleter.h"
+#include "util/gbk_text.h"
 
 namespace services {
 namespace {
@@ -60,7 +61,7 @@ std::string TrimSpaces(std::string_view text) {
     std::size_t end = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t space = SpaceLength(text, at);
-        const std::size_t length = space != 0 ? space : GbkCharLength(text, at);
+        const std::size_t length = space != 0 ? space : util::GbkCharLength(text, at);
         if (space == 0) {
             if (begin == text.size()) begin = at;
             end = at + length;
@@ -76,7 +77,7 @@ std::string RemoveSpaces(std::string_view text) {
     result.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t space = SpaceLength(text, at);
-        const std::size_t length = space != 0 ? space : GbkCharLength(text, at);
+        const std::size_t length = space != 0 ? space : util::GbkCharLength(text, at);
         if (space == 0) result.append(text.substr(at, length));
         at += length;
     }

@@ -12,6 +12,7 @@
 
 #include "services/encoding.h"
 #include "util/c_deleter.h"
+#include "util/gbk_text.h"
 
 namespace services {
 namespace {
@@ -146,7 +147,7 @@ void MapOffsetsToGbk(std::vector<std::uint32_t>& offsets, std::string_view utf8,
                 }
             }
             u += Utf8SequenceLength(static_cast<unsigned char>(utf8[u]));
-            g += GbkCharLength(gbk, g);
+            g += util::GbkCharLength(gbk, g);
         }
         offsets[index] = static_cast<std::uint32_t>(std::min(g, gbk.size()));
     }

@@ -9,6 +9,7 @@
 #include "dui/core/host_window.h"
 #include "dui/core/messages.h"
 #include "dui/core/text_style.h"
+#include "util/gbk_text.h"
 
 namespace dui {
 namespace {
@@ -25,18 +26,11 @@ constexpr Argb White(uint8_t alpha) { return ArgbOf(alpha, 255, 255, 255); }
 
 int ClampContent(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, 0, kMaxContent)); }
 
-bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsGbkTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-
 // Whether `needle` occurs in `text` starting at a character boundary.
 bool ContainsAtCharacterStart(std::string_view text, std::string_view needle) {
     if (needle.empty()) return true;
-    for (size_t i = 0; i + needle.size() <= text.size();) {
+    for (size_t i = 0; i + needle.size() <= text.size(); i += util::GbkCharLength(text, i)) {
         if (std::memcmp(text.data() + i, needle.data(), needle.size()) == 0) return true;
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool pair = IsGbkLead(c) && i + 1 < text.size() &&
-                          IsGbkTrail(static_cast<unsigned char>(text[i + 1]));
-        i += pair ? 2 : 1;
     }
     return false;
 }

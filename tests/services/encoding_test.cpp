@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "util/gbk_text.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -46,7 +48,7 @@ TEST(GbkToUtf8Test, CharacterCountMatchesGbkUnitsOnRandomBytes) {
         std::string utf8 = GbkToUtf8(gbk);
         ASSERT_TRUE(g_utf8_validate_len(utf8.data(), utf8.size(), nullptr));
         std::size_t units = 0;
-        for (std::size_t i = 0; i < gbk.size(); i += services::GbkCharLength(gbk, i)) ++units;
+        for (std::size_t i = 0; i < gbk.size(); i += util::GbkCharLength(gbk, i)) ++units;
         EXPECT_EQ(g_utf8_strlen(utf8.data(), utf8.size()), static_cast<glong>(units));
     }
 }
