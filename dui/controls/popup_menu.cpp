@@ -14,6 +14,7 @@
 #include "dui/core/font.h"
 #include "dui/core/host_window.h"
 #include "dui/core/messages.h"
+#include "util/scoped_value.h"
 
 namespace dui {
 namespace {
@@ -192,6 +193,9 @@ public:
 
 private:
     bool Accept(plat::MSG& msg);
+    // Shows a menu window and takes the pointer: the capture changes that
+    // causes are the session's own.
+    bool ShowAndGrab(MenuWindow& window, bool anchored);
     void ApplyPendingClose();
     void CloseFrom(int level);
 
@@ -489,9 +493,7 @@ bool MenuSession::Open(const std::vector<ExMenuItem>& items, plat::POINT origin,
     if (!root->Create(m_owner, origin, size)) return false;
     MenuWindow& window = *root;
     m_chain.push_back(std::move(root));
-    ++m_self_capture;
-    const bool grabbed = window.ShowAndGrab(anchored);
-    --m_self_capture;
+    const bool grabbed = ShowAndGrab(window, anchored);
     if (!grabbed) CloseFrom(0);
     return grabbed;
 }
@@ -503,14 +505,17 @@ MenuWindow* MenuSession::OpenSubmenu(const MenuWindow& parent, std::vector<ExMen
     if (!sub->Create(m_chain.front()->Window(), origin, size)) return nullptr;
     MenuWindow* raw = sub.get();
     m_chain.push_back(std::move(sub));
-    ++m_self_capture;
-    const bool grabbed = raw->ShowAndGrab(false);
-    --m_self_capture;
+    const bool grabbed = ShowAndGrab(*raw, false);
     if (!grabbed) {
         CloseDeeperThan(parent.Level());
         return nullptr;
     }
     return raw;
+}
+
+bool MenuSession::ShowAndGrab(MenuWindow& window, bool anchored) {
+    const util::ScopedValue self_capture(m_self_capture, m_self_capture + 1);
+    return window.ShowAndGrab(anchored);
 }
 
 void MenuSession::RequestClose(int level) {
@@ -529,9 +534,8 @@ void MenuSession::CloseFrom(int level) {
     while (m_chain.size() > keep) {
         std::unique_ptr<MenuWindow> closing = std::move(m_chain.back());
         m_chain.pop_back();
-        ++m_self_capture;
+        const util::ScopedValue self_capture(m_self_capture, m_self_capture + 1);
         closing.reset();
-        --m_self_capture;
     }
     if (!m_chain.empty()) m_chain.back()->SubmenuClosed();
 }
@@ -592,10 +596,9 @@ void MenuSession::Run() {
         if (got < 0) break;
         if (Accept(msg)) {
             const bool mouse = msg.message >= plat::WM_MOUSEFIRST && msg.message <= plat::WM_MOUSELAST;
-            if (mouse) ++m_self_capture;
+            const util::ScopedValue self_capture(m_self_capture, m_self_capture + (mouse ? 1 : 0));
             plat::TranslateMessage(&msg);
             plat::DispatchMessage(&msg);
-            if (mouse) --m_self_capture;
         }
         ApplyPendingClose();
     }
@@ -680,9 +683,10 @@ void RunMenu(plat::HWND owner, const std::vector<ExMenuItem>& items, plat::POINT
     std::optional<plat::MSG> closing_press;
     {
         MenuSession session(owner, target);
-        ControlsModule().menu_open = true;
-        if (session.Open(items, origin, size, anchored)) session.Run();
-        ControlsModule().menu_open = false;
+        {
+            const util::ScopedValue open(ControlsModule().menu_open, true);
+            if (session.Open(items, origin, size, anchored)) session.Run();
+        }
         choice = session.TakeChoice();
         closing_press = session.TakeClosingPress();
     }
