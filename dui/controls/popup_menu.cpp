@@ -819,7 +819,7 @@ bool ExPopupMenu::CheckItem(int position) const {
     return position >= 1 && position <= ItemCount();
 }
 
-int ExPopupMenu::SetWidth(int width) {
+int ExPopupMenu::Width(int width) {
     m_width = width == 0 ? 0 : std::max(width, kMinWidth);
     return m_width;
 }

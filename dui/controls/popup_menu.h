@@ -75,7 +75,7 @@ public:
     // The popup's width; 0 measures the captions. Other values below 50
     // become 50.
     int Width() const { return m_width; }
-    int SetWidth(int width);
+    int Width(int width);
 
     int ItemCount() const { return static_cast<int>(m_items.size()); }
     const std::vector<ExMenuItem>& Items() const { return m_items; }

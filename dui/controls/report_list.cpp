@@ -608,7 +608,7 @@ int ExReportList::RowValue(int row) const {
     return CheckIndex(row) ? m_rows[static_cast<size_t>(row - 1)].value : 0;
 }
 
-bool ExReportList::SetRowTextColour(int row, Argb colour, bool redraw) {
+bool ExReportList::RowTextColour(int row, Argb colour, bool redraw) {
     if (!CheckIndex(row)) return false;
     m_rows[static_cast<size_t>(row - 1)].text_colour = colour;
     if (redraw) InvalidateRows(row, row);

@@ -214,7 +214,7 @@ public:
     int RowKey(int row) const;
     bool RowKey(int row, int key);
     int RowValue(int row) const;
-    bool SetRowTextColour(int row, Argb colour, bool redraw = true);
+    bool RowTextColour(int row, Argb colour, bool redraw = true);
     // A row's look: the one RowState set, else selected, hovered or normal.
     // Setting it does not repaint; the list's next change to the row's
     // look replaces it.

@@ -104,7 +104,7 @@ bool ExPicture::Playing(bool value) {
     return m_playing;
 }
 
-std::string ExPicture::SetImage(std::string_view bytes, bool repaint) {
+std::string ExPicture::ImageData(std::string_view bytes, bool repaint) {
     FreeImage(m_image);
     m_image_data.assign(bytes);
     LoadImage(m_image_data, false);

@@ -41,8 +41,8 @@ public:
     bool Playing() const { return m_playing; }
     bool Playing(bool value);
     // Replaces the image with new encoded bytes (signature present).
-    const std::string& SetImage() const { return m_image_data; }
-    std::string SetImage(std::string_view bytes, bool repaint = true);
+    const std::string& ImageData() const { return m_image_data; }
+    std::string ImageData(std::string_view bytes, bool repaint = true);
     Argb BackColour() const { return m_back_colour; }
     Argb BackColour(Argb value);
 

@@ -335,9 +335,9 @@ TEST_F(PopupMenuSizeTest, HeightCountsItemsAndWidthFollowsCaptionFont) {
     with_sub.AddSubmenu("x", menu);
     EXPECT_NEAR(dui::MenuSize(with_sub.Items(), 0).cx, caption.width + 65, 1.0);
 
-    EXPECT_EQ(menu.SetWidth(10), 50);
+    EXPECT_EQ(menu.Width(10), 50);
     EXPECT_EQ(dui::MenuSize(menu.Items(), menu.Width()).cx, 50);
-    EXPECT_EQ(menu.SetWidth(0), 0);
+    EXPECT_EQ(menu.Width(0), 0);
 }
 
 TEST(PopupMenuItems, OperationsOnPositionsOutsideTheListChangeNothing) {

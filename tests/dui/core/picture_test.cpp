@@ -149,10 +149,10 @@ TEST_F(PictureTest, UndecodableBytesDrawOnlyBackColourAndBorder) {
 TEST_F(PictureTest, SetImageReplacesImageAndRestartsAtFirstFrame) {
     picture.CreateFromBytes(window, 10, 40, 20, 20, StillPng());
     const std::string gif = AnimatedGif({3, 4});
-    EXPECT_EQ(picture.SetImage(gif), gif);
+    EXPECT_EQ(picture.ImageData(gif), gif);
     EXPECT_EQ(picture.FrameCount(), 2);
     EXPECT_EQ(picture.Canvas()->GetPixel(5, 5), 0xFFFF0000u);
-    EXPECT_EQ(picture.SetImage(), gif);
+    EXPECT_EQ(picture.ImageData(), gif);
 }
 
 TEST_F(PictureTest, DestroyFreesImageAndStopsPlaying) {
