@@ -12,6 +12,8 @@
 
 #include "app/skin_package.h"
 #include "util/gbk_text.h"
+#include "util/text_lines.h"
+#include "util/user_paths.h"
 #include "util/utf8.h"
 
 namespace app {
@@ -87,14 +89,7 @@ bool WriteAll(int fd, std::string_view data) {
 }  // namespace
 
 std::string KeywordHistoryPath() {
-    const char* state_home = std::getenv("XDG_STATE_HOME");
-    // Relative values are invalid by the XDG rules and are ignored.
-    if (state_home != nullptr && state_home[0] == '/') {
-        return std::string(state_home) + "/seed-searcher/history";
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') return {};
-    return std::string(home) + "/.local/state/seed-searcher/history";
+    return util::UserPath("XDG_STATE_HOME", ".local/state", "seed-searcher/history");
 }
 
 void KeywordHistory::Load() {
@@ -109,10 +104,7 @@ void KeywordHistory::Load() {
     }
     std::string_view rest = text;
     while (!rest.empty() && m_keywords.size() < kHistoryCapacity) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string_view line = util::TakeLine(rest);
         if (!IsKeywordLine(line)) continue;
         std::string keyword = util::Utf8ToGbk(line);
         if (std::find(m_keywords.begin(), m_keywords.end(), keyword) != m_keywords.end()) continue;

@@ -1,12 +1,13 @@
 #include "app/settings.h"
 
-#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "app/skin_package.h"
+#include "util/text_lines.h"
+#include "util/user_paths.h"
 
 namespace app {
 namespace {
@@ -201,14 +202,7 @@ RootOption ParseRootOption(const std::vector<std::string_view>& args, std::size_
 }
 
 std::string SettingsFilePath() {
-    const char* config_home = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are invalid by the XDG rules and are ignored.
-    if (config_home != nullptr && config_home[0] == '/') {
-        return std::string(config_home) + "/seed-searcher/sites.conf";
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') return {};
-    return std::string(home) + "/.config/seed-searcher/sites.conf";
+    return util::UserPath("XDG_CONFIG_HOME", ".config", "seed-searcher/sites.conf");
 }
 
 void ParseSettingsText(std::string_view text, std::string_view source, PartialSettings& settings,
@@ -217,9 +211,7 @@ void ParseSettingsText(std::string_view text, std::string_view source, PartialSe
     std::size_t line_number = 0;
     while (!text.empty()) {
         ++line_number;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        std::string_view line = util::TakeLine(text);
 
         if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
             line = line.substr(0, hash);

@@ -2,26 +2,16 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <memory>
 
 #include "util/c_deleter.h"
+#include "util/executable_directory.h"
+#include "util/user_paths.h"
 
 namespace search {
 namespace {
-
-std::string ExecutableFolder() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const std::string text(path, static_cast<std::size_t>(length));
-    const std::size_t slash = text.rfind('/');
-    return slash == std::string::npos ? "." : text.substr(0, slash);
-}
 
 bool IsFolder(const std::string& path) {
     struct stat status {};
@@ -98,7 +88,7 @@ EngineCatalogue LoadEngineCatalogue(const std::vector<std::string>& folders) {
 }
 
 std::string BuiltInEngineFolder() {
-    const std::string beside = ExecutableFolder() + "/res/engines";
+    const std::string beside = util::ExecutableDirectory() + "/res/engines";
     if (IsFolder(beside)) return beside;
 #ifdef SEED_INSTALL_DATA_DIR
     // A UTF-8 literal: the path's bytes must not pass through the GBK
@@ -110,11 +100,7 @@ std::string BuiltInEngineFolder() {
 }
 
 std::string UserEngineFolder() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') return std::string(config) + "/seed-searcher/engines";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/seed-searcher/engines";
-    return {};
+    return util::UserPath("XDG_CONFIG_HOME", ".config", "seed-searcher/engines");
 }
 
 const EngineCatalogue& BuiltInEngines() {

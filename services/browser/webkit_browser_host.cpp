@@ -10,6 +10,7 @@
 #include "platform/gtk/widget_child.h"
 #include "services/browser/web_view_policy.h"
 #include "services/encoding.h"
+#include "util/text_lines.h"
 
 namespace services::browser {
 namespace {
@@ -76,10 +77,7 @@ bool AddHeaders(WebKitURIRequest* request, std::string_view text) {
     SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
     if (headers == nullptr) return text.find_first_not_of("\r\n") == std::string_view::npos;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string_view line = util::TakeLine(text);
         if (line.empty()) continue;
         const std::size_t colon = line.find(':');
         if (colon == 0 || colon == std::string_view::npos) return false;
