@@ -39,17 +39,7 @@ ControlHandle ExGroupBox::CreateGroupBox(ControlParent parent, float left, float
     m_caption_align = options.caption_align;
     m_fill_colour = options.fill_colour;
     m_frame_colour = options.frame_colour.value_or(MakeArgb(0, 80));
-    if (options.rounded) {
-        m_rounded = *options.rounded;
-    } else {
-        const ExHostWindow* host = nullptr;
-        if (parent.host != nullptr) {
-            host = HostFromWindow(parent.host);
-        } else if (const ExControl* owner = ResolveControl(parent.control)) {
-            host = owner->Host();
-        }
-        m_rounded = host != nullptr && host->FrameStyle() != 0;
-    }
+    m_rounded = options.rounded ? *options.rounded : ParentFrameStyle(parent) != 0;
     return Create(parent, RectF{left, top, width, height}, ControlKind::GroupBox, true, false);
 }
 

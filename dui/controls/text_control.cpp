@@ -153,17 +153,7 @@ ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left,
     m_style.effect = text_effect;
     m_style.glow_colour = glow_colour;
     m_state = kStateNormal;
-    if (corner_style) {
-        m_corner_style = *corner_style;
-    } else {
-        const ExHostWindow* host = nullptr;
-        if (parent.host != nullptr) {
-            host = HostFromWindow(parent.host);
-        } else if (const ExControl* owner = ResolveControl(parent.control)) {
-            host = owner->Host();
-        }
-        m_corner_style = host != nullptr ? host->FrameStyle() : 0;
-    }
+    m_corner_style = corner_style ? *corner_style : ParentFrameStyle(parent);
     const ControlHandle handle = Create(parent, RectF{left, top, width, height},
                                         ControlKind::TextControl, visible, true, std::nullopt,
                                         kFadeInterval);

@@ -54,6 +54,16 @@ void ExControl::ResetFields() {
     m_dirty = false;
 }
 
+int ParentFrameStyle(ControlParent parent) {
+    const ExHostWindow* host = nullptr;
+    if (parent.host != nullptr) {
+        host = HostFromWindow(parent.host);
+    } else if (const ExControl* owner = ResolveControl(parent.control)) {
+        host = owner->Host();
+    }
+    return host != nullptr ? host->FrameStyle() : 0;
+}
+
 ControlHandle ExControl::Create(ControlParent parent, const RectF& bounds, ControlKind kind,
                                 bool visible, bool focusable,
                                 std::optional<plat::HCURSOR> cursor, int fade_interval) {

@@ -54,6 +54,10 @@ struct ControlParent {
     ControlHandle control = ControlHandle::None;
 };
 
+// The frame style of the host a control made under `parent` lives in, 0 when
+// there is none: what the corners of a control follow unless told otherwise.
+int ParentFrameStyle(ControlParent parent);
+
 // What a bound handler receives. `parent` is the parent control for a child
 // and None for a top-level control.
 struct ControlEvent {
