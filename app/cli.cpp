@@ -4,6 +4,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <optional>
 #include <unordered_map>
 
@@ -21,6 +22,7 @@
 #include "search/search_engine.h"
 #include "search/value_order.h"
 #include "services/encoding.h"
+#include "util/run_aside.h"
 
 namespace app {
 namespace {
@@ -756,12 +758,23 @@ int RunDemoServer(const std::vector<std::string_view>& args) {
 int StartDesktop(const PartialSettings& site_options) {
     // Lives until the window closes: the demo engines serve from it.
     Sites sites;
-    if (!sites.Resolve(site_options)) return kFailure;
-    DesktopStart start;
-    start.sites = sites.Get();
-    start.engines = LoadEngines(/*report=*/true);
-    start.history = sites.History();
-    return RunDesktop(start);
+    // Loading the window system's libraries takes longer than the settings,
+    // the demo engines and the engine definitions together: those are read
+    // on a second thread meanwhile.
+    std::future<std::optional<DesktopStart>> prepared = util::RunAside([&] {
+        std::optional<DesktopStart> start;
+        if (!sites.Resolve(site_options)) return start;
+        start.emplace();
+        start->sites = sites.Get();
+        start->engines = LoadEngines(/*report=*/true);
+        start->history = sites.History();
+        return start;
+    });
+    const DesktopEntry entry = LoadDesktopModule();
+    const std::optional<DesktopStart> start = prepared.get();
+    if (!start) return kFailure;
+    if (entry == nullptr) return 1;
+    return entry(*start);
 }
 
 }  // namespace

@@ -163,14 +163,31 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
-                       const SiteSettings& sites, const search::EngineCatalogue& engines) {
+                                 const SiteSettings& sites, const search::EngineCatalogue& engines) {
+    BuildFirstPage(host, skin, sites, engines);
+    BuildEnginePages(skin);
+}
+
+void MainWindow::BuildFirstPage(dui::ExHostWindow& host, const SkinPackage& skin,
+                                const SiteSettings& sites, const search::EngineCatalogue& engines) {
     m_host = &host;
     m_window = host.Window();
     const std::array<search::SearchEngine, kEngineCount> tab_engines = TabEngines(engines, sites);
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         Page(engine).engine = tab_engines[Index(engine)];
     }
-    CreateControls(skin, sites);
+    CreateFrameControls(skin, sites);
+    m_about_label.SetParent(m_pages.PageHandle(1));
+    RestyleTitleLabel();
+    host.OnMessage([this](plat::HWND window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+        return ShowExitQuestion(window, message, wparam, lparam);
+    });
+    BindTabs();
+}
+
+void MainWindow::BuildEnginePages(const SkinPackage& skin) {
+    if (m_host == nullptr || List(1).GetHandle() != dui::ControlHandle::None) return;
+    CreatePageControls(skin);
     CreateListsAndMenus();
     MoveIntoPages();
     // Paging waits for the first search of each engine.
@@ -178,14 +195,10 @@ void MainWindow::BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& ski
         page.previous_button.Disabled(true);
         page.next_button.Disabled(true);
     }
-    RestyleTitleLabel();
-    host.OnMessage([this](plat::HWND window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-        return ShowExitQuestion(window, message, wparam, lparam);
-    });
-    BindEvents();
+    BindPageEvents();
 }
 
-void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sites) {
+void MainWindow::CreateFrameControls(const SkinPackage& skin, const SiteSettings& sites) {
     const plat::HWND window = m_window;
     const auto w = static_cast<float>(m_host->ClientWidth());
     const auto h = static_cast<float>(m_host->ClientHeight());
@@ -241,6 +254,19 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
     for (int page = 1; page <= kTabCount; ++page) m_pages.AddPage();
     m_pages.SelectPage(1);
 
+    dui::LabelOptions status;
+    status.text = search::kInitialStatusText;
+    status.text_colour = MakeArgb(0xFFFFFF);
+    status.alignment = dui::StringAlignment::Center;
+    status.text_effect = 3;
+    status.glow_colour = MakeArgb(0x000000, 70);
+    m_status_label.CreateLabel(window, 174, 13, 150, 20, status);
+}
+
+void MainWindow::CreatePageControls(const SkinPackage& skin) {
+    const plat::HWND window = m_window;
+    const auto w = static_cast<float>(m_host->ClientWidth());
+    const auto h = static_cast<float>(m_host->ClientHeight());
     // Each kind of page control is created for all three engines before the
     // next kind, which fixes the handles and the focus order.
     for (int engine = 1; engine <= kEngineCount; ++engine) {
@@ -263,14 +289,6 @@ void MainWindow::CreateControls(const SkinPackage& skin, const SiteSettings& sit
         caption.glow_colour = MakeArgb(0x000000, 70);
         Page(engine).caption.CreateLabel(window, 12, h - 64, w, 20, caption);
     }
-
-    dui::LabelOptions status;
-    status.text = search::kInitialStatusText;
-    status.text_colour = MakeArgb(0xFFFFFF);
-    status.alignment = dui::StringAlignment::Center;
-    status.text_effect = 3;
-    status.glow_colour = MakeArgb(0x000000, 70);
-    m_status_label.CreateLabel(window, 174, 13, 150, 20, status);
 
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         dui::EditOptions options;
@@ -333,7 +351,6 @@ void MainWindow::CreateListsAndMenus() {
 }
 
 void MainWindow::MoveIntoPages() {
-    m_about_label.SetParent(m_pages.PageHandle(1));
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         const dui::ControlHandle tab_page = m_pages.PageHandle(engine + 1);
         EnginePage& page = Page(engine);
@@ -357,12 +374,15 @@ void MainWindow::RestyleTitleLabel() {
     title->TextEffect(4);
 }
 
-void MainWindow::BindEvents() {
+void MainWindow::BindTabs() {
     for (int tab = 1; tab <= kTabCount; ++tab) {
         // Tabs switch on press, not on click.
         m_tabs[Index(tab)].BindEvent(plat::WM_LBUTTONDOWN,
                                      [this, tab](const dui::ControlEvent&) { SelectTab(tab); });
     }
+}
+
+void MainWindow::BindPageEvents() {
     for (int engine = 1; engine <= kEngineCount; ++engine) {
         EnginePage& page = Page(engine);
         page.list.OnRightClick(

@@ -103,9 +103,18 @@ public:
 
     // Creates every control in its order with its settings, moves the page
     // controls into their pages, disables the paging buttons, restyles the
-    // title label, installs the exit question and binds the events.
+    // title label, installs the exit question and binds the events:
+    // BuildFirstPage, then BuildEnginePages.
     void BuildMainWindow(dui::ExHostWindow& host, const SkinPackage& skin,
                          const SiteSettings& sites, const search::EngineCatalogue& engines);
+    // What the first frame shows: the panels, the labels, the tabs, the
+    // welcome page and the status line, with the title label restyled, the
+    // exit question installed and the tabs bound.
+    void BuildFirstPage(dui::ExHostWindow& host, const SkinPackage& skin,
+                        const SiteSettings& sites, const search::EngineCatalogue& engines);
+    // The three engines' pages, hidden until their tab is chosen: lists,
+    // keyword boxes, buttons and menus, bound. Once, after BuildFirstPage.
+    void BuildEnginePages(const SkinPackage& skin);
 
     // Tab n (1..4): checks it alone, shows its page and, for an engine tab,
     // makes that engine the current one.
@@ -187,11 +196,13 @@ private:
     int EngineAddressColumn(int engine);
     static std::size_t Index(int one_based) { return static_cast<std::size_t>(one_based - 1); }
 
-    void CreateControls(const SkinPackage& skin, const SiteSettings& sites);
+    void CreateFrameControls(const SkinPackage& skin, const SiteSettings& sites);
+    void CreatePageControls(const SkinPackage& skin);
     void CreateListsAndMenus();
     void MoveIntoPages();
     void RestyleTitleLabel();
-    void BindEvents();
+    void BindTabs();
+    void BindPageEvents();
     // Starts the engine's search on a worker of its own; the outcome is
     // shown when it comes back, while the window serves its messages.
     void StartEngineSearch(int engine, int page);

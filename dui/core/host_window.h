@@ -78,6 +78,9 @@ using ControlCallback = std::function<void(plat::HWND, ControlHandle, uintptr_t 
 // Arguments of Attach; every one may be left at its default.
 struct AttachOptions {
     std::string background_image;  // encoded bytes; empty = none
+    // The same image already decoded (say, on a worker while the window
+    // system started), so that Attach does not decode it again.
+    std::shared_ptr<const ExImage> decoded_background;
     std::optional<int32_t> background_colour;  // RGB (red low); -1 or absent = none
     std::optional<int> flags;      // absent = the standard caption
     std::optional<int> layered_alpha;  // absent = not layered
@@ -238,6 +241,9 @@ public:
                                    intptr_t lparam, bool post);
 
 private:
+    // SetBackground with the image decoded already when `decoded` is set.
+    void SetBackground(std::optional<std::string> image_bytes, const ExImage* decoded,
+                       std::optional<int32_t> colour, bool prepare_fade_in);
     friend class ExControl;
 
     void ForgetControl(ControlHandle control);

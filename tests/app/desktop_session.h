@@ -443,6 +443,12 @@ public:
         m_box = m_x.Geometry(m_window);
         return true;
     }
+    // Waits for the main window's show animation to end. The window grows
+    // from its centre, so a point by its left edge is painted by the last
+    // frame alone; until then it shows the black root window.
+    bool WaitUntilShown(milliseconds limit = 15000) {
+        return Eventually([&] { return Pixel(12, 195) != 0; }, limit);
+    }
     Window MainWindow() const { return m_window; }
     const XServer::Box& Box() const { return m_box; }
     // Input and pixels at client coordinates of the main window.

@@ -59,7 +59,7 @@ protected:
     void Start(const std::vector<std::string>& options, const std::string& state_home = {}) {
         program.emplace(x, options, state_home);
         ASSERT_TRUE(program->WaitForMainWindow()) << program->Output();
-        SleepMs(600);  // the show animation ends
+        ASSERT_TRUE(program->WaitUntilShown()) << program->Output();
     }
     // Switches to the engine's tab, types the keyword (any text) and searches.
     void Search(int engine, const std::string& keyword) {
