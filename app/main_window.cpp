@@ -224,26 +224,29 @@ void MainWindow::CreateFrameControls(const SkinPackage& skin, const SiteSettings
     dui::LabelOptions version;
     version.text = VersionLine(domain);
     version.text_colour = MakeArgb(0xFFFFFF);
-    version.font_style = 1;
-    version.text_effect = 4;
+    version.font_style = dui::kFontBold;
+    version.text_effect = dui::kTextEffectGlowFactor;
     version.glow_colour = MakeArgb(0x000000, 50);
     m_version_label.CreateLabel(window, 12, h - 30, w, 20, version);
 
     dui::LabelOptions about;
     about.text = AboutText(domain);
     about.word_wrap = true;
-    about.font_style = 1;
-    about.text_effect = 3;
+    about.font_style = dui::kFontBold;
+    about.text_effect = dui::kTextEffectGlow;
     m_about_label.CreateLabel(window, 12, 154, w - 19, 240, about);
 
     for (int tab = 1; tab <= kTabCount; ++tab) {
         dui::ExToggleButton& button = m_tabs[Index(tab)];
+        dui::TextControlOptions options;
+        options.font_name = "微软雅黑";
+        options.font_style = dui::kFontBold;
+        options.text_effect = dui::kTextEffectGlow;
+        options.corner_style = 0;  // square
         button.CreateTextControl(window, 62.0f + 90.0f * static_cast<float>(tab - 1), 38, 80, 65,
-                                 {}, std::nullopt, std::string("微软雅黑"), std::nullopt,
-                                 /*font_style=*/1, /*text_effect=*/3, /*glow_colour=*/0,
-                                 /*corner_style=*/0);
+                                 {}, options);
         button.IconData(skin.Resource(tab));
-        button.IconPosition(2);
+        button.IconPosition(dui::kIconAboveText);
         button.Gap(4);
         const std::string& caption = tab >= 2 ? Page(tab - 1).engine.caption : std::string();
         button.Caption(caption.empty() ? kTabCaptions[tab - 1] : caption);
@@ -258,7 +261,7 @@ void MainWindow::CreateFrameControls(const SkinPackage& skin, const SiteSettings
     status.text = search::kInitialStatusText;
     status.text_colour = MakeArgb(0xFFFFFF);
     status.alignment = dui::StringAlignment::Center;
-    status.text_effect = 3;
+    status.text_effect = dui::kTextEffectGlow;
     status.glow_colour = MakeArgb(0x000000, 70);
     m_status_label.CreateLabel(window, 174, 13, 150, 20, status);
 }
@@ -284,8 +287,8 @@ void MainWindow::CreatePageControls(const SkinPackage& skin) {
         dui::LabelOptions caption;
         caption.text = "搜索内容：";
         caption.text_colour = MakeArgb(0xFFFFFF);
-        caption.font_style = 1;
-        caption.text_effect = 3;
+        caption.font_style = dui::kFontBold;
+        caption.text_effect = dui::kTextEffectGlow;
         caption.glow_colour = MakeArgb(0x000000, 70);
         Page(engine).caption.CreateLabel(window, 12, h - 64, w, 20, caption);
     }
@@ -311,9 +314,11 @@ void MainWindow::CreatePageControls(const SkinPackage& skin) {
     for (const ButtonKind& kind : kButtons) {
         for (EnginePage& page : m_engine_pages) {
             dui::ExImageButton& push = page.*kind.button;
-            push.CreateTextControl(window, kind.left, h - 66, 65, 26, kind.caption,
-                                   MakeArgb(0xFFFFFF), std::nullopt, std::nullopt, std::nullopt,
-                                   /*text_effect=*/3, MakeArgb(0x000000, 30));
+            dui::TextControlOptions options;
+            options.text_colour = MakeArgb(0xFFFFFF);
+            options.text_effect = dui::kTextEffectGlow;
+            options.glow_colour = MakeArgb(0x000000, 30);
+            push.CreateTextControl(window, kind.left, h - 66, 65, 26, kind.caption, options);
             push.SetImages(skin.Resource(kSkinButtonNormal), skin.Resource(kSkinButtonHover),
                            skin.Resource(kSkinButtonPressed), dui::kImageStretched);
         }

@@ -139,23 +139,18 @@ ExTextControl::~ExTextControl() { Destroy(); }
 
 ControlHandle ExTextControl::CreateTextControl(ControlParent parent, float left, float top,
                                                float width, float height, std::string caption,
-                                               std::optional<Argb> text_colour,
-                                               std::optional<std::string> font_name,
-                                               std::optional<float> font_size,
-                                               std::optional<int> font_style, int text_effect,
-                                               Argb glow_colour, std::optional<int> corner_style,
-                                               bool visible) {
+                                               TextControlOptions options) {
     if (GetHandle() != ControlHandle::None) return GetHandle();
-    m_style.colour = text_colour.value_or(dui::TextStyle::kDefaultTextColour);
-    SetFontFromArguments(font_name, font_size, font_style);
+    m_style.colour = options.text_colour.value_or(dui::TextStyle::kDefaultTextColour);
+    SetFontFromArguments(options.font_name, options.font_size, options.font_style);
     m_style.format = CaptionFormat();
     m_caption = std::move(caption);
-    m_style.effect = text_effect;
-    m_style.glow_colour = glow_colour;
+    m_style.effect = options.text_effect;
+    m_style.glow_colour = options.glow_colour;
     m_state = kStateNormal;
-    m_corner_style = corner_style ? *corner_style : ParentFrameStyle(parent);
+    m_corner_style = options.corner_style ? *options.corner_style : ParentFrameStyle(parent);
     const ControlHandle handle = Create(parent, RectF{left, top, width, height},
-                                        ControlKind::TextControl, visible, true, std::nullopt,
+                                        ControlKind::TextControl, options.visible, true, std::nullopt,
                                         kFadeInterval);
     if (handle == ControlHandle::None) {
         ReleaseFont();

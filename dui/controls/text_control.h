@@ -33,6 +33,20 @@ enum IconPlacement : int {
     kIconAtTop = 6,         // icon at the top, text below it
 };
 
+// Creation settings; everything not given takes the default noted.
+struct TextControlOptions {
+    std::optional<Argb> text_colour;       // default black at 210
+    // Any font argument given: an own font, the others taking the default
+    // font's family, 12 px and kFontRegular; none: the module default font.
+    std::optional<std::string> font_name;
+    std::optional<float> font_size;
+    std::optional<int> font_style;         // kFont*
+    int text_effect = kTextEffectNone;
+    Argb glow_colour = 0;
+    std::optional<int> corner_style;       // default: the host's frame style
+    bool visible = true;
+};
+
 // A control with a caption, a font, a string format, an optional icon and a
 // face that changes with the mouse and focus state, cross-fading between
 // looks. Button classes derive from it and replace only the three hooks at
@@ -48,18 +62,10 @@ public:
 
     intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
 
-    // Font arguments not given take the default font's family, 12 px and
-    // regular; when none is given the module default font is used. The corner
-    // style defaults to the host's frame style. Focusable, fading every 60 ms.
+    // Focusable, fading every 60 ms.
     ControlHandle CreateTextControl(ControlParent parent, float left, float top, float width,
                                     float height, std::string caption = {},
-                                    std::optional<Argb> text_colour = std::nullopt,
-                                    std::optional<std::string> font_name = std::nullopt,
-                                    std::optional<float> font_size = std::nullopt,
-                                    std::optional<int> font_style = std::nullopt,
-                                    int text_effect = kTextEffectNone, Argb glow_colour = 0,
-                                    std::optional<int> corner_style = std::nullopt,
-                                    bool visible = true);
+                                    TextControlOptions options = {});
 
     // Accessors: the setters store, invalidate and return the value now held.
     // The text style's own accessors (TextColour, Font, ...) come from

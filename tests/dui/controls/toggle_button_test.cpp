@@ -17,8 +17,9 @@ protected:
         HostFixture::SetUp();
         ASSERT_TRUE(dui::ControlsStartup());
         AttachHost();
-        toggle.CreateTextControl(window, 20, 20, 80, 30, {}, std::nullopt, std::nullopt, std::nullopt,
-                                 std::nullopt, dui::kTextEffectNone, 0, 0);   // square corners
+        dui::TextControlOptions square;
+        square.corner_style = 0;
+        toggle.CreateTextControl(window, 20, 20, 80, 30, {}, square);
         toggle.BindEvent(plat::WM_PAINT, [this](const dui::ControlEvent&) { ++paints; });
     }
 
@@ -94,8 +95,9 @@ TEST_F(ToggleButtonTest, FocusRepaintsNothingButTheNextPaintShowsTheFocusFrame) 
 
 TEST_F(ToggleButtonTest, RoundedCornersLeaveTheCornerPixelsOut) {
     dui::ExToggleButton rounded;
-    rounded.CreateTextControl(window, 120, 20, 80, 30, {}, std::nullopt, std::nullopt, std::nullopt,
-                              std::nullopt, dui::kTextEffectNone, 0, 7);
+    dui::TextControlOptions options;
+    options.corner_style = 7;
+    rounded.CreateTextControl(window, 120, 20, 80, 30, {}, options);
     rounded.Checked(true);
     Pump();
     EXPECT_EQ(rounded.Canvas()->GetPixel(0, 0) >> 24, 0u);
