@@ -1,6 +1,6 @@
 #include "dui/controls/edit.h"
 
-#include <pango/pangocairo.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -755,31 +755,15 @@ void ExEdit::LayoutLine(int line, LineLayout& out) const {
     out.gbk.push_back(text.size());
     out.utf8.push_back(static_cast<int>(display.size()));
 
-    if (out.layout == nullptr) out.layout.reset(pango_layout_new(SharedPangoContext()));
-    PangoLayout* layout = out.layout.get();
-    pango_layout_set_font_description(layout, m_style.font.Description());
-    PangoAttrList* attrs = pango_attr_list_new();
-    if (m_style.font.Style() & kFontUnderline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    if (m_style.font.Style() & kFontStrikeout) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
-    pango_layout_set_attributes(layout, attrs);
-    pango_attr_list_unref(attrs);
-    PangoTabArray* tabs = pango_tab_array_new_with_positions(1, TRUE, PANGO_TAB_LEFT, 8);
-    pango_layout_set_tabs(layout, tabs);
-    pango_tab_array_free(tabs);
-    pango_layout_set_single_paragraph_mode(layout, TRUE);
     const bool wrap = m_multi_line && m_scroll_bars == kEditScrollVertical;
-    if (wrap) {
-        const float width = std::max(1.0f, InnerRect().width - 2 * kTextPad);
-        pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
-        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    } else {
-        pango_layout_set_width(layout, -1);
-    }
-    pango_layout_set_text(layout, display.data(), static_cast<int>(display.size()));
-    PangoRectangle logical{};
-    pango_layout_get_pixel_extents(layout, nullptr, &logical);
-    out.width = static_cast<float>(logical.width);
-    out.height = std::max(m_line_height, static_cast<float>(logical.height));
+    // Tab stops are measured from the text area; the text starts kTextPad in.
+    out.layout.SetText(display, m_style.font, m_style.format,
+                       TextFlow{.wrap_width = wrap ? std::max(1.0f, InnerRect().width - 2 * kTextPad) : 0.0f,
+                                .single_paragraph = true,
+                                .left = kTextPad});
+    const RectF logical = out.layout.PixelExtents();
+    out.width = logical.width;
+    out.height = std::max(m_line_height, logical.height);
 }
 
 void ExEdit::Layout() {
@@ -904,10 +888,8 @@ PointF ExEdit::OffsetToPoint(size_t offset) const {
     const size_t relative = offset - m_buffer.LineStart(line);
     const auto found = std::lower_bound(laid.gbk.begin(), laid.gbk.end(), relative);
     const size_t index = std::min(static_cast<size_t>(found - laid.gbk.begin()), laid.utf8.size() - 1);
-    PangoRectangle pos{};
-    pango_layout_index_to_pos(laid.layout.get(), laid.utf8[index], &pos);
-    return PointF{static_cast<float>(pos.x) / PANGO_SCALE,
-                  laid.top + static_cast<float>(pos.y) / PANGO_SCALE};
+    const RectF caret = laid.layout.CaretRect(laid.utf8[index]);
+    return PointF{caret.left, laid.top + caret.top};
 }
 
 size_t ExEdit::PointToOffset(float x, float y) const {
@@ -915,13 +897,10 @@ size_t ExEdit::PointToOffset(float x, float y) const {
     const int line = std::min(LineAtY(y), static_cast<int>(m_lines.size()));
     const LineLayout& laid = m_lines[static_cast<size_t>(line - 1)];
     const float local_y = std::clamp(y - laid.top, 0.0f, std::max(0.0f, laid.height - 1));
-    int index = 0;
-    int trailing = 0;
-    pango_layout_xy_to_index(laid.layout.get(), static_cast<int>(x * PANGO_SCALE),
-                             static_cast<int>(local_y * PANGO_SCALE), &index, &trailing);
-    const auto found = std::upper_bound(laid.utf8.begin(), laid.utf8.end(), index);
+    const TextHit hit = laid.layout.HitTest({x, local_y});
+    const auto found = std::upper_bound(laid.utf8.begin(), laid.utf8.end(), hit.index);
     size_t character = found == laid.utf8.begin() ? 0 : static_cast<size_t>(found - laid.utf8.begin()) - 1;
-    if (trailing > 0) ++character;
+    if (hit.trailing > 0) ++character;
     character = std::min(character, laid.gbk.size() - 1);
     return m_buffer.LineStart(line) + laid.gbk[character];
 }
@@ -943,68 +922,33 @@ void ExEdit::Paint() {
     const RectF inner = OffsetRect(InnerRect(), -bounds.left, -bounds.top);
     canvas->SaveClip();
     canvas->SetClipRect(inner, CombineMode::Intersect);
-    cairo_t* cr = canvas->Context();
-    const double origin_x = inner.left + kTextPad - m_scroll_x;
-    const double origin_y = inner.top + TextOriginY() - m_scroll_y;
+    const float origin_x = inner.left + kTextPad - m_scroll_x;
+    const float origin_y = inner.top + TextOriginY() - m_scroll_y;
     const size_t selection_from = std::min(m_anchor, m_caret);
     const size_t selection_to = std::max(m_anchor, m_caret);
-    const auto set_colour = [cr](Argb argb) {
-        cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
-                              (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
-    };
+    const Argb colour = StyledTextColour(m_style, *this);
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const LineLayout& laid = m_lines[i];
-        const double top = origin_y + laid.top;
+        const float top = origin_y + laid.top;
         if (top + laid.height <= inner.top) continue;
         if (top >= inner.Bottom()) break;
         const int line = static_cast<int>(i) + 1;
         const size_t line_start = m_buffer.LineStart(line);
         const size_t line_end = m_buffer.LineEnd(line);
-        cairo_save(cr);
-        set_colour(StyledTextColour(m_style, *this));
-        cairo_move_to(cr, origin_x, top);
-        pango_cairo_show_layout(cr, laid.layout.get());
-        cairo_restore(cr);
-        if (selection_from >= selection_to || selection_to <= line_start || selection_from > line_end) continue;
+        const PointF at{origin_x, top};
+        if (selection_from >= selection_to || selection_to <= line_start || selection_from > line_end) {
+            canvas->DrawTextLayout(laid.layout, at, colour);
+            continue;
+        }
         // The selected part: a fill, and the text again in white over it.
         const auto utf8_of = [&](size_t offset) {
             const size_t relative = std::clamp(offset, line_start, line_end) - line_start;
             const auto found = std::lower_bound(laid.gbk.begin(), laid.gbk.end(), relative);
             return laid.utf8[std::min(static_cast<size_t>(found - laid.gbk.begin()), laid.utf8.size() - 1)];
         };
-        const int from = utf8_of(selection_from);
-        const int to = utf8_of(selection_to);
-        if (from >= to) continue;
-        cairo_save(cr);
-        PangoLayoutIter* iter = pango_layout_get_iter(laid.layout.get());
-        bool any = false;
-        do {
-            PangoLayoutLine* visual = pango_layout_iter_get_line_readonly(iter);
-            PangoRectangle extents{};
-            pango_layout_iter_get_line_extents(iter, nullptr, &extents);
-            int* ranges = nullptr;
-            int count = 0;
-            pango_layout_line_get_x_ranges(visual, from, to, &ranges, &count);
-            for (int r = 0; r < count; ++r) {
-                const double x0 = origin_x + static_cast<double>(ranges[2 * r]) / PANGO_SCALE;
-                const double x1 = origin_x + static_cast<double>(ranges[2 * r + 1]) / PANGO_SCALE;
-                if (x1 <= x0) continue;
-                cairo_rectangle(cr, std::floor(x0), top + static_cast<double>(extents.y) / PANGO_SCALE,
-                                std::ceil(x1) - std::floor(x0), static_cast<double>(extents.height) / PANGO_SCALE);
-                any = true;
-            }
-            g_free(ranges);
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
-        if (any) {
-            cairo_clip(cr);
-            set_colour(kSelectionFill);
-            cairo_paint(cr);
-            set_colour(kSelectedText);
-            cairo_move_to(cr, origin_x, top);
-            pango_cairo_show_layout(cr, laid.layout.get());
-        }
-        cairo_restore(cr);
+        canvas->DrawTextLayout(laid.layout, at, colour,
+                               TextSelection{utf8_of(selection_from), utf8_of(selection_to), kSelectionFill,
+                                             kSelectedText});
     }
     canvas->RestoreClip();
     EndPaint();

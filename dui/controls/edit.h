@@ -1,7 +1,5 @@
 #pragma once
 
-#include <pango/pango.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +14,7 @@
 #include "dui/core/control.h"
 #include "dui/core/font.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_layout.h"
 #include "dui/core/text_style.h"
 
 namespace dui {
@@ -139,13 +138,11 @@ public:
     RectF InnerRect() const;
 
 private:
-    // One laid-out line: its Pango layout and, per character, the GBK byte
-    // offset (relative to the line) and the UTF-8 index in the layout.
+    // One laid-out line: its display text laid out and, per character, the
+    // GBK byte offset (relative to the line) and the UTF-8 index in the
+    // layout.
     struct LineLayout {
-        struct LayoutDeleter {
-            void operator()(PangoLayout* p) const noexcept { g_object_unref(p); }
-        };
-        std::unique_ptr<PangoLayout, LayoutDeleter> layout;
+        TextLayout layout;
         std::vector<size_t> gbk;   // character starts, then the line length
         std::vector<int> utf8;     // the same characters in the layout text
         float top = 0;             // in text coordinates

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "dui/core/canvas_access.h"
+
 namespace dui {
 namespace {
 
@@ -106,6 +108,11 @@ Argb ReadPixel(cairo_surface_t* surface, int x, int y) {
     }
 }
 
+cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
 void ShowLayout(cairo_t* cr, const TextLayout& layout, Argb argb, double dx, double dy) {
     cairo_save(cr);
     if (auto clip = layout.Clip()) {
@@ -116,7 +123,7 @@ void ShowLayout(cairo_t* cr, const TextLayout& layout, Argb argb, double dx, dou
     }
     SetSource(cr, argb);
     cairo_move_to(cr, layout.Origin().x + dx, layout.Origin().y + dy);
-    pango_cairo_show_layout(cr, layout.Layout());
+    pango_cairo_show_layout(cr, TextLayoutAccess::Layout(layout));
     cairo_restore(cr);
 }
 
@@ -329,7 +336,7 @@ RectF Region::RectangleAt(int index) const {
 // ---- canvas ----
 
 ImageSource::ImageSource(const ExCanvas& canvas)
-    : surface(canvas.Surface()), width(canvas.Width()), height(canvas.Height()) {}
+    : surface(CanvasAccess::Surface(canvas)), width(canvas.Width()), height(canvas.Height()) {}
 
 ExCanvas::ExCanvas(int width, int height) {
     if (!SizeAllowed(width, height)) width = height = 0;
@@ -360,6 +367,13 @@ std::unique_ptr<ExCanvas> CreateCanvas(int width, int height) {
 PixelView ExCanvas::Pixels() const {
     cairo_surface_flush(m_surface);
     return {cairo_image_surface_get_data(m_surface), m_width, m_height, cairo_image_surface_get_stride(m_surface)};
+}
+
+std::string ExCanvas::EncodePng() const {
+    std::string bytes;
+    cairo_surface_flush(m_surface);
+    if (cairo_surface_write_to_png_stream(m_surface, AppendBytes, &bytes) != CAIRO_STATUS_SUCCESS) bytes.clear();
+    return bytes;
 }
 
 std::unique_ptr<ExCanvas> ExCanvas::Clone() const {
@@ -692,7 +706,7 @@ void ExCanvas::DrawText(const RectF& rect, std::string_view text, const Font& fo
             // Five stamps around (4, 4): a cheap stand-in for a blur.
             static constexpr std::array<std::array<int, 2>, 5> kOffsets{{{5, 4}, {3, 4}, {4, 3}, {4, 5}, {4, 4}}};
             for (const auto& offset : kOffsets)
-                ShowLayout(stamp->Context(), layout, glow_colour, offset[0] - r.left, offset[1] - r.top);
+                ShowLayout(stamp->m_cr, layout, glow_colour, offset[0] - r.left, offset[1] - r.top);
             const int small_w = std::max(1, static_cast<int>(big_w / factor));
             const int small_h = std::max(1, static_cast<int>(big_h / factor));
             if (auto small = CreateCanvas(small_w, small_h)) {
@@ -704,12 +718,39 @@ void ExCanvas::DrawText(const RectF& rect, std::string_view text, const Font& fo
     ShowLayout(m_cr, layout, argb, 0, 0);
 }
 
+void ExCanvas::DrawTextLayout(const TextLayout& layout, PointF offset, Argb argb) {
+    if (!Finite(offset.x) || !Finite(offset.y)) return;
+    ShowLayout(m_cr, layout, argb, offset.x, offset.y);
+}
+
+void ExCanvas::DrawTextLayout(const TextLayout& layout, PointF offset, Argb argb, const TextSelection& selection) {
+    if (!Finite(offset.x) || !Finite(offset.y)) return;
+    ShowLayout(m_cr, layout, argb, offset.x, offset.y);
+    const PointF origin{layout.Origin().x + offset.x, layout.Origin().y + offset.y};
+    const std::vector<RectF> rects = layout.SelectionRects(selection.from, selection.to, origin);
+    if (rects.empty()) return;
+    cairo_save(m_cr);
+    if (auto clip = layout.Clip()) {
+        cairo_rectangle(m_cr, clip->left + offset.x, clip->top + offset.y, clip->width, clip->height);
+        cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_NONE);
+        cairo_clip(m_cr);
+        cairo_set_antialias(m_cr, CAIRO_ANTIALIAS_DEFAULT);
+    }
+    cairo_new_path(m_cr);
+    for (const RectF& r : rects) cairo_rectangle(m_cr, r.left, r.top, r.width, r.height);
+    cairo_clip(m_cr);
+    SetSource(m_cr, selection.fill);
+    cairo_paint(m_cr);
+    ShowLayout(m_cr, layout, selection.text, offset.x, offset.y);
+    cairo_restore(m_cr);
+}
+
 Argb ExCanvas::GetPixel(int x, int y) const { return ReadPixel(m_surface, x, y); }
 
 Argb GetPixel(const ImageSource& image, int x, int y) { return ReadPixel(image.surface, x, y); }
 
-std::optional<RectF> MeasureText(std::string_view text, const Font& font, const StringFormat& format,
-                                 const RectF& layout_rect) {
+std::optional<RectF> MeasureText(std::string_view text, const Font& font, const RectF& layout_rect,
+                                 const StringFormat& format) {
     if (!Finite(layout_rect)) return std::nullopt;
     TextLayout layout(text, font, format, layout_rect);
     RectF bounds = layout.Bounds();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "dui/core/geometry.h"
 #include "dui/core/image.h"
 #include "dui/core/string_format.h"
+#include "dui/core/text_layout.h"
 
 namespace dui {
 
@@ -159,9 +161,9 @@ public:
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    cairo_surface_t* Surface() const { return m_surface; }
-    cairo_t* Context() const { return m_cr; }
     PixelView Pixels() const;
+    // The pixels as a PNG file; empty when it cannot be encoded.
+    std::string EncodePng() const;
     // A new canvas with the same pixels (clip and state are not copied).
     std::unique_ptr<ExCanvas> Clone() const;
 
@@ -221,11 +223,20 @@ public:
     void DrawText(const RectF& rect, std::string_view text, const Font& font, Argb argb,
                   const StringFormat& format, int effect = kTextEffectNone,
                   std::optional<Argb> glow = std::nullopt, float glow_factor = 1.0f);
+    // Draws a laid-out text moved by `offset`: one built for a rectangle
+    // where DrawText would draw it (clipped as it says), one set with
+    // SetText with its top-left at `offset`.
+    void DrawTextLayout(const TextLayout& layout, PointF offset, Argb argb);
+    // The same, then the selected bytes again: the selection's rectangles
+    // (TextLayout::SelectionRects) filled, and the text over the fill in the
+    // selection's text colour, clipped to them (and to the layout's clip).
+    void DrawTextLayout(const TextLayout& layout, PointF offset, Argb argb, const TextSelection& selection);
 
     // Non-premultiplied ARGB of one pixel; 0 outside the canvas.
     Argb GetPixel(int x, int y) const;
 
 private:
+    friend struct CanvasAccess;
     int m_width = 0;
     int m_height = 0;
     cairo_surface_t* m_surface = nullptr;
@@ -241,8 +252,8 @@ inline void FreeCanvas(std::unique_ptr<ExCanvas>& canvas) { canvas.reset(); }
 // Bounds of the whole text as it would be drawn in the layout rectangle
 // (alignment applied, clipped to the rectangle unless the format says
 // NoClip); nullopt when it cannot be measured.
-std::optional<RectF> MeasureText(std::string_view text, const Font& font,
-                                 const StringFormat& format, const RectF& layout_rect);
+std::optional<RectF> MeasureText(std::string_view text, const Font& font, const RectF& layout_rect,
+                                 const StringFormat& format);
 // The bounding rectangle of the text laid out in the layout rectangle,
 // alignment applied, not clipped.
 RectF MeasureString(std::string_view text, const Font& font, const RectF& layout_rect,

@@ -1,16 +1,9 @@
 #pragma once
 
-#include <pango/pango.h>
-
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "dui/core/font.h"
-#include "dui/core/geometry.h"
 
 namespace dui {
 
@@ -60,40 +53,6 @@ struct StringFormat {
         first_tab_offset = first_offset;
         tab_stops = std::move(stops);
     }
-};
-
-// A text laid out for one font, format and layout rectangle: what DrawText
-// draws and what the measuring routines report. A layout width or height of
-// 0 or less means unbounded in that direction.
-class TextLayout {
-public:
-    TextLayout(std::string_view text_gbk, const Font& font, const StringFormat& format,
-               const RectF& layout_rect);
-    ~TextLayout();
-    TextLayout(const TextLayout&) = delete;
-    TextLayout& operator=(const TextLayout&) = delete;
-
-    PangoLayout* Layout() const { return m_layout.get(); }
-    // Where the layout's top-left goes, alignment applied.
-    PointF Origin() const { return m_origin; }
-    // The box the visible text takes, aligned within the layout rectangle
-    // (trailing spaces excluded unless the format measures them).
-    RectF Bounds() const { return m_bounds; }
-    // The rectangle drawing is clipped to; nullopt with NoClip.
-    std::optional<RectF> Clip() const { return m_clip; }
-    int LineCount() const;
-    // True when a hot-key character is underlined.
-    bool HasHotkey() const { return m_hotkey_index >= 0; }
-
-private:
-    struct LayoutDeleter {
-        void operator()(PangoLayout* p) const noexcept { g_object_unref(p); }
-    };
-    std::unique_ptr<PangoLayout, LayoutDeleter> m_layout;
-    PointF m_origin;
-    RectF m_bounds;
-    std::optional<RectF> m_clip;
-    int m_hotkey_index = -1;
 };
 
 // Removes hot-key markers as the prefix mode says; `underline_at` receives

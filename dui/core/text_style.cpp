@@ -45,7 +45,7 @@ void DrawStyledText(ExCanvas& canvas, const RectF& rect, std::string_view text,
 
 RectF MeasureStyledText(std::string_view text, const TextStyle& style, const RectF& box) {
     if (text.empty()) return RectF{};
-    return MeasureText(text, style.font, style.format, box).value_or(RectF{});
+    return MeasureText(text, style.font, box, style.format).value_or(RectF{});
 }
 
 }  // namespace dui

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "dui/core/canvas_access.h"
+
 namespace dui::host_window_internal {
 
 plat::RECT ToRect(const RectF& rect) {
@@ -24,10 +26,10 @@ RectF WholeOf(const ExCanvas& canvas) {
 }
 
 void CopyRect(ExCanvas& target, const ExCanvas& source, const RectF& rect) {
-    cairo_t* cr = target.Context();
+    cairo_t* cr = CanvasAccess::Context(target);
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, source.Surface(), 0, 0);
+    cairo_set_source_surface(cr, CanvasAccess::Surface(source), 0, 0);
     cairo_rectangle(cr, rect.left, rect.top, rect.width, rect.height);
     cairo_fill(cr);
     cairo_restore(cr);

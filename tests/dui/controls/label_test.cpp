@@ -1,4 +1,3 @@
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -71,16 +70,7 @@ protected:
 std::string SolidPng(int side, Argb colour) {
     dui::ExCanvas canvas(side, side);
     canvas.Clear(colour);
-    std::string bytes;
-    cairo_surface_flush(canvas.Surface());
-    cairo_surface_write_to_png_stream(
-        canvas.Surface(),
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &bytes);
-    return bytes;
+    return canvas.EncodePng();
 }
 
 class TextControlTest : public testing_support::HostFixture {

@@ -1,6 +1,5 @@
 #include "dui/controls/report_list.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -673,15 +672,7 @@ TEST_F(ReportListTest, ListWithoutWindowKeepsItsModel) {
 dui::ExImageList SolidIcons(int side, dui::Argb colour) {
     dui::ExCanvas canvas(side, side);
     canvas.Clear(colour);
-    std::string png;
-    cairo_surface_flush(canvas.Surface());
-    cairo_surface_write_to_png_stream(
-        canvas.Surface(),
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &png);
+    const std::string png = canvas.EncodePng();
     dui::ExImageList icons;
     icons.icon_width = icons.icon_height = side;
     if (auto image = dui::LoadImageFromBytes(png, false)) icons.icons.push_back(std::move(*image));

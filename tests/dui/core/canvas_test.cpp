@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "dui/core/canvas_access.h"
+
 namespace dui {
 namespace {
 
@@ -509,7 +511,7 @@ TEST_F(TextTest, HorizontalAndVerticalAlignmentPlaceTheText) {
     Ink ink = InkBounds(canvas);
     EXPECT_NEAR((ink.left + ink.right) / 2.0, 50, 3);
     EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 20, 4);
-    RectF measured = *MeasureText("Mid", font, centred, {0, 0, 100, 40});
+    RectF measured = *MeasureText("Mid", font, {0, 0, 100, 40}, centred);
     EXPECT_NEAR(measured.left, (100 - text_width) / 2, 1);
     EXPECT_NEAR(measured.top, 12, 1);
 
@@ -542,12 +544,12 @@ TEST_F(TextTest, EllipsisTrimmingFitsTheWidthAndClippingKeepsInkInside) {
     EXPECT_LE(box.width, 80);
     EXPECT_GT(box.width, 50);
     TextLayout layout(long_text, font, trimmed, {0, 0, 80, 20});
-    EXPECT_TRUE(pango_layout_is_ellipsized(layout.Layout()));
+    EXPECT_TRUE(pango_layout_is_ellipsized(dui::TextLayoutAccess::Layout(layout)));
 
     StringFormat clipped(kFormatNoWrap);
     clipped.trimming = StringTrimming::None;
     EXPECT_GT(MeasureString(long_text, font, {0, 0, 80, 20}, clipped).width, 80);
-    EXPECT_LE(MeasureText(long_text, font, clipped, {0, 0, 80, 20})->width, 80);
+    EXPECT_LE(MeasureText(long_text, font, {0, 0, 80, 20}, clipped)->width, 80);
     ExCanvas canvas(200, 20);
     canvas.DrawText({0, 0, 80, 20}, long_text, font, 0xFF000000, clipped);
     EXPECT_LT(InkBounds(canvas, 0).right, 80);
@@ -642,7 +644,7 @@ TEST_F(TextTest, MeasuringHandlesEmptyAndUnboundedRectangles) {
     RectF empty = MeasureString("", font, {5, 6, 0, 0}, StringFormat{});
     EXPECT_EQ(empty.width, 0);
     EXPECT_EQ(empty.left, 5);
-    EXPECT_FALSE(MeasureText("x", font, StringFormat{}, {0, 0, std::numeric_limits<float>::infinity(), 1}));
+    EXPECT_FALSE(MeasureText("x", font, {0, 0, std::numeric_limits<float>::infinity(), 1}, StringFormat{}));
     StringFormat centred;
     centred.alignment = StringAlignment::Center;
     RectF around = MeasureString("Mid", font, {50, 0, 0, 0}, centred);

@@ -17,19 +17,12 @@ int Alpha(Argb p) { return static_cast<int>(p >> 24); }
 
 // ---- fixture encoders ----
 
-cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 // A 6 x 4 PNG: left half opaque red, right half blue at alpha 128.
 std::string TestPng() {
     ExCanvas canvas(6, 4);
     canvas.FillRect({0, 0, 3, 4}, 0xFFFF0000);
     canvas.FillRect({3, 0, 3, 4}, 0x800000FF);
-    std::string bytes;
-    cairo_surface_write_to_png_stream(canvas.Surface(), AppendBytes, &bytes);
-    return bytes;
+    return canvas.EncodePng();
 }
 
 std::string SavePixbuf(const char* type, int width, int height, bool alpha) {
