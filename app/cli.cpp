@@ -4,7 +4,6 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
-#include <future>
 #include <optional>
 #include <unordered_map>
 
@@ -22,7 +21,6 @@
 #include "search/search_engine.h"
 #include "search/value_order.h"
 #include "services/encoding.h"
-#include "util/run_aside.h"
 
 namespace app {
 namespace {
@@ -758,23 +756,12 @@ int RunDemoServer(const std::vector<std::string_view>& args) {
 int StartDesktop(const PartialSettings& site_options) {
     // Lives until the window closes: the demo engines serve from it.
     Sites sites;
-    // Loading the window system's libraries takes longer than the settings,
-    // the demo engines and the engine definitions together: those are read
-    // on a second thread meanwhile.
-    std::future<std::optional<DesktopStart>> prepared = util::RunAside([&] {
-        std::optional<DesktopStart> start;
-        if (!sites.Resolve(site_options)) return start;
-        start.emplace();
-        start->sites = sites.Get();
-        start->engines = LoadEngines(/*report=*/true);
-        start->history = sites.History();
-        return start;
-    });
-    const DesktopEntry entry = LoadDesktopModule();
-    const std::optional<DesktopStart> start = prepared.get();
-    if (!start) return kFailure;
-    if (entry == nullptr) return 1;
-    return entry(*start);
+    if (!sites.Resolve(site_options)) return kFailure;
+    DesktopStart start;
+    start.sites = sites.Get();
+    start.engines = LoadEngines(/*report=*/true);
+    start.history = sites.History();
+    return RunDesktop(start);
 }
 
 }  // namespace

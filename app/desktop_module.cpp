@@ -24,30 +24,26 @@ std::string DesktopModulePath() {
     return beside;
 }
 
-DesktopEntry LoadDesktopModule() {
+int RunDesktop(const DesktopStart& start) {
     const std::string path = DesktopModulePath();
     // RTLD_GLOBAL: the browser module, loaded later, resolves the window
     // system's functions from this one. Lazy binding, as the executable's
     // own: binding every function of GTK up front would cost start-up time.
-    // Never closed: GTK cannot be unloaded from a running process.
     void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
         std::fprintf(stderr, "seed-searcher: cannot load the window: %s\n",
                      reason != nullptr ? reason : path.c_str());
-        return nullptr;
+        return 1;
     }
     const auto entry = reinterpret_cast<DesktopEntry>(dlsym(handle, kDesktopEntryName));
     if (entry == nullptr) {
         std::fprintf(stderr, "seed-searcher: %s is not the desktop module of this program\n",
                      path.c_str());
+        return 1;
     }
-    return entry;
-}
-
-int RunDesktop(const DesktopStart& start) {
-    const DesktopEntry entry = LoadDesktopModule();
-    return entry != nullptr ? entry(start) : 1;
+    // Never closed: GTK cannot be unloaded from a running process.
+    return entry(start);
 }
 
 }  // namespace app

@@ -30,10 +30,6 @@ using DesktopEntry = int (*)(const DesktopStart& start);
 // installed private library folder.
 std::string DesktopModulePath();
 
-// Loads the module and returns its entry; nullptr, with the reason on
-// stderr, when it cannot be loaded.
-DesktopEntry LoadDesktopModule();
-
 // Loads the module and runs its entry. When the module cannot be loaded the
 // reason goes to stderr and the status is 1.
 int RunDesktop(const DesktopStart& start);

@@ -6,14 +6,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 
 #include "dui/controls/controls_module.h"
-#include "dui/core/font.h"
 #include "dui/core/module.h"
 #include "platform/backend.h"
 #include "util/executable_directory.h"
-#include "util/run_aside.h"
 
 namespace app {
 namespace {
@@ -72,38 +69,12 @@ bool InitialiseModules() {
     return dui::ModuleStartup() && dui::ControlsStartup();
 }
 
-WindowAssets LoadWindowAssets() {
-    WindowAssets assets;
-    LoadSkinPackage(SkinPackagePath(), assets.skin, assets.skin_message);
-    const std::string background_path = BackgroundImagePath();
-    if (background_path.empty() ||
-        !ReadWholeFile(background_path, kMaxBackgroundBytes, assets.background)) {
-        assets.background.clear();
-    }
-    if (!assets.background.empty()) {
-        if (std::optional<dui::ExImage> image = dui::LoadImageFromBytes(assets.background, false)) {
-            assets.decoded_background = std::make_shared<const dui::ExImage>(std::move(*image));
-        }
-    }
-    return assets;
-}
-
-void PrepareFonts() {
-    dui::InitialiseFonts();
-    // The window's text is in the default family, regular and bold: finding
-    // each face and opening its file is the slow part of a first layout.
-    dui::DefaultFont().Height();
-    dui::CreateFont(dui::DefaultFont().Family(), dui::DefaultFont().Size(), dui::kFontBold).Height();
-}
-
-bool OpenMainWindow() { return OpenMainWindow(LoadWindowAssets()); }
-
-bool OpenMainWindow(WindowAssets assets) {
+bool OpenMainWindow() {
     Application& app = App();
-    // A package that failed to load left the empty entries in place: the
+
+    // A package that fails to load leaves the empty entries in place: the
     // window still opens, its buttons drawn without their images.
-    app.skin = std::move(assets.skin);
-    app.skin_message = std::move(assets.skin_message);
+    LoadSkinPackage(SkinPackagePath(), app.skin, app.skin_message);
 
     app.window_width = kMainWindowWidth;
     app.window_height = kMainWindowHeight;
@@ -114,9 +85,16 @@ bool OpenMainWindow(WindowAssets assets) {
     app.main_window = dui::CreateHostWindow(window_options);
     if (app.main_window == nullptr) return false;
 
+    // A missing or unreadable image leaves the window without one.
+    std::string background;
+    const std::string background_path = BackgroundImagePath();
+    if (background_path.empty() ||
+        !ReadWholeFile(background_path, kMaxBackgroundBytes, background)) {
+        background.clear();
+    }
+
     dui::AttachOptions attach;
-    attach.background_image = std::move(assets.background);
-    attach.decoded_background = std::move(assets.decoded_background);
+    attach.background_image = std::move(background);
     attach.background_colour = 0xFFFFFF;
     attach.flags = kMainWindowFlags;
     attach.image_mode = 2;  // centred
@@ -128,22 +106,24 @@ bool OpenMainWindow(WindowAssets assets) {
         return false;
     }
     app.main_ui = std::make_unique<MainWindow>();
-    app.main_ui->BuildFirstPage(*app.main_host, app.skin, app.sites, app.engines);
-    app.main_ui->UseHistory(&app.history);
-
-    app.main_host->Show(dui::kAnimationCentre);
-    // Input that came during the animation waits in the queue until the
-    // pages it may be for exist.
-    if (plat::IsWindow(app.main_window)) app.main_ui->BuildEnginePages(app.skin);
+    MainWindow& ui = *app.main_ui;
+    ui.UseHistory(&app.history);
+    // The show animation's first frame is the background and the caption,
+    // a thumbnail at the window's centre; the welcome page is in the frames
+    // after it. The engine pages, hidden until a tab is chosen, are built
+    // once the animation has run: input that came meanwhile waits in the
+    // queue until the pages it may be for exist.
+    app.main_host->Show(dui::kAnimationCentre, dui::kShowAnimationMs, [&] {
+        ui.BuildFirstPage(*app.main_host, app.skin, app.sites, app.engines);
+    });
+    if (plat::IsWindow(app.main_window)) ui.BuildEnginePages(app.skin);
     app.main_host->CloseAnimation(dui::kAnimationCentre);
     return true;
 }
 
-int StartApplication() { return StartApplication(LoadWindowAssets()); }
-
-int StartApplication(WindowAssets assets) {
+int StartApplication() {
     Application& app = App();
-    if (!OpenMainWindow(std::move(assets))) return 1;
+    if (!OpenMainWindow()) return 1;
     const int exit_code = RunMessageLoop();
     // The controls go before the host they live in.
     app.main_ui.reset();
@@ -153,11 +133,6 @@ int StartApplication(WindowAssets assets) {
 }
 
 int RunDesktopApplication(const DesktopStart& start) {
-    // GTK's start takes the longest part of opening the window, and the
-    // fonts, the skin and the background need no display: they are made
-    // ready on threads of their own meanwhile.
-    std::future<void> fonts = util::RunAside(PrepareFonts);
-    std::future<WindowAssets> assets = util::RunAside(LoadWindowAssets);
     App().sites = start.sites;
     App().engines = start.engines;
     if (start.history) {
@@ -169,14 +144,13 @@ int RunDesktopApplication(const DesktopStart& start) {
     // start-up time and memory) for nothing. A user's own setting wins.
     setenv("GDK_GL", "disable", 0);
     plat::Initialise(plat::Backend::Gtk);
-    fonts.get();
     if (plat::CurrentWindowSystem() == nullptr) return 1;
     if (!InitialiseModules()) {
         std::fputs("seed-searcher: the window class could not be registered\n", stderr);
         plat::Shutdown();
         return 1;
     }
-    const int exit_code = StartApplication(assets.get());
+    const int exit_code = StartApplication();
     plat::Shutdown();
     return exit_code;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "app/keyword_history.h"
@@ -53,42 +52,19 @@ struct Application {
 
 Application& App();
 
-// What opening the main window reads and decodes, none of it needing the
-// window system: the skin package and the background image.
-struct WindowAssets {
-    SkinPackage skin{std::vector<std::string>(kInitialSkinEntries)};
-    std::string skin_message;  // the loader's message, for diagnostics
-    std::string background;    // encoded bytes; empty = none
-    std::shared_ptr<const dui::ExImage> decoded_background;
-};
-
-// Reads the skin package and the background image and decodes the image.
-// Safe on any thread. A package that fails to load leaves the empty
-// entries; a missing or unreadable image leaves none.
-WindowAssets LoadWindowAssets();
-
-// Starts the widget framework's fonts and loads the faces the main window
-// draws with, so that its first text lays out from warm caches. Safe on a
-// thread of its own while the window system starts, as long as nothing else
-// draws text meanwhile.
-void PrepareFonts();
-
 // Module start-up of the widget framework. The window-system layer must be
 // initialised first. False when the host window class cannot be registered.
 bool InitialiseModules();
 
-// Opens the main window with the skin and background of `assets` (loaded
-// here when not given) and its controls, shown. The engine pages are built
-// once the show animation has run: they are hidden until a tab is chosen,
-// and the first frame does not wait for them. False when the window cannot
-// be created.
+// Loads the skin and opens the main window with its background and
+// controls, shown: the first frame of its show animation does not wait for
+// the welcome page, nor the animation for the engine pages, which are
+// hidden until a tab is chosen. False when the window cannot be created.
 bool OpenMainWindow();
-bool OpenMainWindow(WindowAssets assets);
 
 // OpenMainWindow, then the application message loop until the main window
 // is gone. Returns the quit message's exit code.
 int StartApplication();
-int StartApplication(WindowAssets assets);
 
 // The desktop program for what the command line resolved: the window
 // system, the widget framework, the main window and its message loop, until

@@ -78,9 +78,6 @@ using ControlCallback = std::function<void(plat::HWND, ControlHandle, uintptr_t 
 // Arguments of Attach; every one may be left at its default.
 struct AttachOptions {
     std::string background_image;  // encoded bytes; empty = none
-    // The same image already decoded (say, on a worker while the window
-    // system started), so that Attach does not decode it again.
-    std::shared_ptr<const ExImage> decoded_background;
     std::optional<int32_t> background_colour;  // RGB (red low); -1 or absent = none
     std::optional<int> flags;      // absent = the standard caption
     std::optional<int> layered_alpha;  // absent = not layered
@@ -102,6 +99,8 @@ inline constexpr int kAnimationZoom = 2;       // close only
 inline constexpr int kAnimationSlideDown = 3;
 inline constexpr int kAnimationSlideUp = 4;
 inline constexpr int kAnimationCentre = 7;
+// How long a show animation runs unless told otherwise.
+inline constexpr int kShowAnimationMs = 200;
 
 class ExHostWindow {
 public:
@@ -183,8 +182,13 @@ public:
     // nested ones included): focusable, not caption buttons, and neither
     // they nor an ancestor hidden or disabled.
     std::vector<ControlHandle> FocusChain() const;
-    // Runs a show animation (none: just shows the window).
-    void Show(int animation = kAnimationNone, int duration_ms = 200);
+    // Runs a show animation (none: just shows the window). `after_first_frame`
+    // runs once, when the window shows the animation's first frame (or, with
+    // no animation, once it is shown), and what it creates is in every frame
+    // after that: a window can show its first frame without waiting for all
+    // of its controls.
+    void Show(int animation = kAnimationNone, int duration_ms = kShowAnimationMs,
+              const std::function<void()>& after_first_frame = {});
     int CloseAnimation() const { return m_close_animation; }
     int CloseAnimation(int type);
     plat::HCURSOR DefaultCursor() const { return m_default_cursor; }
@@ -241,9 +245,6 @@ public:
                                    intptr_t lparam, bool post);
 
 private:
-    // SetBackground with the image decoded already when `decoded` is set.
-    void SetBackground(std::optional<std::string> image_bytes, const ExImage* decoded,
-                       std::optional<int32_t> colour, bool prepare_fade_in);
     friend class ExControl;
 
     void ForgetControl(ControlHandle control);
@@ -260,7 +261,10 @@ private:
     void EndPressWithoutClick();
     void PushLayered();
     void RunCloseAnimation();
-    void RunShowAnimation(int type, int duration_ms);
+    void RunShowAnimation(int type, int duration_ms, const std::function<void()>& after_first_frame);
+    // The window composed afresh into the back buffer, dirty controls
+    // painted first, even while an animation runs.
+    void ComposeWholeNow();
     void PushAnimationFrame(const ExCanvas& frame, int alpha);
     void PumpPendingMessages();
     void FadeInTick();

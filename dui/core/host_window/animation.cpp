@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "dui/core/host_window/host_window_internal.h"
+#include "util/scoped_value.h"
 
 namespace dui {
 
@@ -89,7 +90,16 @@ void ExHostWindow::PushAnimationFrame(const ExCanvas& frame, int alpha) {
     plat::UpdateLayeredWindow(m_window, ViewOf(frame), static_cast<uint8_t>(std::clamp(alpha, 0, 255)));
 }
 
-void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
+void ExHostWindow::ComposeWholeNow() {
+    util::ScopedValue<bool> composing(m_animating, false);
+    // Queued rectangles are covered by the whole; the dirty controls paint.
+    m_redraw_queue.Clear();
+    ComposeQueued();
+    if (m_back_buffer != nullptr) ComposeRect(WholeOf(*m_back_buffer), false);
+}
+
+void ExHostWindow::RunShowAnimation(int type, int duration_ms,
+                                    const std::function<void()>& after_first_frame) {
     const plat::HWND window = m_window;
     if (m_back_buffer == nullptr) return;
     ComposeRect(WholeOf(*m_back_buffer), false);
@@ -117,6 +127,13 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
         if (!shown) {
             plat::ShowWindow(window, plat::SW_SHOWNORMAL);
             shown = true;
+            if (after_first_frame) {
+                after_first_frame();
+                if (!Alive(window) || m_back_buffer == nullptr) return;
+                ComposeWholeNow();
+                if (!Alive(window)) return;
+                snapshot = m_back_buffer->Clone();
+            }
         }
         PumpPendingMessages();
         if (!Alive(window)) return;
@@ -132,16 +149,24 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms) {
     if (!was_layered) plat::InvalidateRect(window, nullptr, 0);
 }
 
-void ExHostWindow::Show(int animation, int duration_ms) {
+void ExHostWindow::Show(int animation, int duration_ms,
+                        const std::function<void()>& after_first_frame) {
     if (m_window == nullptr) return;
     const plat::HWND window = m_window;
     PumpPendingMessages();
     if (!Alive(window)) return;
+    bool ran = false;
+    const std::function<void()> once = [&] {
+        ran = true;
+        if (after_first_frame) after_first_frame();
+    };
     if (animation != kAnimationNone) {
-        RunShowAnimation(animation, duration_ms);
-        return;
+        RunShowAnimation(animation, duration_ms, once);
+    } else {
+        plat::ShowWindow(window, plat::SW_SHOWNORMAL);
     }
-    plat::ShowWindow(window, plat::SW_SHOWNORMAL);
+    // No animation, or none that could draw a frame.
+    if (!ran && Alive(window)) once();
 }
 
 void ExHostWindow::RunCloseAnimation() {

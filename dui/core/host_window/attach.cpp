@@ -115,8 +115,7 @@ bool ExHostWindow::Attach(plat::HWND window, AttachOptions options) {
 
     std::optional<int32_t> colour;
     if (options.background_colour) colour = *options.background_colour;
-    SetBackground(std::move(options.background_image), options.decoded_background.get(), colour,
-                  false);
+    SetBackground(std::move(options.background_image), colour, false);
 
     if (Layered() && !(m_flags != 0 && animations)) ComposeRect(RectF{0, 0, float(m_width), float(m_height)}, true);
     m_animations_enabled = animations;

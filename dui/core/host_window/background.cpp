@@ -46,12 +46,6 @@ const ExImage* ExHostWindow::BackgroundImage() const {
 
 void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
                                  std::optional<int32_t> colour, bool prepare_fade_in) {
-    SetBackground(std::move(image_bytes), nullptr, colour, prepare_fade_in);
-}
-
-void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
-                                 const ExImage* decoded, std::optional<int32_t> colour,
-                                 bool prepare_fade_in) {
     if (m_window == nullptr) return;
     const plat::HWND window = m_window;
     m_animating = true;
@@ -64,9 +58,7 @@ void ExHostWindow::SetBackground(std::optional<std::string> image_bytes,
         if (image_bytes) {
             m_background_bytes = std::move(*image_bytes);
             m_background_image.reset();
-            if (decoded != nullptr) {
-                m_background_image = decoded->Clone();
-            } else if (!m_background_bytes.empty()) {
+            if (!m_background_bytes.empty()) {
                 m_background_image = LoadImageFromBytes(m_background_bytes, false);
             }
         }

@@ -65,6 +65,31 @@ TEST_F(HostWindowTest, AnimatedShowEndsVisibleUnlayeredAndComposed) {
     EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
 }
 
+TEST_F(HostWindowTest, WhatRunsAfterTheFirstFrameIsInTheFramesAfterIt) {
+    AttachHost();
+    for (const int type : {dui::kAnimationCentre, dui::kAnimationNone}) {
+        SCOPED_TRACE(type);
+        plat::ShowWindow(window, plat::SW_HIDE);
+        const int before = headless::PushCount(window);
+        int runs = 0;
+        int pushed_before_it = -1;
+        bool visible_in_it = false;
+        host->Show(type, dui::kShowAnimationMs, [&] {
+            ++runs;
+            pushed_before_it = headless::PushCount(window) - before;
+            visible_in_it = plat::IsWindowVisible(window) != 0;
+            AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+        });
+        Pump();
+        EXPECT_EQ(runs, 1);
+        EXPECT_TRUE(visible_in_it);
+        if (type != dui::kAnimationNone) {
+            EXPECT_EQ(pushed_before_it, 1);
+        }
+        EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
+    }
+}
+
 TEST_F(HostWindowTest, OnlyTheFadeInStartsTranslucentGrowingAndSlidingStartOpaque) {
     AttachHost();
     int first_frame_alpha = -1;
