@@ -250,8 +250,8 @@ private:
     bool m_busy = false;
     // While SearchAllEngines starts the searches, none of them waits.
     bool m_starting_several = false;
-    int m_open_on_release = 0;
-    bool m_saving = false;  // a save dialog is open  // the list whose double-click opens on release
+    int m_open_on_release = 0;  // the list whose double-click opens on release
+    bool m_saving = false;      // a save dialog is open
     std::optional<services::CancelToken> m_lookup;  // engine 2's detail lookup in flight
     ExitQuestion m_exit_question;
     KeywordHistory* m_history = nullptr;

@@ -854,9 +854,9 @@ void ExEdit::EnsureCaretVisible() {
     UpdateScrollBars();
 }
 
-float ExEdit::ScrollX(int position) {
+float ExEdit::ScrollX(float position) {
     const float before = m_scroll_x;
-    m_scroll_x = static_cast<float>(std::max(position, 0));
+    m_scroll_x = std::isfinite(position) ? std::max(std::round(position), 0.0f) : 0.0f;
     UpdateScrollBars();
     if (m_scroll_x == before) return m_scroll_x;
     PlaceSystemCaret();
@@ -864,9 +864,9 @@ float ExEdit::ScrollX(int position) {
     return m_scroll_x;
 }
 
-float ExEdit::ScrollY(int position) {
+float ExEdit::ScrollY(float position) {
     const float before = m_scroll_y;
-    m_scroll_y = static_cast<float>(std::max(position, 0));
+    m_scroll_y = std::isfinite(position) ? std::max(std::round(position), 0.0f) : 0.0f;
     UpdateScrollBars();
     if (m_scroll_y == before) return m_scroll_y;
     PlaceSystemCaret();

@@ -125,9 +125,9 @@ public:
     // Scrolling, in pixels of text moved out of view to the left / top;
     // the setters clamp to the text.
     float ScrollX() const { return m_scroll_x; }
-    float ScrollX(int position);
+    float ScrollX(float position);
     float ScrollY() const { return m_scroll_y; }
-    float ScrollY(int position);
+    float ScrollY(float position);
 
     const ExTextBuffer& Buffer() const { return m_buffer; }
     const dui::Font& Font() const { return m_style.font; }
