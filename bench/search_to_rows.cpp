@@ -12,7 +12,7 @@
 
 #include "app/demo_catalogue.h"
 #include "app/demo_engines.h"
-#include "app/start_up.h"
+#include "bench/support/headless_main_window.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -37,28 +37,15 @@ void BM_SearchClickToRowsPresented(benchmark::State& state) {
     std::thread serving([&server] { server.listen_after_bind(); });
     while (!server.is_running()) std::this_thread::yield();
 
-    plat::Initialise(plat::Backend::Headless);
-    plat::headless::SetWorkArea({0, 0, 1280, 1000});
-    plat::headless::SetAutoAdvanceBudget(60'000);
-    app::InitialiseModules();
-    app::App() = app::Application{};
-    app::App().data_directory = "/nonexistent";
-    for (std::string& root : app::App().sites.engine_roots) {
-        root = "http://127.0.0.1:" + std::to_string(port);
-    }
-    app::OpenMainWindow();
-    const plat::HWND window = app::App().main_window;
-    app::MainWindow& ui = *app::App().main_ui;
-    ui.SelectTab(2);
-    plat::headless::PumpMessages();
+    const std::string root = "http://127.0.0.1:" + std::to_string(port);
+    const bench_support::HeadlessMainWindow main_window({root, root, root});
+    const plat::HWND window = main_window.Window();
+    app::MainWindow& ui = main_window.Ui();
     const dui::RectF button = ui.SearchButton(1).Bounds();
-    const plat::POINT centre{static_cast<int>(button.left + button.width / 2),
-                             static_cast<int>(button.top + button.height / 2)};
 
     for (auto _ : state) {
         const int presents = plat::headless::PushCount(window);
-        plat::headless::Click(window, centre);
-        plat::headless::PumpMessages();  // search, extraction, frame
+        main_window.Click(button);  // search, extraction, frame
         if (ui.List(1).RowCount() != rows || plat::headless::PushCount(window) == presents) {
             state.SkipWithError("the rows were not presented");
             break;
@@ -66,11 +53,6 @@ void BM_SearchClickToRowsPresented(benchmark::State& state) {
     }
     state.counters["rows"] = rows;
 
-    plat::DestroyWindow(window);
-    app::App().main_ui.reset();
-    app::App().main_host.reset();
-    app::App().main_window = nullptr;
-    plat::headless::Reset();
     server.stop();
     serving.join();
 }

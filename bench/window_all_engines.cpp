@@ -15,7 +15,7 @@
 
 #include "app/demo_catalogue.h"
 #include "app/demo_engines.h"
-#include "app/start_up.h"
+#include "bench/support/headless_main_window.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -44,25 +44,10 @@ void BM_CtrlEnterToAllEnginesPresented(benchmark::State& state) {
     std::thread serving([&server] { server.listen_after_bind(); });
     while (!server.is_running()) std::this_thread::yield();
 
-    plat::Initialise(plat::Backend::Headless);
-    plat::headless::SetWorkArea({0, 0, 1280, 1000});
-    plat::headless::SetAutoAdvanceBudget(60'000);
-    app::InitialiseModules();
-    app::App() = app::Application{};
-    app::App().data_directory = "/nonexistent";
-    for (int engine = 1; engine <= 3; ++engine) {
-        app::App().sites.engine_roots[static_cast<std::size_t>(engine - 1)] =
-            origin + "/e" + std::to_string(engine);
-    }
-    app::OpenMainWindow();
-    const plat::HWND window = app::App().main_window;
-    app::MainWindow& ui = *app::App().main_ui;
-    ui.SelectTab(2);
-    plat::headless::PumpMessages();
-    const dui::RectF box = ui.KeywordBox(1).Bounds();
-    plat::headless::Click(window, {static_cast<int>(box.left + box.width / 2),
-                                   static_cast<int>(box.top + box.height / 2)});
-    plat::headless::PumpMessages();
+    const bench_support::HeadlessMainWindow main_window({origin + "/e1", origin + "/e2", origin + "/e3"});
+    const plat::HWND window = main_window.Window();
+    app::MainWindow& ui = main_window.Ui();
+    main_window.Click(ui.KeywordBox(1).Bounds());
 
     const auto all_filled = [&ui] {
         for (int engine = 1; engine <= 3; ++engine) {
@@ -88,11 +73,6 @@ void BM_CtrlEnterToAllEnginesPresented(benchmark::State& state) {
     state.counters["engines"] = 3;
     state.counters["delay_ms"] = kDelayMs;
 
-    plat::DestroyWindow(window);
-    app::App().main_ui.reset();
-    app::App().main_host.reset();
-    app::App().main_window = nullptr;
-    plat::headless::Reset();
     server.stop();
     serving.join();
 }
