@@ -135,6 +135,10 @@ public:
     virtual void PushSurface(HWND hwnd, const RECT& rect) = 0;
     virtual void PushLayered(HWND hwnd, uint8_t constant_alpha) = 0;
     virtual void Flush() = 0;
+    // Serves the window system (queuing input for the core, dispatching
+    // nothing of the program's) until what was pushed to the window last
+    // is drawn on the screen, or `timeout_ms` has passed.
+    virtual void AwaitDrawn(HWND hwnd, uint32_t timeout_ms) = 0;
 
     // User-driven move and resize of a top-level window while the left
     // button is held (the system moves it; report the outcome with

@@ -255,6 +255,10 @@ void FlushScreen() {
     if (Core().system) Core().system->Flush();
 }
 
+void AwaitDrawn(HWND hwnd, DWORD timeout_ms) {
+    if (Core().system && IsWindow(hwnd)) Core().system->AwaitDrawn(hwnd, timeout_ms);
+}
+
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     return CreateRoundRectRgn(left, top, right, bottom, 0, 0);
 }

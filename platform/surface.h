@@ -31,4 +31,9 @@ bool UpdateLayeredWindow(HWND hwnd, const SurfaceView& source, uint8_t constant_
 // Puts every pending screen update on screen now (before a blocking call).
 void FlushScreen();
 
+// Waits, at most `timeout_ms`, until what was pushed to the window last is
+// drawn on the screen: a window just shown is drawn once the window system
+// has mapped it. Messages stay queued meanwhile.
+void AwaitDrawn(HWND hwnd, DWORD timeout_ms);
+
 }  // namespace plat

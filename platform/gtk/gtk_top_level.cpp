@@ -321,6 +321,7 @@ void GtkTopLevel::FocusNow() {
 
 void GtkTopLevel::PushSurface(const RECT& rect) {
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+    m_draw_pending = true;
     gtk_widget_queue_draw_area(m_window.get(), rect.left, rect.top, rect.right - rect.left,
                                rect.bottom - rect.top);
 }
@@ -331,6 +332,7 @@ void GtkTopLevel::PushLayered(uint8_t constant_alpha) {
     }
     m_constant_alpha = constant_alpha;
     UpdateShape();
+    m_draw_pending = true;
     gtk_widget_queue_draw(m_window.get());
 }
 
@@ -467,6 +469,7 @@ bool GtkTopLevel::FocusOnSelfHandlingChild() const {
 
 gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     auto* top = static_cast<GtkTopLevel*>(self);
+    top->m_draw_pending = false;
     const SurfaceView view = WindowSurface(top->m_hwnd);
     const bool show_alpha = top->m_rgba && top->ShowsAlpha();
     cairo_save(cr);

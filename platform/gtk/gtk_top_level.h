@@ -49,6 +49,8 @@ public:
 
     void PushSurface(const RECT& rect);
     void PushLayered(uint8_t constant_alpha);
+    // Whether something pushed is still to be drawn.
+    bool DrawPending() const { return m_draw_pending; }
     // Paints every pending update now.
     void ProcessUpdates();
 
@@ -119,6 +121,7 @@ private:
     ShowState m_state_before_minimise = ShowState::Normal;
     bool m_activate_on_map = false;
     bool m_mapped = false;
+    bool m_draw_pending = false;
 
     std::optional<WindowShape> m_shape;
     bool m_layered = false;

@@ -221,6 +221,19 @@ void GtkWindowSystem::Flush() {
     gdk_display_sync(m_display);
 }
 
+void GtkWindowSystem::AwaitDrawn(HWND hwnd, uint32_t timeout_ms) {
+    const uint64_t deadline = NowMs() + timeout_ms;
+    for (GtkTopLevel* window = Find(hwnd); window != nullptr && window->DrawPending();
+         window = Find(hwnd)) {
+        if (NowMs() >= deadline) return;
+        // GTK's handlers only queue input for the core: nothing of the
+        // program runs here.
+        WaitForInput(deadline);
+    }
+    // A round trip: the server has drawn it once this returns.
+    gdk_display_sync(m_display);
+}
+
 void GtkWindowSystem::BeginMoveDrag(HWND hwnd, POINT screen) {
     if (GtkTopLevel* window = Find(hwnd)) window->BeginMoveDrag(screen);
 }

@@ -51,6 +51,7 @@ public:
     void PushSurface(HWND hwnd, const RECT& rect) override;
     void PushLayered(HWND hwnd, uint8_t constant_alpha) override;
     void Flush() override;
+    void AwaitDrawn(HWND hwnd, uint32_t timeout_ms) override;
 
     void BeginMoveDrag(HWND hwnd, POINT screen) override;
     void BeginResizeDrag(HWND hwnd, int wmsz_edge, POINT screen, SIZE min_track,

@@ -142,6 +142,8 @@ public:
     void PushSurface(HWND hwnd, const RECT&) override { pushes[hwnd] += 1; }
     void PushLayered(HWND hwnd, uint8_t) override { pushes[hwnd] += 1; }
     void Flush() override { flushes += 1; }
+    // Pushes are on the screen at once.
+    void AwaitDrawn(HWND, uint32_t) override {}
     void BeginMoveDrag(HWND hwnd, POINT screen_point) override {
         drags.push_back(DragRequest{hwnd, false, 0, screen_point, {}, {}});
         held.left = false;

@@ -279,6 +279,14 @@ TEST_F(GtkBackendTest, PresentedRectanglesReachTheScreenAndNothingElseChanges) {
     EXPECT_EQ(ScreenPixel(209, 170), 0xFF0000u);
 }
 
+TEST_F(GtkBackendTest, AwaitDrawnReturnsOnceAFreshWindowShowsWhatWasPushed) {
+    if (!TrueColourScreen()) GTEST_SKIP() << "needs a 24-bit screen";
+    HWND hwnd = Open(RECT{200, 150, 400, 300});
+    Present(hwnd, Pixels(200, 150, kRed).View(), RECT{0, 0, 200, 150});
+    AwaitDrawn(hwnd, 10000);
+    EXPECT_EQ(ScreenPixel(300, 200), 0xFF0000u);
+}
+
 TEST_F(GtkBackendTest, ScreenKeepsTheSurfaceWhenTheWindowIsCoveredAndUncovered) {
     if (!TrueColourScreen()) GTEST_SKIP() << "needs a 24-bit screen";
     HWND below = Open(RECT{200, 150, 400, 300});

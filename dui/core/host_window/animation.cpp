@@ -19,6 +19,10 @@ namespace {
 // per frame.
 constexpr int kAlphaStep = 51;
 
+// How long a show animation's first frame may take to reach the screen
+// before the step after it runs anyway.
+constexpr plat::DWORD kFirstFrameWaitMs = 100;
+
 // Upper bound on the messages run by one pump between animation frames.
 constexpr int kMaxPumpedMessages = 256;
 
@@ -128,6 +132,8 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms,
             plat::ShowWindow(window, plat::SW_SHOWNORMAL);
             shown = true;
             if (after_first_frame) {
+                // On the screen before the step, which may take a while.
+                plat::AwaitDrawn(window, kFirstFrameWaitMs);
                 after_first_frame();
                 if (!Alive(window) || m_back_buffer == nullptr) return;
                 ComposeWholeNow();
