@@ -86,6 +86,16 @@ protected:
         const auto targets = engines.Targets();
         return targets.empty() ? std::string() : targets.back();
     }
+    // Searches engine 2 on its tab and makes its first row current; the id
+    // of that row's detail page, or empty when no row came.
+    std::string SearchEngineTwoAtItsFirstRow() {
+        PressOn(ui->Tab(3));
+        Click(ui->SearchButton(2));
+        if (ui->List(2).RowCount() < 1) return {};
+        ui->List(2).CurrentRow(1);
+        const std::string detail = ui->List(2).CellText(1, 4);
+        return detail.substr(detail.rfind('/') + 1);
+    }
 
     RecordingEngines engines;
     plat::HWND window = nullptr;
@@ -496,12 +506,8 @@ TEST_F(MainWindowTest, CopyTakesTheHiddenAddressOrEmptiesTheClipboard) {
 }
 
 TEST_F(MainWindowTest, EngineTwoCopyResolvesTheDetailPageOnce) {
-    PressOn(ui->Tab(3));
-    Click(ui->SearchButton(2));
-    ASSERT_GE(ui->List(2).RowCount(), 1);
-    ui->List(2).CurrentRow(1);
-    const std::string detail = ui->List(2).CellText(1, 4);
-    const std::string id = detail.substr(detail.rfind('/') + 1);
+    const std::string id = SearchEngineTwoAtItsFirstRow();
+    ASSERT_FALSE(id.empty());
     const std::size_t before = engines.Count();
     ui->CopyDetailAddress();
     EXPECT_EQ(engines.Count(), before + 1);
@@ -554,12 +560,8 @@ TEST_F(MainWindowTest, MenuDoubleClickAndEnterEachHandOneRowToTheDesktop) {
 }
 
 TEST_F(MainWindowTest, EngineTwoHandsOverTheAddressOfTheDetailPage) {
-    PressOn(ui->Tab(3));
-    Click(ui->SearchButton(2));
-    ASSERT_GE(ui->List(2).RowCount(), 1);
-    ui->List(2).CurrentRow(1);
-    const std::string detail = ui->List(2).CellText(1, 4);
-    const std::string id = detail.substr(detail.rfind('/') + 1);
+    const std::string id = SearchEngineTwoAtItsFirstRow();
+    ASSERT_FALSE(id.empty());
     ui->OpenWithDownloadClient(2);
     EXPECT_EQ(LastTarget(), "/engine2/detail/" + id);
     ASSERT_EQ(plat::headless::LaunchedUris().size(), 1u);

@@ -28,4 +28,31 @@ bool GtkHostTest::OpenHost(const dui::HostWindowOptions& options, const dui::Att
     return true;
 }
 
+bool GtkHostTest::OpenPlainHost(const char* title, int left, int top, int width, int height) {
+    dui::HostWindowOptions options;
+    options.title = title;
+    options.left = left;
+    options.top = top;
+    options.width = width;
+    options.height = height;
+    dui::AttachOptions attach;
+    attach.flags = 0;
+    attach.background_colour = 0xFFFFFF;
+    attach.frame_style = 0;
+    return OpenHost(options, attach);
+}
+
+bool GtkHostTest::ShowInPlace() {
+    plat::RECT wanted{};
+    if (!plat::GetWindowRect(window, &wanted)) return false;
+    host.Show();
+    const bool shown = PumpUntil([&] {
+        plat::RECT rect{};
+        return plat::IsWindowVisible(window) && plat::GetWindowRect(window, &rect) &&
+               rect.left == wanted.left && rect.top == wanted.top;
+    });
+    if (!shown) ADD_FAILURE() << "the window never showed in place";
+    return shown;
+}
+
 }  // namespace testing_support

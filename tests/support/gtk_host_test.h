@@ -29,6 +29,11 @@ protected:
     // Creates `window` as `options` ask and attaches `host` to it; neither
     // shown nor focused yet. False, with the reason reported, on failure.
     bool OpenHost(const dui::HostWindowOptions& options, const dui::AttachOptions& attach);
+    // OpenHost for a plain window at a fixed place: no caption, a white
+    // background, square corners.
+    bool OpenPlainHost(const char* title, int left, int top, int width, int height);
+    // Shows the window and waits until the server shows it at its place.
+    bool ShowInPlace();
 
     plat::HWND window = nullptr;
     dui::ExHostWindow host;

@@ -12,8 +12,8 @@
 
 #include "dui/controls/report_list.h"
 #include "dui/core/host_window.h"
-#include "dui/core/module.h"
 #include "platform/platform.h"
+#include "tests/support/gtk_host_test.h"
 #include "tests/support/x_input.h"
 
 namespace {
@@ -32,25 +32,18 @@ bool NearSelected(uint32_t rgb) {
     return std::abs(r - 0x00) <= 4 && std::abs(g - 0xC0) <= 4 && std::abs(b - 0x00) <= 4;
 }
 
-TEST(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
-    if (testing_support::StartGtkBackend() == nullptr) GTEST_SKIP() << "needs an X display";
-    ASSERT_TRUE(dui::ModuleStartup());
-    dui::HostWindowOptions options;
-    options.title = "list";
-    options.left = kWindowLeft;
-    options.top = kWindowTop;
-    options.width = 470;
-    options.height = 390;
-    plat::HWND window = dui::CreateHostWindow(options);
-    ASSERT_NE(window, nullptr);
-    dui::ExHostWindow host;
-    dui::AttachOptions attach;
-    attach.flags = 0;
-    attach.background_colour = 0xFFFFFF;
-    attach.frame_style = 0;
-    ASSERT_TRUE(host.Attach(window, attach));
+class ReportListOnGtk : public testing_support::GtkHostTest {
+protected:
+    void TearDown() override {
+        list.Destroy();
+        GtkHostTest::TearDown();
+    }
 
     dui::ExReportList list;
+};
+
+TEST_F(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
+    ASSERT_TRUE(OpenPlainHost("list", kWindowLeft, kWindowTop, 470, 390));
     dui::ReportListOptions list_options;
     list_options.selected_back = kSelectedBack;
     list.CreateReportList(window, kListLeft, kListTop, 446, 202, list_options);
@@ -59,12 +52,7 @@ TEST(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
     for (int i = 1; i <= 200; ++i) list.CellText(list.InsertRow(), 2, std::to_string(i));
     std::vector<int> right_clicks;
     list.OnRightClick([&](dui::ControlHandle, int row) { right_clicks.push_back(row); });
-    host.Show();
-    ASSERT_TRUE(PumpUntil([&] {
-        plat::RECT rect{};
-        return plat::IsWindowVisible(window) && plat::GetWindowRect(window, &rect) &&
-               rect.left == kWindowLeft && rect.top == kWindowTop;
-    })) << "the window never showed in place";
+    ASSERT_TRUE(ShowInPlace());
 
     // Screen point inside a row as the list shows it now (right of the
     // columns, where no text is drawn).
@@ -101,10 +89,6 @@ TEST(ReportListOnGtk, WheelNotchScrollsTheListUnderThePointer) {
     ASSERT_TRUE(PumpUntil([&] { return !right_clicks.empty(); }));
     EXPECT_EQ(right_clicks.front(), 8);
     EXPECT_EQ(list.CurrentRow(), 8);
-
-    list.Destroy();
-    plat::DestroyWindow(window);
-    plat::Shutdown();
 }
 
 }  // namespace

@@ -25,26 +25,11 @@ protected:
     void SetUp() override {
         GtkHostTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        dui::HostWindowOptions options;
-        options.title = "drag";
-        options.left = kWindowLeft;
-        options.top = kWindowTop;
-        options.width = 400;
-        options.height = 300;
-        dui::AttachOptions attach;
-        attach.flags = 0;
-        attach.background_colour = 0xFFFFFF;
-        attach.frame_style = 0;
-        ASSERT_TRUE(OpenHost(options, attach));
+        ASSERT_TRUE(OpenPlainHost("drag", kWindowLeft, kWindowTop, 400, 300));
         list.CreateReportList(window, 20, 20, 300, 200);
         list.InsertColumn(0, "name", 200);
         for (int i = 1; i <= 500; ++i) list.InsertRow(0, "row " + std::to_string(i));
-        host.Show();
-        ASSERT_TRUE(PumpUntil([&] {
-            plat::RECT rect{};
-            return plat::IsWindowVisible(window) && plat::GetWindowRect(window, &rect) &&
-                   rect.left == kWindowLeft && rect.top == kWindowTop;
-        })) << "the window never showed in place";
+        ASSERT_TRUE(ShowInPlace());
     }
 
     void TearDown() override {
