@@ -142,6 +142,13 @@ std::string WebRequest(std::string_view url, HttpRequestOptions options = {});
 // WebRequest, telling why it failed. Safe to call from any thread.
 HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options = {});
 
+// Makes the transport ready for requests now (in the program, loads the HTTP
+// module of services/http_module.h), so that a program that will make
+// requests soon can take that off its first one. False, with the reason in
+// `error`, when the transport cannot work; every request then fails with
+// that reason.
+bool PrepareHttpTransport(std::string* error = nullptr);
+
 // GET with every option left out; the body as text up to its first zero
 // byte, "" on any failure.
 std::string FetchText(std::string_view url);

@@ -1,0 +1,79 @@
+// The program's WebRequestResult and PrepareHttpTransport: the transport's,
+// from the HTTP module (see services/http_module.h).
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "services/http_module.h"
+#include "util/executable_directory.h"
+
+namespace services {
+namespace {
+
+constexpr const char* kModuleFileName = "libseed-http.so";
+
+struct LoadedModule {
+    const HttpModuleTable* table = nullptr;
+    std::string error;  // why there is no table
+};
+
+LoadedModule Load() {
+    LoadedModule loaded;
+    const std::string path = HttpModulePath();
+    // RTLD_NOW: a module that does not fit this program fails here, with
+    // the missing symbol named, not in the middle of a request.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        loaded.error = "cannot load the HTTP module: " + std::string(reason != nullptr ? reason : path);
+        return loaded;
+    }
+    const auto entry = reinterpret_cast<HttpModuleEntry>(dlsym(handle, kHttpModuleEntry));
+    const HttpModuleTable* table = entry != nullptr ? entry() : nullptr;
+    if (table == nullptr || table->version != kHttpModuleVersion || table->request == nullptr ||
+        table->prepare == nullptr) {
+        loaded.error = path + " is not the HTTP module of this program";
+        dlclose(handle);
+        return loaded;
+    }
+    // Never closed: requests on other threads may be running in it.
+    loaded.table = table;
+    return loaded;
+}
+
+// Loaded once, by whichever thread asks first; the others wait for it.
+const LoadedModule& Module() {
+    static const LoadedModule module = Load();
+    return module;
+}
+
+}  // namespace
+
+std::string HttpModulePath() {
+    std::string beside = util::ExecutableDirectory() + "/" + kModuleFileName;
+#ifdef SEED_INSTALL_MODULE_DIR
+    if (access(beside.c_str(), F_OK) != 0) return std::string(SEED_INSTALL_MODULE_DIR "/") + kModuleFileName;
+#endif
+    return beside;
+}
+
+bool PrepareHttpTransport(std::string* error) {
+    const LoadedModule& module = Module();
+    if (module.table == nullptr) {
+        if (error != nullptr) *error = module.error;
+        return false;
+    }
+    return module.table->prepare(error);
+}
+
+HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options) {
+    const LoadedModule& module = Module();
+    if (module.table == nullptr) {
+        HttpResult result;
+        result.failure = HttpFailure::Other;
+        result.detail = module.error;
+        return result;
+    }
+    return module.table->request(url, std::move(options));
+}
+
+}  // namespace services
