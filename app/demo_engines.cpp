@@ -1,24 +1,26 @@
 #include "app/demo_engines.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <glib.h>
-#include <httplib.h>
-
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
 #include <charconv>
-#include <condition_variable>
-#include <deque>
-#include <map>
-#include <mutex>
+#include <cstdio>
 #include <thread>
+#include <utility>
+
+#include "services/page_server.h"
 
 namespace app {
 namespace {
 
 constexpr char kHtmlUtf8[] = "text/html; charset=utf-8";
 constexpr char kHtmlGbk[] = "text/html; charset=gbk";
-constexpr std::size_t kMaxRequestBody = 64 * 1024;
 
 // This file is compiled with a GBK execution character set; the pages it
 // writes are UTF-8, so their texts are u8 literals seen through this view.
@@ -332,98 +334,32 @@ std::string RenderEngine3Page(std::span<const DemoItem* const> rows, std::string
     return ToGbkPage(html);
 }
 
-// Runs every connection on a thread of its own, up to kMaxThreads at once;
-// more wait for a thread to come free. The library's fixed pool of a few
-// threads would let that many idle keep-alive connections hold back every
-// other request, since each occupies its thread until it times out.
-class ConnectionThreads : public httplib::TaskQueue {
-public:
-    static constexpr std::size_t kMaxThreads = 512;
-
-    ~ConnectionThreads() override { shutdown(); }
-
-    void enqueue(std::function<void()> task) override {
-        std::lock_guard lock(m_mutex);
-        m_pending.push_back(std::move(task));
-        ReapFinished();
-        if (m_busy < kMaxThreads) {
-            ++m_busy;
-            const std::size_t slot = m_next_slot++;
-            m_threads.emplace(slot, std::thread([this, slot] { Work(slot); }));
-        }
-    }
-
-    // Waits for every connection to end; later enqueues are still run.
-    void shutdown() override {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_busy == 0 && m_pending.empty(); });
-        ReapFinished();
-    }
-
-private:
-    void Work(std::size_t slot) {
-        std::unique_lock lock(m_mutex);
-        while (!m_pending.empty()) {
-            std::function<void()> task = std::move(m_pending.front());
-            m_pending.pop_front();
-            lock.unlock();
-            task();
-            lock.lock();
-        }
-        --m_busy;
-        m_finished.push_back(slot);
-        m_idle.notify_all();
-    }
-
-    // Joins the threads that have left Work (called with the lock held).
-    void ReapFinished() {
-        for (const std::size_t slot : m_finished) {
-            auto found = m_threads.find(slot);
-            if (found == m_threads.end()) continue;
-            found->second.join();
-            m_threads.erase(found);
-        }
-        m_finished.clear();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_idle;
-    std::deque<std::function<void()>> m_pending;
-    std::map<std::size_t, std::thread> m_threads;
-    std::vector<std::size_t> m_finished;
-    std::size_t m_busy = 0;
-    std::size_t m_next_slot = 0;
-};
-
 struct DemoEngines::Server {
-    httplib::Server http;
-    std::thread thread;
-    std::atomic<bool> finished = false;
     int port = 0;
-    socket_t listening = INVALID_SOCKET;
+    int listening = -1;            // the page server's once it runs
+    int wake[2] = {-1, -1};        // Stop() wakes the watcher through it
+    std::thread watcher;
+    std::unique_ptr<services::PageServer> pages;
 
     std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port); }
-    void Route(const httplib::Request& request, httplib::Response& response) const;
+    services::Page Route(const services::PageRequest& request) const;
+    void AwaitFirstConnection();
 };
 
-void DemoEngines::Server::Route(const httplib::Request& request,
-                                httplib::Response& response) const {
+services::Page DemoEngines::Server::Route(const services::PageRequest& request) const {
     const std::string_view path = request.path;
-    const auto send = [&](std::string body, const char* type, int status = 200) {
-        response.status = status;
-        response.set_content(std::move(body), type);
+    const auto send = [](std::string body, const char* type, int status = 200) {
+        return services::Page{status, std::move(body), type};
     };
     if (request.method != "GET" && request.method != "HEAD") {
-        send(NotFoundPage(), kHtmlUtf8, 405);
-        return;
+        return send(NotFoundPage(), kHtmlUtf8, 405);
     }
 
     if (path == "/engine1" || path == "/engine1/") {
-        const std::string keyword = request.get_param_value("s");
-        const long long page = ParsePage(request.get_param_value("p"));
-        send(RenderEngine1Page(DemoSearch(keyword, page), keyword, static_cast<int>(page)),
-             kHtmlUtf8);
-        return;
+        const std::string keyword = request.Param("s");
+        const long long page = ParsePage(request.Param("p"));
+        return send(RenderEngine1Page(DemoSearch(keyword, page), keyword, static_cast<int>(page)),
+                    kHtmlUtf8);
     }
     if (constexpr std::string_view prefix = "/engine2/search/"; path.starts_with(prefix)) {
         // The keyword arrives decoded and may itself hold "/currentPage/":
@@ -434,40 +370,51 @@ void DemoEngines::Server::Route(const httplib::Request& request,
         const std::string_view keyword = at == std::string_view::npos ? rest : rest.substr(0, at);
         const long long page =
             at == std::string_view::npos ? 0 : ParsePage(rest.substr(at + marker.size()));
-        send(RenderEngine2Page(DemoSearch(keyword, page), keyword, static_cast<int>(page),
-                               Origin()),
-             kHtmlUtf8);
-        return;
+        return send(RenderEngine2Page(DemoSearch(keyword, page), keyword, static_cast<int>(page),
+                                      Origin()),
+                    kHtmlUtf8);
     }
     if (constexpr std::string_view prefix = "/engine2/detail/"; path.starts_with(prefix)) {
         const std::string page = DetailPage(path.substr(prefix.size()));
-        send(page, kHtmlUtf8, page.find(" readonly>") == std::string::npos ? 404 : 200);
-        return;
+        return send(page, kHtmlUtf8, page.find(" readonly>") == std::string::npos ? 404 : 200);
     }
     if (constexpr std::string_view prefix = "/engine3//search/"; path.starts_with(prefix)) {
         const std::string_view keyword = path.substr(prefix.size());
-        const long long page = ParsePage(request.get_param_value("page"));
-        send(RenderEngine3Page(DemoSearch(keyword, page), keyword, static_cast<int>(page)),
-             kHtmlGbk);
-        return;
+        const long long page = ParsePage(request.Param("page"));
+        return send(RenderEngine3Page(DemoSearch(keyword, page), keyword, static_cast<int>(page)),
+                    kHtmlGbk);
     }
     if (path == "/okapi.php") {
-        send(PlayerPage(1), kHtmlUtf8);
-        return;
+        return send(PlayerPage(1), kHtmlUtf8);
     }
     if (path == "/happyvod/api.php") {
-        send(PlayerPage(2), kHtmlUtf8);
-        return;
+        return send(PlayerPage(2), kHtmlUtf8);
     }
     if (path == "/site" || path == "/site/") {
-        send(SitePage(), kHtmlUtf8);
-        return;
+        return send(SitePage(), kHtmlUtf8);
     }
     if (path == "/") {
-        send(IndexPage(Origin()), kHtmlUtf8);
-        return;
+        return send(IndexPage(Origin()), kHtmlUtf8);
     }
-    send(NotFoundPage(), kHtmlUtf8, 404);
+    return send(NotFoundPage(), kHtmlUtf8, 404);
+}
+
+// The page server comes with the HTTP module, which the window's start-up
+// does without: it starts when the first connection arrives, which waits
+// in the socket's queue meanwhile.
+void DemoEngines::Server::AwaitFirstConnection() {
+    pollfd waits[2] = {{listening, POLLIN, 0}, {wake[0], POLLIN, 0}};
+    while (poll(waits, 2, -1) < 0) {
+        if (errno != EINTR) return;
+    }
+    if (waits[1].revents != 0) return;
+    std::string error;
+    const Server* routed = this;
+    pages = services::StartPageServer(
+        std::exchange(listening, -1),
+        [routed](const services::PageRequest& request) { return routed->Route(request); }, &error);
+    // The socket is closed then: waiting connections fail at once.
+    if (!pages) std::fprintf(stderr, "seed-searcher: the demo engines cannot serve: %s\n", error.c_str());
 }
 
 DemoEngines::DemoEngines() = default;
@@ -478,65 +425,49 @@ DemoEngines::~DemoEngines() {
 
 bool DemoEngines::Start(int port, std::string* error) {
     if (m_server) return true;
-    auto server = std::make_unique<Server>();
-    server->http.set_payload_max_length(kMaxRequestBody);
-    server->http.set_read_timeout(5, 0);
-    server->http.set_write_timeout(5, 0);
-    // An idle keep-alive connection gives up its thread after two seconds.
-    server->http.set_keep_alive_timeout(2);
-    // The library owns the queue it is handed.
-    server->http.new_task_queue = [] { return new ConnectionThreads; };
-    // The library's default also sets SO_REUSEPORT, which would let a second
-    // server share a port that is already taken instead of failing.
-    Server* bound = server.get();
-    server->http.set_socket_options([bound](socket_t socket) {
-        int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        bound->listening = socket;
-    });
-    const Server* routed = server.get();
-    // Every request is answered here; the library's own routing (regular
-    // expressions over the raw path) is never reached.
-    server->http.set_pre_routing_handler(
-        [routed](const httplib::Request& request, httplib::Response& response) {
-            routed->Route(request, response);
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    if (port == 0) {
-        server->port = server->http.bind_to_any_port("127.0.0.1");
-    } else if (port > 0 && port <= 65535 && server->http.bind_to_port("127.0.0.1", port)) {
-        server->port = port;
-    } else {
-        server->port = -1;
-    }
-    // The library listens with a backlog of five: a burst of connections
-    // would have its handshakes dropped and retried seconds later. Listening
-    // again on the bound socket only widens the queue.
-    if (server->port > 0 && server->listening != INVALID_SOCKET) {
-        ::listen(server->listening, SOMAXCONN);
-    }
-    if (server->port <= 0) {
-        if (error != nullptr) {
-            *error = "cannot listen on 127.0.0.1:" + std::to_string(port);
-        }
+    const auto fail = [&] {
+        if (error != nullptr) *error = "cannot listen on 127.0.0.1:" + std::to_string(port);
         return false;
+    };
+    if (port < 0 || port > 65535) return fail();
+    auto server = std::make_unique<Server>();
+    server->listening = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (server->listening < 0) return fail();
+    // Not SO_REUSEPORT, which would let a second server share a port that
+    // is already taken instead of failing.
+    int yes = 1;
+    setsockopt(server->listening, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    // A wide queue: a burst of connections must not have its handshakes
+    // dropped and retried seconds later.
+    if (bind(server->listening, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(server->listening, SOMAXCONN) != 0 ||
+        getsockname(server->listening, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        pipe2(server->wake, O_CLOEXEC) != 0) {
+        close(server->listening);
+        return fail();
     }
-    Server* running = server.get();
-    server->thread = std::thread([running] {
-        running->http.listen_after_bind();
-        running->finished = true;
-    });
-    // stop() only ends a loop that is already running: wait for it, so that
-    // a Stop() right after Start() cannot be lost.
-    while (!server->http.is_running() && !server->finished) usleep(1000);
+    server->port = ntohs(address.sin_port);
+    Server* watched = server.get();
+    server->watcher = std::thread([watched] { watched->AwaitFirstConnection(); });
     m_server = std::move(server);
     return true;
 }
 
 void DemoEngines::Stop() {
     if (!m_server) return;
-    m_server->http.stop();
-    if (m_server->thread.joinable()) m_server->thread.join();
+    Server& server = *m_server;
+    const char stop = 0;
+    if (write(server.wake[1], &stop, 1) < 0) std::perror("seed-searcher: demo engines");
+    if (server.watcher.joinable()) server.watcher.join();
+    if (server.pages) server.pages->Stop();
+    for (int fd : {server.listening, server.wake[0], server.wake[1]}) {
+        if (fd >= 0) close(fd);
+    }
     m_server.reset();
 }
 

@@ -1,5 +1,5 @@
-// The program's WebRequestResult and PrepareHttpTransport: the transport's,
-// from the HTTP module (see services/http_module.h).
+// The program's WebRequestResult, PrepareHttpTransport and StartPageServer:
+// the HTTP module's (see services/http_module.h).
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -30,7 +30,7 @@ LoadedModule Load() {
     const auto entry = reinterpret_cast<HttpModuleEntry>(dlsym(handle, kHttpModuleEntry));
     const HttpModuleTable* table = entry != nullptr ? entry() : nullptr;
     if (table == nullptr || table->version != kHttpModuleVersion || table->request == nullptr ||
-        table->prepare == nullptr) {
+        table->prepare == nullptr || table->start_page_server == nullptr) {
         loaded.error = path + " is not the HTTP module of this program";
         dlclose(handle);
         return loaded;
@@ -74,6 +74,16 @@ HttpResult WebRequestResult(std::string_view url, HttpRequestOptions options) {
         return result;
     }
     return module.table->request(url, std::move(options));
+}
+
+std::unique_ptr<PageServer> StartPageServer(int listening, PageHandler handler, std::string* error) {
+    const LoadedModule& module = Module();
+    if (module.table == nullptr) {
+        if (listening >= 0) close(listening);
+        if (error != nullptr) *error = module.error;
+        return nullptr;
+    }
+    return module.table->start_page_server(listening, std::move(handler), error);
 }
 
 }  // namespace services

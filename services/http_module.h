@@ -1,18 +1,20 @@
 #pragma once
 // The HTTP transport (libcurl and the TLS, name-resolution and compression
-// libraries below it) lives in a module beside the executable,
-// libseed-http.so, loaded on the program's first request: the window's
-// start-up and the commands that make no request never map them. The
+// libraries below it) and the page server (services/page_server.h) live in a
+// module beside the executable,
+// libseed-http.so, loaded on the program's first request or page served: the
+// window's start-up and the commands that make no request never map them. The
 // module takes everything else of services/ from the executable.
 //
-// In the program, WebRequestResult and PrepareHttpTransport (services/http.h)
-// load the module and run its own; tests and benchmarks link the transport
-// (services/http_transport.cpp) itself.
+// In the program, WebRequestResult, PrepareHttpTransport and StartPageServer
+// load the module and run its own; tests and benchmarks link the module's
+// code itself.
 
 #include <string>
 #include <string_view>
 
 #include "services/http.h"
+#include "services/page_server.h"
 
 namespace services {
 
@@ -23,6 +25,8 @@ struct HttpModuleTable {
     int version = 0;
     HttpResult (*request)(std::string_view url, HttpRequestOptions options) = nullptr;
     bool (*prepare)(std::string* error) = nullptr;
+    std::unique_ptr<PageServer> (*start_page_server)(int listening, PageHandler handler,
+                                                     std::string* error) = nullptr;
 };
 using HttpModuleEntry = const HttpModuleTable* (*)();
 

@@ -9,7 +9,8 @@
 extern "C" [[gnu::visibility("default")]] const services::HttpModuleTable* seed_http_module() {
     static const services::HttpModuleTable table{services::kHttpModuleVersion,
                                                  &services::WebRequestResult,
-                                                 &services::PrepareHttpTransport};
+                                                 &services::PrepareHttpTransport,
+                                                 &services::StartPageServer};
     return &table;
 }
 
