@@ -14,6 +14,7 @@
 #include "search/engine_search.h"
 #include "search/search_engine.h"
 #include "services/encoding.h"
+#include "services/http.h"
 
 namespace {
 
@@ -295,6 +296,23 @@ TEST(DemoEnginesTest, TakenPortIsReported) {
     std::string error;
     EXPECT_FALSE(second.Start(first.Port(), &error));
     EXPECT_NE(error.find(std::to_string(first.Port())), std::string::npos);
+}
+
+// The page server starts on the first connection; a server that never had
+// one stops at once and gives its port back, as one that served does.
+TEST(DemoEnginesTest, StopsWithOrWithoutAConnectionAndFreesThePort) {
+    for (const bool connect : {false, true}) {
+        app::DemoEngines demo;
+        ASSERT_TRUE(demo.Start());
+        const int port = demo.Port();
+        if (connect) {
+            EXPECT_FALSE(services::FetchText(demo.Origin() + "/site").empty());
+        }
+        demo.Stop();
+        EXPECT_FALSE(demo.Running());
+        app::DemoEngines again;
+        EXPECT_TRUE(again.Start(port)) << (connect ? "after a connection" : "before any");
+    }
 }
 
 }  // namespace
