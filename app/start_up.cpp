@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "dui/controls/controls_module.h"
+#include "dui/core/font.h"
 #include "dui/core/module.h"
 #include "platform/backend.h"
 #include "util/executable_directory.h"
@@ -143,6 +144,8 @@ int RunDesktopApplication(const DesktopStart& start) {
     // display open would load the whole GL stack (a large share of the
     // start-up time and memory) for nothing. A user's own setting wins.
     setenv("GDK_GL", "disable", 0);
+    // The fonts are made ready while the window system starts.
+    dui::PrepareFonts();
     plat::Initialise(plat::Backend::Gtk);
     if (plat::CurrentWindowSystem() == nullptr) return 1;
     if (!InitialiseModules()) {

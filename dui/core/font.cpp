@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <mutex>
 
 #include "util/gbk_text.h"
 #include "util/c_deleter.h"
@@ -44,35 +46,83 @@ std::string DesktopUiFamily() {
     return reinterpret_cast<const char*>(family);
 }
 
+// The first installed family of the two, else fontconfig's own default.
+// Only fontconfig is asked, which is safe from any thread.
+std::string ResolveDefaultFamily() {
+    for (std::string candidate :
+         {std::string(reinterpret_cast<const char*>(u8"宋体")), DesktopUiFamily()}) {
+        if (FamilyExistsUtf8(candidate)) return candidate;
+    }
+    return "sans-serif";
+}
+
 struct FontModule {
     std::string default_family;
     PangoContext* context = nullptr;
 };
 
-// Built once on first use. The Pango context is kept for the life of the
-// process: layouts made from it may outlive any scope that could free it.
+// The module's context, on a font map of its own: the fonts can then be
+// made ready on another thread and handed over whole.
+FontModule BuildFonts() {
+    FontModule built;
+    PangoFontMap* map = pango_cairo_font_map_new();
+    built.context = pango_font_map_create_context(map);
+    g_object_unref(map);  // the context holds it
+    pango_context_set_language(built.context, pango_language_from_string("zh-cn"));
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+    pango_cairo_context_set_font_options(built.context, options);
+    cairo_font_options_destroy(options);
+    built.default_family = ResolveDefaultFamily();
+    return built;
+}
+
+// Draws a Chinese and a Latin text in the default font once, so that its
+// face is loaded and shaped with before the first real text needs it: the
+// first text of a large CJK face costs several milliseconds.
+void WarmUp(const FontModule& fonts) {
+    PangoLayout* layout = pango_layout_new(fonts.context);
+    PangoFontDescription* description = pango_font_description_new();
+    pango_font_description_set_family(description, fonts.default_family.c_str());
+    pango_font_description_set_absolute_size(description, 12 * PANGO_SCALE);
+    pango_layout_set_font_description(layout, description);
+    pango_font_description_free(description);
+    pango_layout_set_text(layout, reinterpret_cast<const char*>(u8"中文 Aa"), -1);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 64, 16);
+    cairo_t* cr = cairo_create(surface);
+    pango_cairo_show_layout(cr, layout);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    g_object_unref(layout);
+}
+
+// The fonts made ready by PrepareFonts; taken by the first use.
+struct PreparedFonts {
+    std::mutex mutex;
+    std::future<FontModule> fonts;
+    bool taken = false;
+};
+
+PreparedFonts& Prepared() {
+    static PreparedFonts prepared;
+    return prepared;
+}
+
+// Built once on first use, or taken from PrepareFonts's thread. The Pango
+// context is kept for the life of the process: layouts made from it may
+// outlive any scope that could free it.
 FontModule& Fonts() {
     static FontModule module = [] {
-        FontModule built;
-        FontModule* m = &built;
-        PangoFontMap* map = pango_cairo_font_map_get_default();
-        m->context = pango_font_map_create_context(map);
-        pango_context_set_language(m->context, pango_language_from_string("zh-cn"));
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-        pango_cairo_context_set_font_options(m->context, options);
-        cairo_font_options_destroy(options);
-        for (std::string candidate : {std::string(reinterpret_cast<const char*>(u8"宋体")),
-                                      DesktopUiFamily()}) {
-            if (FamilyExistsUtf8(candidate)) {
-                m->default_family = candidate;
-                break;
-            }
+        PreparedFonts& prepared = Prepared();
+        std::future<FontModule> fonts;
+        {
+            std::lock_guard lock(prepared.mutex);
+            prepared.taken = true;
+            fonts = std::move(prepared.fonts);
         }
-        if (m->default_family.empty()) m->default_family = "sans-serif";
-        return built;
+        return fonts.valid() ? fonts.get() : BuildFonts();
     }();
     return module;
 }
@@ -100,6 +150,18 @@ std::string TextFromUtf8(std::string_view utf8) {
 PangoContext* SharedPangoContext() { return Fonts().context; }
 
 void InitialiseFonts() { DefaultFont(); }
+
+void PrepareFonts() {
+    PreparedFonts& prepared = Prepared();
+    std::lock_guard lock(prepared.mutex);
+    if (prepared.taken || prepared.fonts.valid()) return;
+    // The thread is the only user of what it builds until Fonts() takes it.
+    prepared.fonts = std::async(std::launch::async, [] {
+        FontModule fonts = BuildFonts();
+        WarmUp(fonts);
+        return fonts;
+    });
+}
 
 const Font& DefaultFont() {
     static const Font font(Fonts().default_family, 12, kFontRegular);

@@ -70,6 +70,13 @@ bool FontFamilyExists(std::string_view family_gbk);
 const Font& DefaultFont();
 void InitialiseFonts();
 
+// Starts making the fonts ready on a thread of its own: fontconfig reads
+// its whole configuration for the first question, and the default face is
+// loaded for the first text, milliseconds that a program can spend on its
+// window system's start meanwhile. The first use of the fonts waits for
+// it. Does nothing once the fonts are in use.
+void PrepareFonts();
+
 // The Pango context every layout of the module is made from: language zh-cn,
 // grey anti-aliasing, hinted metrics.
 PangoContext* SharedPangoContext();
