@@ -759,7 +759,7 @@ int StartDesktop(const PartialSettings& site_options) {
     if (!sites.Resolve(site_options)) return kFailure;
     DesktopStart start;
     start.sites = sites.Get();
-    start.engines = LoadEngines(/*report=*/true);
+    start.read_engines = [] { return LoadEngines(/*report=*/true); };
     start.history = sites.History();
     return RunDesktop(start);
 }

@@ -5,6 +5,7 @@
 // GTK, cairo or Pango. The module takes everything else (search, services,
 // settings, the demo engines) from the executable that loads it.
 
+#include <functional>
 #include <string>
 
 #include "app/settings.h"
@@ -13,11 +14,12 @@
 namespace app {
 
 // What the command line hands the window: the sites it resolved (the demo
-// engines among them keep serving from the command line's side), the
-// engines it loaded, and whether keywords are remembered.
+// engines among them keep serving from the command line's side), how to
+// read the engines (called once the window is on the screen), and whether
+// keywords are remembered.
 struct DesktopStart {
     SiteSettings sites;
-    search::EngineCatalogue engines;
+    std::function<search::EngineCatalogue()> read_engines;
     bool history = true;
 };
 

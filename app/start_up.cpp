@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "dui/controls/controls_module.h"
 #include "dui/core/font.h"
@@ -115,6 +116,7 @@ bool OpenMainWindow() {
     // once the animation has run: input that came meanwhile waits in the
     // queue until the pages it may be for exist.
     app.main_host->Show(dui::kAnimationCentre, dui::kShowAnimationMs, [&] {
+        if (app.read_engines) app.engines = std::exchange(app.read_engines, nullptr)();
         ui.BuildFirstPage(*app.main_host, app.skin, app.sites, app.engines);
     });
     if (plat::IsWindow(app.main_window)) ui.BuildEnginePages(app.skin);
@@ -135,7 +137,7 @@ int StartApplication() {
 
 int RunDesktopApplication(const DesktopStart& start) {
     App().sites = start.sites;
-    App().engines = start.engines;
+    App().read_engines = start.read_engines;
     if (start.history) {
         App().history = KeywordHistory(KeywordHistoryPath());
         App().history.Load();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,9 +40,11 @@ struct Application {
     std::unique_ptr<MainWindow> main_ui;
     // The engines, player pages and product site the windows talk to.
     SiteSettings sites;
-    // The engine definitions; the built-in ones until start-up reads the
-    // user's too.
-    search::EngineCatalogue engines = search::BuiltInEngines();
+    // The engine definitions. The main window reads them with
+    // `read_engines`, when set, once its first frame is on the screen: the
+    // first frame needs none of them. The built-in ones unless told.
+    search::EngineCatalogue engines;
+    std::function<search::EngineCatalogue()> read_engines = [] { return search::BuiltInEngines(); };
     // Keywords searched in earlier runs; off unless the desktop start
     // switches it on.
     KeywordHistory history;

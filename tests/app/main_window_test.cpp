@@ -48,7 +48,7 @@ protected:
         app::App() = app::Application{};
         app::App().data_directory = "/nonexistent";
         app::App().sites = Sites();
-        app::App().engines = Engines();
+        app::App().read_engines = [this] { return Engines(); };
         ASSERT_TRUE(app::OpenMainWindow());
         window = app::App().main_window;
         ui = app::App().main_ui.get();
