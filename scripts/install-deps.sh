@@ -8,7 +8,7 @@ build_packages=(
   build-essential cmake ninja-build pkg-config libgtk-3-dev
   libwebkit2gtk-4.1-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libgdk-pixbuf-2.0-dev libglib2.0-dev libcurl4-openssl-dev libpcre2-dev
-  libgif-dev libcpp-httplib-dev libxtst-dev libgtest-dev libgmock-dev
+  libgif-dev libjpeg62-turbo-dev libcpp-httplib-dev libxtst-dev libgtest-dev libgmock-dev
   libbenchmark-dev ca-certificates fonts-wqy-zenhei
 )
 # The web engine plays media through GStreamer: WebM and MP4 demuxing, the

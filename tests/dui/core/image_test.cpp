@@ -138,6 +138,104 @@ TEST(LoadImageTest, JpegBmpAndIconDecodeThroughTheirLoaders) {
     }
 }
 
+// ---- JPEG ----
+
+// Premultiplied pixels as the image loader of gdk-pixbuf gives them, which
+// decoded JPEGs before libjpeg was driven directly; nothing when it fails.
+std::optional<std::vector<uint32_t>> PixbufLoaderPixels(std::string_view bytes) {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
+    if (loader == nullptr) return std::nullopt;
+    const bool written = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+    std::optional<std::vector<uint32_t>> pixels;
+    if (written && closed && pixbuf != nullptr) {
+        std::optional<ExImage> image = ImageFromIcon(pixbuf);
+        if (image) {
+            pixels.emplace();
+            for (int y = 0; y < image->Height(); ++y)
+                for (int x = 0; x < image->Width(); ++x) pixels->push_back(PixelOf(*image, x, y));
+        }
+    }
+    g_object_unref(loader);
+    return pixels;
+}
+
+std::optional<std::vector<uint32_t>> LoadedPixels(std::string_view bytes) {
+    std::optional<ExImage> image = LoadImageFromBytes(bytes, false);
+    if (!image) return std::nullopt;
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < image->Height(); ++y)
+        for (int x = 0; x < image->Width(); ++x) pixels.push_back(PixelOf(*image, x, y));
+    return pixels;
+}
+
+// Where the frame header ends: bytes up to there are what the loader checks
+// before it decodes, so only those after it are corrupted below.
+size_t JpegFrameHeaderEnd(const std::string& jpeg) {
+    size_t at = 2;
+    while (at + 4 <= jpeg.size()) {
+        const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+        const size_t length = (static_cast<size_t>(static_cast<unsigned char>(jpeg[at + 2])) << 8) |
+                              static_cast<unsigned char>(jpeg[at + 3]);
+        at += 2 + length;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) return at;
+    }
+    return jpeg.size();
+}
+
+std::string JpegFixture(const char* name) {
+    return testing_support::ReadFile(testing_support::FixturePath(std::string("images/") + name));
+}
+
+// Sampling, restart intervals, grey, inverted CMYK and progressive scans.
+const char* const kJpegFixtures[] = {"jpeg_422.jpg", "jpeg_restart_444.jpg", "jpeg_grey.jpg", "jpeg_cmyk.jpg",
+                                     "jpeg_progressive.jpg"};
+
+TEST(JpegTest, PixelsAreThoseOfThePixbufLoader) {
+    std::vector<std::string> sources = {testing_support::ReadFile(testing_support::SourcePath("res/0.jpg")),
+                                        SavePixbuf("jpeg", 12, 12, false)};
+    for (const char* name : kJpegFixtures) sources.push_back(JpegFixture(name));
+    for (const std::string& bytes : sources) {
+        ASSERT_FALSE(bytes.empty());
+        const auto expected = PixbufLoaderPixels(bytes);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(LoadedPixels(bytes), expected);
+    }
+}
+
+// A sequential image cut inside its scan keeps its upper rows and decodes
+// the rest from nothing; a progressive one cut anywhere is no image.
+TEST(JpegTest, CutAndCorruptedFilesFareAsWithThePixbufLoader) {
+    uint32_t seed = 4242;
+    for (const char* name : kJpegFixtures) {
+        const std::string whole = JpegFixture(name);
+        const bool progressive = std::string_view(name) == "jpeg_progressive.jpg";
+        int decoded_cuts = 0;
+        for (size_t length = 0; length < whole.size(); ++length) {
+            const std::string_view cut = std::string_view(whole).substr(0, length);
+            const auto loaded = LoadedPixels(cut);
+            EXPECT_EQ(loaded, PixbufLoaderPixels(cut)) << name << " cut at " << length;
+            if (loaded) ++decoded_cuts;
+        }
+        if (progressive) {
+            EXPECT_EQ(decoded_cuts, 0) << name;
+        } else {
+            EXPECT_GT(decoded_cuts, 0) << name;
+        }
+        const size_t header_end = JpegFrameHeaderEnd(whole);
+        ASSERT_LT(header_end, whole.size()) << name;
+        for (int round = 0; round < 150; ++round) {
+            std::string bytes = whole;
+            for (int flips = 0; flips < 3; ++flips) {
+                seed = seed * 1103515245u + 12345u;
+                bytes[header_end + (seed >> 8) % (bytes.size() - header_end)] = static_cast<char>(seed >> 24);
+            }
+            EXPECT_EQ(LoadedPixels(bytes), PixbufLoaderPixels(bytes)) << name << " round " << round;
+        }
+    }
+}
+
 // ---- GIF frames, delays and disposal ----
 
 TEST(GifTest, DelaysAreTheStoredHundredthsOnePerFrame) {
