@@ -114,21 +114,29 @@ void ExHostWindow::RunShowAnimation(int type, int duration_ms,
                                ex_style | static_cast<plat::LONG_PTR>(plat::WS_EX_LAYERED));
     }
     m_animating = true;
-    std::unique_ptr<ExCanvas> snapshot = m_back_buffer->Clone();
+    // The first frame is drawn from the back buffer itself, which nothing
+    // changes before that frame is pushed; the frames after it draw from a
+    // copy taken once it is (after the step, when there is one). A new
+    // canvas is transparent, so the first frame clears nothing either: on
+    // the way to the first frame no full-size buffer is copied or filled.
+    std::unique_ptr<ExCanvas> snapshot;
     std::unique_ptr<ExCanvas> frame = CreateCanvas(m_width, m_height);
     constexpr int kFrames = 15;
     const auto delay = static_cast<plat::DWORD>(std::max(0, duration_ms) / kFrames);
     bool shown = false;
-    for (int step = 1; step <= kFrames && snapshot && frame; ++step) {
+    for (int step = 1; step <= kFrames && frame; ++step) {
+        const ExCanvas* source = shown ? snapshot.get() : m_back_buffer.get();
+        if (source == nullptr) break;
         const float p = float(step) / kFrames;
-        frame->Clear(0);
-        frame->DrawImage(*snapshot,
+        if (shown) frame->Clear(0);
+        frame->DrawImage(*source,
                          AnimationRect(type, p, float(m_width), float(m_height), false));
         // Only the fade changes the window's alpha; sliding and growing
         // windows are opaque from their first frame, which is also what a
         // desktop without a compositor can show at once.
         PushAnimationFrame(*frame, type == kAnimationFade ? std::min(255, kAlphaStep * step / 3) : 255);
         if (!shown) {
+            if (!after_first_frame && m_back_buffer != nullptr) snapshot = m_back_buffer->Clone();
             plat::ShowWindow(window, plat::SW_SHOWNORMAL);
             shown = true;
             if (after_first_frame) {

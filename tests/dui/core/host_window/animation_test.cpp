@@ -2,7 +2,13 @@
 
 #include "dui/core/host_window.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "dui/core/canvas.h"
 
 #include "platform/headless/headless.h"
 #include "tests/dui/core/host_window/host_window_fixture.h"
@@ -87,6 +93,45 @@ TEST_F(HostWindowTest, WhatRunsAfterTheFirstFrameIsInTheFramesAfterIt) {
             EXPECT_EQ(pushed_before_it, 1);
         }
         EXPECT_EQ(ScreenPixel(30, 50), 0xFFFF0000u);
+    }
+}
+
+TEST_F(HostWindowTest, FirstShowFrameIsTheComposedWindowAtItsStartingPlace) {
+    AttachHost();
+    AddControl({20, 40, 30, 30}, nullptr, 0xFFFF0000);
+    std::vector<uint32_t> first_frame;
+    host->OnMessage([&](plat::HWND w, uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+        if (message == plat::WM_SHOWWINDOW && wparam != 0) first_frame = headless::Pixels(w);
+        return dui::kNotHandled;
+    });
+    for (const bool with_step : {false, true}) {
+        SCOPED_TRACE(with_step);
+        plat::ShowWindow(window, plat::SW_HIDE);
+        first_frame.clear();
+        if (with_step) {
+            host->Show(dui::kAnimationCentre, dui::kShowAnimationMs, [] {});
+        } else {
+            host->Show(dui::kAnimationCentre);
+        }
+        Pump();
+        int width = 0;
+        int height = 0;
+        std::vector<uint32_t> composed = headless::Pixels(window, &width, &height);
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(composed.data()), CAIRO_FORMAT_ARGB32, width, height, width * 4);
+        dui::ExCanvas expected(width, height);
+        // The first of fifteen steps grows the window from its centre.
+        const float scale = 1.0f / 15;
+        expected.DrawImage(dui::ImageSource(surface, width, height),
+                           {float(width) * (1 - scale) / 2, float(height) * (1 - scale) / 2, float(width) * scale,
+                            float(height) * scale});
+        cairo_surface_destroy(surface);
+        const dui::PixelView view = expected.Pixels();
+        std::vector<uint32_t> expected_pixels(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(expected_pixels.data() + static_cast<size_t>(y) * width, view.data + static_cast<size_t>(y) * view.stride,
+                        static_cast<size_t>(width) * 4);
+        EXPECT_EQ(first_frame, expected_pixels);
     }
 }
 
