@@ -15,10 +15,8 @@ seed_pkg(XTest xtst x11)
 seed_pkg(Cairo cairo)
 seed_pkg(Pango pango pangocairo pangoft2 fontconfig)
 seed_pkg(PixBuf gdk-pixbuf-2.0)
-# JPEGs are decoded with libjpeg itself, past gdk-pixbuf's loader: whatever
-# decodes images through Seed::PixBuf links it too.
+# JPEGs are decoded with libjpeg itself, past gdk-pixbuf's loader.
 seed_pkg(Jpeg libjpeg)
-target_link_libraries(Seed::PixBuf INTERFACE Seed::Jpeg)
 seed_pkg(Glib glib-2.0 gobject-2.0 gio-2.0)
 seed_pkg(Curl libcurl)
 seed_pkg(Pcre2 libpcre2-8)
