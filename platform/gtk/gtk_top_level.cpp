@@ -465,13 +465,11 @@ bool GtkTopLevel::FocusOnSelfHandlingChild() const {
     return child != nullptr && child->Input() == ChildInput::Own;
 }
 
-// --- GTK signal handlers: each only queues input for the core ---
-
-gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
-    auto* top = static_cast<GtkTopLevel*>(self);
-    top->m_draw_pending = false;
-    const SurfaceView view = WindowSurface(top->m_hwnd);
-    const bool show_alpha = top->m_rgba && top->ShowsAlpha();
+// The last push over the neutral ground, or clear where alpha shows.
+void GtkTopLevel::PaintPush(cairo_t* cr) {
+    m_draw_pending = false;
+    const SurfaceView view = WindowSurface(m_hwnd);
+    const bool show_alpha = m_rgba && ShowsAlpha();
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (show_alpha) {
@@ -494,6 +492,25 @@ gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
         }
     }
     cairo_restore(cr);
+}
+
+bool GtkTopLevel::PaintPushNow() {
+    GdkWindow* gdk_window = gtk_widget_get_window(m_window.get());
+    if (!m_mapped || gdk_window == nullptr) return false;
+    const cairo_rectangle_int_t bounds{0, 0, gdk_window_get_width(gdk_window),
+                                       gdk_window_get_height(gdk_window)};
+    cairo_region_t* whole = cairo_region_create_rectangle(&bounds);
+    GdkDrawingContext* drawing = gdk_window_begin_draw_frame(gdk_window, whole);
+    PaintPush(gdk_drawing_context_get_cairo_context(drawing));
+    gdk_window_end_draw_frame(gdk_window, drawing);
+    cairo_region_destroy(whole);
+    return true;
+}
+
+// --- GTK signal handlers: each only queues input for the core ---
+
+gboolean GtkTopLevel::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
+    static_cast<GtkTopLevel*>(self)->PaintPush(cr);
     return FALSE;   // native child widgets draw on top
 }
 

@@ -53,6 +53,9 @@ public:
     bool DrawPending() const { return m_draw_pending; }
     // Paints every pending update now.
     void ProcessUpdates();
+    // Once the server has mapped the window, draws the last push on it at
+    // once instead of at the frame clock's next tick; false before.
+    bool PaintPushNow();
 
     void BeginMoveDrag(POINT screen);
     void BeginResizeDrag(int wmsz_edge, POINT screen, SIZE min_track, SIZE max_track);
@@ -68,6 +71,7 @@ public:
 
 private:
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+    void PaintPush(cairo_t* cr);
     static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
     static gboolean OnScroll(GtkWidget* widget, GdkEventScroll* event, gpointer self);

@@ -226,6 +226,9 @@ void GtkWindowSystem::AwaitDrawn(HWND hwnd, uint32_t timeout_ms) {
     for (GtkTopLevel* window = Find(hwnd); window != nullptr && window->DrawPending();
          window = Find(hwnd)) {
         if (NowMs() >= deadline) return;
+        // Drawn as soon as the server has mapped the window: the frame clock
+        // would hold it until its next tick, up to a frame's time later.
+        if (window->PaintPushNow()) break;
         // GTK's handlers only queue input for the core: nothing of the
         // program runs here.
         WaitForInput(deadline);
