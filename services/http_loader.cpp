@@ -19,9 +19,11 @@ struct LoadedModule {
 LoadedModule Load() {
     LoadedModule loaded;
     const std::string path = HttpModulePath();
-    // RTLD_NOW: a module that does not fit this program fails here, with
-    // the missing symbol named, not in the middle of a request.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Lazy binding, as at exec: binding every function of the transfer
+    // library and the ones below it up front would cost the command line's
+    // search more than the request itself. The module is built with the
+    // program, and the entry's version is checked below.
+    void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
         loaded.error = "cannot load the HTTP module: " + std::string(reason != nullptr ? reason : path);
