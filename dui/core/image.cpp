@@ -13,6 +13,8 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
+#include "dui/core/canvas_access.h"
+
 namespace dui {
 
 // Assembles an ExImage from decoded frames.
@@ -355,8 +357,7 @@ bool RunJpegDecode(JpegDecode& decode, std::string_view bytes) {
     }
     info.do_block_smoothing = FALSE;
 
-    decode.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(info.image_width),
-                                                static_cast<int>(info.image_height));
+    decode.surface = NewImageSurface(static_cast<int>(info.image_width), static_cast<int>(info.image_height));
     if (cairo_surface_status(decode.surface) != CAIRO_STATUS_SUCCESS) return false;
     if (!jpeg_start_decompress(&info)) return false;  // a multi-scan image cut short
     if (info.output_width != info.image_width || info.output_height != info.image_height ||

@@ -669,3 +669,27 @@ TEST(CanvasTest, ScrollRowsMovesPixelRowsAndKeepsTheUncoveredBand) {
 
 }  // namespace
 }  // namespace dui
+
+namespace dui {
+namespace {
+
+// Large surfaces get pixels of their own mapping; they start cleared like
+// the allocator's, and the mapping goes with the surface.
+TEST(ImageSurfaceTest, LargeSurfacesStartClearAndSmallOnesToo) {
+    for (const int side : {4, 300}) {
+        cairo_surface_t* surface = NewImageSurface(side, side);
+        ASSERT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS) << side;
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        EXPECT_EQ(stride, cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, side));
+        EXPECT_TRUE(std::all_of(data, data + static_cast<std::size_t>(stride) * side,
+                                [](unsigned char byte) { return byte == 0; }))
+            << side;
+        cairo_surface_destroy(surface);
+    }
+    EXPECT_NE(cairo_surface_status(NewImageSurface(-1, 5)), CAIRO_STATUS_SUCCESS);
+}
+
+}  // namespace
+}  // namespace dui
