@@ -17,12 +17,6 @@ struct CanvasAccess {
     static cairo_surface_t* Surface(const ExCanvas& canvas) { return canvas.m_surface; }
 };
 
-// A cleared ARGB32 image surface (never null; check its status). The pixels
-// of a large one are mapped all at once: each first touch of a fresh page
-// otherwise costs a fault of its own, and every full-size buffer is painted
-// whole soon after it is made.
-cairo_surface_t* NewImageSurface(int width, int height);
-
 struct TextLayoutAccess {
     static PangoLayout* Layout(const TextLayout& layout);
 };

@@ -13,7 +13,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
-#include "dui/core/canvas_access.h"
+#include "dui/core/image_surface.h"
 
 namespace dui {
 

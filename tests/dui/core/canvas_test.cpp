@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "dui/core/canvas_access.h"
+#include "dui/core/image_surface.h"
 
 namespace dui {
 namespace {
