@@ -1,7 +1,6 @@
 #include "app/desktop_module.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -14,15 +13,7 @@ constexpr const char* kDesktopModuleFileName = "libseed-desktop.so";
 
 }  // namespace
 
-std::string DesktopModulePath() {
-    std::string beside = util::ExecutableDirectory() + "/" + kDesktopModuleFileName;
-#ifdef SEED_INSTALL_MODULE_DIR
-    if (access(beside.c_str(), F_OK) != 0) {
-        return std::string(SEED_INSTALL_MODULE_DIR "/") + kDesktopModuleFileName;
-    }
-#endif
-    return beside;
-}
+std::string DesktopModulePath() { return util::ModulePath(kDesktopModuleFileName); }
 
 int RunDesktop(const DesktopStart& start) {
     const std::string path = DesktopModulePath();

@@ -170,11 +170,7 @@ void SetBrowserModulePath(std::string path) {
 std::string BrowserModulePath() {
     const LoaderState& loader = Loader();
     if (!loader.module_path.empty()) return loader.module_path;
-    std::string beside = util::ExecutableDirectory() + "/" + kModuleFileName;
-#ifdef SEED_INSTALL_MODULE_DIR
-    if (access(beside.c_str(), F_OK) != 0) return std::string(SEED_INSTALL_MODULE_DIR "/") + kModuleFileName;
-#endif
-    return beside;
+    return util::ModulePath(kModuleFileName);
 }
 
 bool BrowserModuleLoaded() { return Loader().table != nullptr; }

@@ -50,13 +50,7 @@ const LoadedModule& Module() {
 
 }  // namespace
 
-std::string HttpModulePath() {
-    std::string beside = util::ExecutableDirectory() + "/" + kModuleFileName;
-#ifdef SEED_INSTALL_MODULE_DIR
-    if (access(beside.c_str(), F_OK) != 0) return std::string(SEED_INSTALL_MODULE_DIR "/") + kModuleFileName;
-#endif
-    return beside;
-}
+std::string HttpModulePath() { return util::ModulePath(kModuleFileName); }
 
 bool PrepareHttpTransport(std::string* error) {
     const LoadedModule& module = Module();

@@ -15,4 +15,12 @@ std::string ExecutableDirectory() {
     return slash == std::string::npos ? std::string(".") : text.substr(0, slash);
 }
 
+std::string ModulePath(const std::string& file_name) {
+    std::string beside = ExecutableDirectory() + "/" + file_name;
+#ifdef SEED_INSTALL_MODULE_DIR
+    if (access(beside.c_str(), F_OK) != 0) return std::string(SEED_INSTALL_MODULE_DIR "/") + file_name;
+#endif
+    return beside;
+}
+
 }  // namespace util

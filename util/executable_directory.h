@@ -9,4 +9,8 @@ namespace util {
 // for there first.
 std::string ExecutableDirectory();
 
+// Where one of the program's modules (libseed-*.so) is loaded from: beside
+// the executable, else the installed private library folder.
+std::string ModulePath(const std::string& file_name);
+
 }  // namespace util
